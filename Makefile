@@ -1,0 +1,38 @@
+# starhold: `make run` to play, `make test` to run the tests.
+# Both install any missing system packages first (scripts/install-deps.sh).
+
+JOBS ?= $(shell nproc)
+WERROR ?= OFF
+CMAKE_FLAGS = -DSTARHOLD_WERROR=$(WERROR)
+
+.PHONY: all deps build run test test-asan test-tsan clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build -j $(JOBS)
+
+run: build
+	cd data && ../build/starhold
+
+test: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=address >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+# The networking tests built with ThreadSanitizer.
+test-tsan: deps
+	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=thread >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) -L net
+
+clean:
+	rm -rf build build-asan build-tsan

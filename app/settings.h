@@ -1,0 +1,28 @@
+#pragma once
+// The settings read from config.txt.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+// Bounds on what config.txt (and a peer's star list) may ask for: the arena's
+// drawing and the star placement grow with them.
+constexpr int32_t kMinMapDimensions = 10;
+constexpr int32_t kMaxMapDimensions = 200;
+constexpr int32_t kMaxStars = 1000;
+
+struct GameSettings {
+    float sensitivity = 5.0f;   // thrust of the movement keys
+    int32_t minStars = 30;      // fewest stars in a match
+    int32_t maxStars = 50;      // one above the most stars in a match
+    int32_t mapDimensions = 20; // the arena runs from -D to +D on each axis
+    bool playerSkin = false;    // true: the local ship wears the second skin
+};
+
+// Reads "key value" pairs until the end of the stream, then applies the checks.
+// A value that does not parse, or lies outside its bounds, is reported on
+// `errors` in one line naming the key.
+void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors);
+
+// Reads the named file; false (defaults kept, nothing printed) when it cannot be opened.
+bool loadSettings(const std::string& path, GameSettings& settings, std::ostream& errors);

@@ -1,0 +1,24 @@
+#include "tests/support/fake_clock.h"
+
+#include "app/timer.h"
+
+namespace {
+
+uint32_t fakeTicks = 0;
+
+uint32_t readFakeTicks() { return fakeTicks; }
+
+}  // namespace
+
+FakeClock::FakeClock(uint32_t start) {
+    fakeTicks = start;
+    setTickSource(readFakeTicks);
+}
+
+FakeClock::~FakeClock() { setTickSource(nullptr); }
+
+void FakeClock::advance(uint32_t ms) { fakeTicks += ms; }
+
+void FakeClock::set(uint32_t ticks) { fakeTicks = ticks; }
+
+uint32_t FakeClock::now() const { return fakeTicks; }
