@@ -86,22 +86,90 @@ protected:
 };
 
 // Orthographic, whole-pixel coordinates, origin top-left; render targets.
-// Public primitives (the render module completes the class):
-//   bool initialise(); bool resize(int w, int h);
-//   void drawLine(int x1, int y1, int x2, int y2, float z, float r, float g, float b);
-//   void drawRectRGB(int x1, int y1, int x2, int y2, float z, float r, float g, float b);
-//   void drawRect(int x1, int y1, int x2, int y2, float z, float r, float g, float b, float a);
-//   void drawTriangle(int x1, int y1, int x2, int y2, int x3, int y3, float z, float r, float g, float b, float a);
-//   void drawQuad(const Quad& quad, float r, float g, float b, float a, bool textured);
-//   void drawPolygonTriangles(const Polygon& polygon, float r, float g, float b, float a);
-class DrawSurface2D;
+class DrawSurface2D final : public DrawSurface {
+public:
+    DrawSurface2D();
+    ~DrawSurface2D();
+
+    bool initialise();            // video start-up, then the 2-D GL state
+    bool resize(int w, int h);    // stores the size and applies the 2-D GL state
+
+    void flush(bool clearAfter, bool sortFirst) override;
+    void drawPolygon(const Polygon& polygon, bool textured) override;
+    void drawPolygonLines(const Polygon& polygon) override;
+    void drawPolygonPoints(const Polygon& polygon) override;
+    void drawPoint(int x, int y, float z, float r, float g, float b, float a) override;
+    void beginTarget(int x, int y, int w, int h, GLuint texture, float r, float g, float b, float a) override;
+    void endTarget() override;
+    bool acceptsPoint(float x, float y, float z) override;
+    void clearBatchFlags() override;
+    bool isBatchOpen() const override;
+
+    void drawLine(int x1, int y1, int x2, int y2, float z, float r, float g, float b);
+    void drawRectRGB(int x1, int y1, int x2, int y2, float z, float r, float g, float b);
+    void drawRect(int x1, int y1, int x2, int y2, float z, float r, float g, float b, float a);
+    void drawTriangle(int x1, int y1, int x2, int y2, int x3, int y3, float z, float r, float g, float b, float a);
+    void drawQuad(const Quad& quad, float r, float g, float b, float a, bool textured);
+    // r == -1 draws each vertex in its own colour; otherwise all in (r, g, b, a).
+    void drawPolygonTriangles(const Polygon& polygon, float r, float g, float b, float a);
+
+    int activeTargetDepth() const { return targetDepth; }
+
+private:
+    void applyState(int w, int h);  // w == -1: the stored size
+    void replay(DrawRecord& record);
+    void record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured = false);
+    void recordPolygon(int kind, const Polygon& polygon, float r = 0, float g = 0, float b = 0, float a = 0);
+
+    bool pointBatch = false;
+    bool lineBatch = false;
+    bool triangleBatch = false;
+    bool quadBatch = false;
+    bool polygonBatch = false;
+    bool texturedPolygonBatch = false;
+    bool texturedQuadBatch = false;
+};
 
 // Perspective, floating-point 3-D coordinates; creates the window.
-// Public primitives (the render module completes the class):
-//   bool initialise();
-//   void drawLine3(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b, float a);
-//   void drawRect3(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b, float a);
-//   void drawQuad3(const Quad& quad, float r, float g, float b, float a, bool textured);
-//   void drawPolygonTriangles3(const Polygon& polygon);
-//   DrawSurface3D& operator=(const DrawSurface3D& other);
-class DrawSurface3D;
+class DrawSurface3D final : public DrawSurface {
+public:
+    DrawSurface3D();
+    DrawSurface3D(const DrawSurface3D& other);
+    ~DrawSurface3D();
+    // Takes every setting of `other`: records, target stacks, textures, size, viewport, batch flags.
+    DrawSurface3D& operator=(const DrawSurface3D& other);
+
+    bool initialise();  // video start-up, then the 3-D GL state
+
+    void flush(bool clearAfter, bool sortFirst) override;
+    void drawPolygon(const Polygon& polygon, bool textured) override;
+    void drawPolygonLines(const Polygon& polygon) override;
+    void drawPolygonPoints(const Polygon& polygon) override;
+    void drawPoint(int x, int y, float z, float r, float g, float b, float a) override;  // draws nothing
+    void beginTarget(int x, int y, int w, int h, GLuint texture, float r, float g, float b, float a) override;  // no-op
+    void endTarget() override;  // no-op
+    bool acceptsPoint(float x, float y, float z) override;
+    void clearBatchFlags() override;
+    bool isBatchOpen() const override;
+
+    void drawLine3(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b, float a);
+    void drawRect3(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b, float a);
+    void drawQuad3(const Quad& quad, float r, float g, float b, float a, bool textured);
+    void drawPolygonTriangles3(const Polygon& polygon);  // each vertex in its own colour
+
+private:
+    void applyState(float vw, float vh);  // vw == -1: the stored viewport size
+    void replay(DrawRecord& record);
+    void record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured = false);
+    void recordPolygon(int kind, const Polygon& polygon);
+
+    float viewportWidth = -1.0f;
+    float viewportHeight = -1.0f;
+    bool pointBatch = false;
+    bool lineBatch = false;
+    bool triangleBatch = false;
+    bool quadBatch = false;
+    bool polygonBatch = false;
+    bool texturedPolygonBatch = false;
+    bool texturedQuadBatch = false;
+};
