@@ -1,0 +1,150 @@
+#include "world/player_state.h"
+
+#include <algorithm>
+
+#include "app/random.h"
+#include "app/settings.h"
+#include "app/text.h"
+#include "net/connection.h"
+#include "sound/sound_manager.h"
+#include "world/star_colours.h"
+#include "world/vector_math.h"
+
+namespace {
+
+// Placement tries per star; the last try is kept even when the place is taken.
+constexpr int kPlacementAttempts = 9;
+constexpr float kMinStarSpacing = 0.5f;
+constexpr int32_t kStartEnergy = 500;
+
+bool placeIsFree(const std::vector<Star>& placed, float x, float y, float z) {
+    for (const Star& star : placed) {
+        if (distance3(x, y, z, star.x, star.y, star.z) < kMinStarSpacing) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+PlayerState::PlayerState(bool isLocal) : local(isLocal) {
+    randomSeed();
+    newMatch();
+}
+
+void PlayerState::setSounds(SoundManager* manager) { sounds = manager; }
+void PlayerState::setSurface(DrawSurface3D* target) { surface = target; }
+void PlayerState::setCamera(Frame* view) { camera = view; }
+void PlayerState::setTextures(TextureManager* manager) { textures = manager; }
+void PlayerState::setConnection(Connection* link) { connection = link; }
+void PlayerState::toggleSkin() { secondSkin = !secondSkin; }
+
+void PlayerState::setMapSize(int32_t size) { arenaSize = size; }
+int32_t PlayerState::mapSize() const { return arenaSize; }
+
+void PlayerState::setStarRange(int32_t fewest, int32_t most) {
+    minStars = fewest;
+    maxStars = most;
+}
+
+void PlayerState::newMatch() {
+    matchClock.restart();
+    resetShip();
+    captureUnit = 1;
+    ownStarCount = 0;
+    matchOverTime = 0;
+    ownEnergyLeft = kStartEnergy;
+    opponentEnergyLeft = kStartEnergy;
+    if (!local) {
+        return;
+    }
+    generateStars();
+    if (hasPeers() && actsAsServer()) {
+        splitStars();
+        sendToPeers("2|" + starListText());
+    }
+}
+
+void PlayerState::generateStars() {
+    int32_t count = randomInt(minStars, maxStars - 1);
+    if (count % 2 != 0) {
+        ++count;
+    }
+    // A nonsensical range (negative, or beyond what the game can place) is kept in bounds.
+    starTotal = std::clamp(count, 0, kMaxStars);
+    starField.clear();
+    starField.reserve(static_cast<size_t>(starTotal));
+    const int32_t d = arenaSize;
+    for (int32_t i = 0; i < starTotal; ++i) {
+        Star star;
+        for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
+            star.x = static_cast<float>(randomInt(-d, d));
+            star.y = static_cast<float>(randomInt(-d, d));
+            star.z = static_cast<float>(randomInt(-d, d));
+            if (placeIsFree(starField, star.x, star.y, star.z)) {
+                break;
+            }
+        }
+        star.r = static_cast<float>(randomInt(30, 80)) / 100.0f;
+        const int32_t greenLimit = static_cast<int32_t>(static_cast<double>(star.r) * 100.0);
+        star.g = static_cast<float>(randomInt(0, greenLimit)) / 100.0f;
+        star.b = 0.0f;
+        star.owner = 0.0f;
+        starField.push_back(star);
+    }
+}
+
+void PlayerState::splitStars() {
+    const size_t half = static_cast<size_t>(starTotal / 2);
+    for (size_t i = 0; i < starField.size(); ++i) {
+        if (i < half) {
+            markAsOwn(starField[i]);
+        } else {
+            markAsOpponents(starField[i]);
+        }
+    }
+    ownStarCount = starTotal / 2;
+    ownEnergyLeft = kStartEnergy;
+    opponentEnergyLeft = kStartEnergy;
+    energyTimer.restart();
+}
+
+void PlayerState::resetShip() {
+    playerShip.frame.reset(0.0f, 0.0f, 0.0f);
+    playerShip.vx = 0.0f;
+    playerShip.vy = 0.0f;
+    playerShip.vz = 1e-8f;  // never exactly still at the first update
+    playerShip.dx = 0.0f;
+    playerShip.dy = 0.0f;
+    playerShip.dz = 0.0f;
+}
+
+void PlayerState::setMatchOverTime(int32_t ms) { matchOverTime = ms; }
+void PlayerState::restartMatchClock() { matchClock.restart(); }
+
+int32_t PlayerState::ownStars() const { return ownStarCount; }
+int32_t PlayerState::opponentStars() const { return starTotal - ownStarCount; }
+int32_t PlayerState::ownEnergy() const { return ownEnergyLeft; }
+int32_t PlayerState::opponentEnergy() const { return opponentEnergyLeft; }
+bool PlayerState::isMatchOver() const { return matchOverTime != 0; }
+
+int32_t PlayerState::matchTime() { return isMatchOver() ? matchOverTime : matchClock.elapsed(); }
+
+void PlayerState::endMatch() { matchOverTime = matchClock.restart(); }
+
+void PlayerState::playSound(const char* name) const {
+    if (sounds != nullptr) {
+        sounds->playSound(name, -1, 0);
+    }
+}
+
+bool PlayerState::hasPeers() const { return connection != nullptr && connection->peerCount() > 0; }
+bool PlayerState::actsAsServer() const { return connection != nullptr && connection->isServer(); }
+bool PlayerState::actsAsClient() const { return connection != nullptr && connection->isClient(); }
+
+void PlayerState::sendToPeers(const std::string& message) const {
+    if (hasPeers()) {
+        connection->send(message, -1, false);
+    }
+}

@@ -1,0 +1,130 @@
+#pragma once
+// One player's view of the game: the ship, the star field with its owners, both
+// players' star counts and energies, and the match clock. The game keeps two:
+// the local state (its own ship and the field) and the remote mirror (the
+// opponent's ship as received from the peer, moved between messages).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/timer.h"
+#include "render/frame.h"
+
+class Connection;
+class DrawSurface3D;
+class SoundManager;
+class TextureManager;
+
+// owner: 0 free, 1 held by this side, 2 held by the opponent.
+struct Star {
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+    float r = 0.0f, g = 0.0f, b = 0.0f;
+    float owner = 0.0f;
+};
+
+// A positive vz moves the ship towards negative world Z (its own -Z is forward).
+struct Ship {
+    Frame frame;
+    float vx = 0.0f, vy = 0.0f, vz = 0.0f;  // units per second, each within +-15
+    float dx = 0.0f, dy = 0.0f, dz = 0.0f;  // the latest update's displacement
+};
+
+class PlayerState {
+public:
+    // Seeds the random generator and starts a first match, before any wiring.
+    explicit PlayerState(bool local);
+
+    // Wiring; every pointer is borrowed and may be null, meaning "none".
+    void setSounds(SoundManager* sounds);
+    void setSurface(DrawSurface3D* surface);
+    void setCamera(Frame* camera);
+    void setTextures(TextureManager* textures);
+    void loadShipTextures();
+    void setConnection(Connection* connection);
+    void toggleSkin();
+
+    void setMapSize(int32_t size);
+    int32_t mapSize() const;
+    void setStarRange(int32_t minStars, int32_t maxStars);
+
+    // Matches.
+    void newMatch();
+    void splitStars();   // half the field each: the start of a game as server
+    void resetShip();
+    void setMatchOverTime(int32_t ms);  // 0 reopens the match
+    void restartMatchClock();
+
+    // Heads-up queries.
+    int32_t ownStars() const;
+    int32_t opponentStars() const;
+    int32_t ownEnergy() const;
+    int32_t opponentEnergy() const;
+    bool isMatchOver() const;
+    int32_t matchTime();  // the frozen length once over, else the running clock
+
+    // Steering and time.
+    void addVelocity(float dvx, float dvy, float dvz);  // each component clamped to +-15
+    void rotateShip(float degrees, float ax, float ay, float az);
+    void update();  // the energy tick, then the ship's step
+    void starTakenByOpponent(int32_t index);  // an index outside the field is ignored
+
+    // Texts exchanged with the peer (comma-separated payloads).
+    std::string frameText() const;
+    std::string velocityText() const;
+    std::string starListText() const;
+    std::string ownersText() const;
+    std::string scoreText() const;
+    void applyFrameText(const std::string& text);
+    void applyVelocityText(const std::string& text);
+    bool applyStarListText(const std::string& text);  // false: refused, nothing changed
+    void applyOwnersText(const std::string& text);
+    void applyScoreText(const std::string& text);
+
+    // Drawing.
+    void drawStars();     // records two crossed squares per star into the surface
+    void drawShip();      // immediate-mode GL under the camera's view
+    void followCamera();  // puts the camera 15 units behind the ship
+
+    const std::vector<Star>& stars() const { return starField; }
+    const Ship& ship() const { return playerShip; }
+    int32_t starCount() const { return starTotal; }
+    bool alternateSkin() const { return secondSkin; }
+    bool isLocal() const { return local; }
+
+private:
+    void generateStars();
+    void tickEnergy();
+    void stepShip();
+    void wrapAtFaces();
+    void captureStars();
+    void orientAlongVelocity();
+    void endMatch();
+    void playSound(const char* name) const;
+    void sendToPeers(const std::string& message) const;
+    bool hasPeers() const;
+    bool actsAsServer() const;
+    bool actsAsClient() const;
+
+    std::vector<Star> starField;
+    TextureManager* textures = nullptr;
+    DrawSurface3D* surface = nullptr;
+    SoundManager* sounds = nullptr;
+    Frame* camera = nullptr;
+    int32_t matchOverTime = 0;
+    Connection* connection = nullptr;
+    Timer frameTimer;
+    int32_t minStars = 30;
+    int32_t maxStars = 50;
+    int32_t arenaSize = 20;
+    int32_t ownStarCount = 0;
+    int32_t starTotal = 0;
+    int32_t ownEnergyLeft = 500;
+    int32_t opponentEnergyLeft = 500;
+    Ship playerShip;
+    int32_t captureUnit = 1;
+    bool secondSkin = false;
+    bool local;
+    Timer energyTimer;
+    Timer matchClock;
+};

@@ -1,0 +1,217 @@
+// The payloads that keep the two machines' worlds in step. Everything applied
+// here comes from the peer: it is checked before it can change anything.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+#include "app/random.h"
+#include "app/settings.h"
+#include "app/text.h"
+#include "world/player_state.h"
+#include "world/star_colours.h"
+
+namespace {
+
+constexpr float kMaxSpeed = 15.0f;
+constexpr size_t kStarListHeaderFields = 2;
+constexpr size_t kFieldsPerStar = 4;
+
+// Walks the comma-separated fields of a text without copying the rest of it,
+// so that a long hostile text costs time in proportion to its length only.
+class FieldCursor {
+public:
+    explicit FieldCursor(const std::string& text) : text(text) {}
+
+    bool atEnd() const { return position > text.size(); }
+
+    std::string next() {
+        if (atEnd()) {
+            return std::string();
+        }
+        size_t comma = text.find(',', position);
+        if (comma == std::string::npos) {
+            comma = text.size();
+        }
+        std::string field = text.substr(position, comma - position);
+        position = comma + 1;
+        return field;
+    }
+
+private:
+    const std::string& text;
+    size_t position = 0;
+};
+
+size_t countFields(const std::string& text) {
+    if (text.empty()) {
+        return 0;
+    }
+    size_t commas = 0;
+    for (char c : text) {
+        if (c == ',') {
+            ++commas;
+        }
+    }
+    return commas + 1;
+}
+
+bool readFiniteFloat(FieldCursor& cursor, float& value) {
+    return parseFloat(cursor.next(), value) && std::isfinite(value);
+}
+
+float clampSpeed(float v) { return v > kMaxSpeed ? kMaxSpeed : (v < -kMaxSpeed ? -kMaxSpeed : v); }
+
+// A star as the client sees it: the server's owners swapped, free ones given a colour.
+Star mirroredStar(float x, float y, float z, float owner) {
+    Star star;
+    star.x = x;
+    star.y = y;
+    star.z = z;
+    if (owner == 1.0f) {
+        markAsOpponents(star);
+    } else if (owner == 2.0f) {
+        markAsOwn(star);
+    } else {
+        star.owner = owner;
+        star.r = static_cast<float>(randomInt(30, 100)) / 100.0f;
+        const int32_t greenLimit = static_cast<int32_t>(static_cast<double>(star.r) * 100.0);
+        star.g = static_cast<float>(randomInt(0, greenLimit)) / 100.0f;
+        star.b = 0.0f;
+    }
+    return star;
+}
+
+int32_t saturate(int64_t value) {
+    if (value > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+std::string PlayerState::frameText() const { return frameToText(playerShip.frame); }
+
+std::string PlayerState::velocityText() const {
+    return toText(playerShip.vx) + "," + toText(playerShip.vy) + "," + toText(playerShip.vz);
+}
+
+std::string PlayerState::starListText() const {
+    std::string text = toText(arenaSize) + "," + toText(static_cast<int32_t>(starField.size()));
+    for (const Star& star : starField) {
+        text += "," + toText(star.x) + "," + toText(star.y) + "," + toText(star.z) + "," + toText(star.owner);
+    }
+    return text;
+}
+
+std::string PlayerState::ownersText() const {
+    std::string text;
+    for (const Star& star : starField) {
+        if (!text.empty()) {
+            text += ",";
+        }
+        text += toText(star.owner);
+    }
+    return text;
+}
+
+std::string PlayerState::scoreText() const {
+    return toText(ownStarCount) + "," + toText(ownEnergyLeft) + "," + toText(opponentEnergyLeft);
+}
+
+void PlayerState::applyFrameText(const std::string& text) {
+    Frame received;
+    frameFromText(received, text);
+    for (float element : received.matrix) {
+        if (!std::isfinite(element)) {
+            return;
+        }
+    }
+    playerShip.frame = received;
+}
+
+void PlayerState::applyVelocityText(const std::string& text) {
+    std::string rest = text;
+    const float vx = toFloat(takeField(rest));
+    const float vy = toFloat(takeField(rest));
+    const float vz = toFloat(takeField(rest));
+    if (!std::isfinite(vx) || !std::isfinite(vy) || !std::isfinite(vz)) {
+        return;
+    }
+    playerShip.vx = clampSpeed(vx);
+    playerShip.vy = clampSpeed(vy);
+    playerShip.vz = clampSpeed(vz);
+}
+
+// Accepts only a whole list: an arena size the configuration would accept, a
+// star count from 1 to kMaxStars, and exactly four numbers for each star.
+bool PlayerState::applyStarListText(const std::string& text) {
+    FieldCursor cursor(text);
+    int32_t size = 0;
+    int32_t count = 0;
+    if (!parseInt(cursor.next(), size) || !parseInt(cursor.next(), count)) {
+        return false;
+    }
+    if (size < kMinMapDimensions || size > kMaxMapDimensions || count < 1 || count > kMaxStars) {
+        return false;
+    }
+    if (countFields(text) != kStarListHeaderFields + kFieldsPerStar * static_cast<size_t>(count)) {
+        return false;
+    }
+    std::vector<float> numbers(kFieldsPerStar * static_cast<size_t>(count));
+    for (float& number : numbers) {
+        if (!readFiniteFloat(cursor, number)) {
+            return false;
+        }
+    }
+    std::vector<Star> field;
+    field.reserve(static_cast<size_t>(count));
+    int32_t held = 0;
+    for (size_t i = 0; i < numbers.size(); i += kFieldsPerStar) {
+        field.push_back(mirroredStar(numbers[i], numbers[i + 1], numbers[i + 2], numbers[i + 3]));
+        if (field.back().owner == 1.0f) {
+            ++held;
+        }
+    }
+    arenaSize = size;
+    starTotal = count;
+    starField.swap(field);
+    ownStarCount = held;
+    return true;
+}
+
+// Applies the server's owners index by index to whatever field this side holds;
+// a text with fewer owners than stars leaves the rest alone.
+void PlayerState::applyOwnersText(const std::string& text) {
+    const size_t fields = countFields(text);
+    const size_t limit = std::min({static_cast<size_t>(std::max(starTotal, 0)), starField.size(), fields});
+    FieldCursor cursor(text);
+    for (size_t i = 0; i < limit; ++i) {
+        const float owner = toFloat(cursor.next());
+        if (!std::isfinite(owner)) {
+            continue;
+        }
+        Star& star = starField[i];
+        if (owner == 1.0f) {
+            markAsOpponents(star);
+        } else if (owner == 2.0f) {
+            markAsOwn(star);
+        } else {
+            star.owner = owner;
+        }
+    }
+}
+
+void PlayerState::applyScoreText(const std::string& text) {
+    std::string rest = text;
+    const int32_t serverHeld = toInt(takeField(rest));
+    const int32_t serverEnergy = toInt(takeField(rest));
+    const int32_t clientEnergy = toInt(takeField(rest));
+    ownStarCount = saturate(static_cast<int64_t>(starTotal) - serverHeld);
+    opponentEnergyLeft = serverEnergy;
+    ownEnergyLeft = clientEnergy;
+}
