@@ -1,0 +1,222 @@
+#include <GL/glu.h>
+#include <SDL.h>
+
+#include "render/draw_surface.h"
+#include "render/surface_detail.h"
+
+using surface_detail::openBatch;
+
+DrawSurface3D::DrawSurface3D() { videoFlags = SDL_OPENGL | SDL_ANYFORMAT; }
+
+DrawSurface3D::DrawSurface3D(const DrawSurface3D& other) = default;
+
+DrawSurface3D::~DrawSurface3D() { endBatch(); }
+
+DrawSurface3D& DrawSurface3D::operator=(const DrawSurface3D& other) = default;
+
+bool DrawSurface3D::initialise() {
+    if (!startVideo()) {
+        return false;
+    }
+    if (viewportWidth == -1.0f) {
+        applyState(static_cast<float>(width), static_cast<float>(height));
+    } else {
+        applyState(viewportWidth, viewportHeight);
+    }
+    return true;
+}
+
+void DrawSurface3D::applyState(float vw, float vh) {
+    if (vw == -1.0f) {
+        vw = viewportWidth;
+        vh = viewportHeight;
+    } else {
+        viewportWidth = vw;
+        viewportHeight = vh;
+    }
+    // Whole-number division on purpose: 800 x 600 gives 1.0, and the picture is tuned to it.
+    const double aspect = height > 0 ? static_cast<double>(width / height) : 1.0;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glShadeModel(GL_SMOOTH);
+    glViewport(0, 0, static_cast<GLsizei>(vw), static_cast<GLsizei>(vh));
+    gluPerspective(60.0, aspect, 0.01, 1024.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 0);
+    glClearDepth(1024.0);
+    glEnable(GL_BLEND);
+    glShadeModel(GL_SMOOTH);
+    glDisable(GL_CULL_FACE);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glEnable(GL_TEXTURE_2D);
+    glMatrixMode(GL_MODELVIEW);
+    glDisable(GL_LIGHTING);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.666f);
+}
+
+void DrawSurface3D::flush(bool clearAfter, bool sortFirst) {
+    endBatch();
+    if (sortFirst) {
+        surface_detail::sortByDepth(records);
+    }
+    const bool wasRecording = recording;
+    recording = false;  // a replay must not append to the list it walks
+    for (DrawRecord& rec : records) {
+        replay(rec);
+    }
+    recording = wasRecording;
+    if (clearAfter) {
+        records.clear();
+    }
+    endBatch();
+}
+
+void DrawSurface3D::replay(DrawRecord& rec) {
+    const Quad& q = rec.quad;
+    switch (rec.kind) {
+    case LineRecord:
+        drawLine3(q.x[0], q.y[0], q.z[0], q.x[3], q.y[3], q.z[3], rec.r, rec.g, rec.b, rec.a);
+        break;
+    case RectRecord:
+        drawRect3(q.x[0], q.y[0], q.z[0], q.x[3], q.y[3], q.z[3], rec.r, rec.g, rec.b, rec.a);
+        break;
+    case QuadRecord:
+        drawQuad3(q, rec.r, rec.g, rec.b, rec.a, rec.textured);
+        break;
+    case TexturedPolygonRecord:
+        drawPolygon(rec.polygon, true);
+        break;
+    case PolygonRecord:
+        drawPolygon(rec.polygon, false);
+        break;
+    case PolygonLinesRecord:
+        drawPolygonLines(rec.polygon);
+        break;
+    case PolygonPointsRecord:
+        drawPolygonPoints(rec.polygon);
+        break;
+    case PolygonTrianglesRecord:
+        drawPolygonTriangles3(rec.polygon);
+        break;
+    default:  // points draw nothing in 3-D; triangles and RGB rectangles are never recorded here
+        break;
+    }
+}
+
+void DrawSurface3D::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
+    DrawRecord rec;
+    rec.kind = kind;
+    rec.quad = quad;
+    rec.textured = textured;
+    rec.r = r;
+    rec.g = g;
+    rec.b = b;
+    rec.a = a;
+    records.push_back(rec);
+}
+
+void DrawSurface3D::recordPolygon(int kind, const Polygon& polygon) {
+    DrawRecord rec;
+    rec.kind = kind;
+    rec.polygon = polygon;
+    records.push_back(rec);
+}
+
+void DrawSurface3D::drawPoint(int, int, float, float, float, float, float) {}
+
+void DrawSurface3D::drawLine3(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b,
+                              float a) {
+    if (recording) {
+        Quad quad;
+        quad.setCorners(x1, y1, z1, x2, y2, z2);
+        record(LineRecord, quad, r, g, b, a);
+        return;
+    }
+    openBatch(*this, lineBatch, GL_LINES, false);
+    glColor4f(r, g, b, a);
+    glVertex3f(x1, y1, z1);
+    glVertex3f(x2, y2, z2);
+}
+
+void DrawSurface3D::drawRect3(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b,
+                              float a) {
+    if (recording) {
+        Quad quad;
+        quad.setCorners(x1, y1, z1, x2, y2, z2);
+        record(RectRecord, quad, r, g, b, a);
+        return;
+    }
+    openBatch(*this, quadBatch, GL_QUADS, false);
+    glColor4f(r, g, b, a);
+    glVertex3f(x1, y1, z1);
+    glVertex3f(x1, y2, z2);
+    glVertex3f(x2, y2, z2);
+    glVertex3f(x2, y1, z1);
+}
+
+void DrawSurface3D::drawQuad3(const Quad& quad, float r, float g, float b, float a, bool textured) {
+    if (recording) {
+        record(QuadRecord, quad, r, g, b, a, textured);
+        return;
+    }
+    surface_detail::drawQuadNow(*this, {quadBatch, texturedQuadBatch}, quad, r, g, b, a, textured, true);
+}
+
+void DrawSurface3D::drawPolygon(const Polygon& polygon, bool textured) {
+    if (recording) {
+        recordPolygon(textured ? TexturedPolygonRecord : PolygonRecord, polygon);
+        return;
+    }
+    surface_detail::drawPolygonNow(*this, polygonBatch, texturedPolygonBatch, polygon, textured);
+}
+
+void DrawSurface3D::drawPolygonLines(const Polygon& polygon) {
+    if (polygon.vertices.size() % 2 != 0) {
+        return;
+    }
+    if (recording) {
+        recordPolygon(PolygonLinesRecord, polygon);
+        return;
+    }
+    openBatch(*this, lineBatch, GL_LINES, false);
+    surface_detail::sendCached(polygon);
+}
+
+void DrawSurface3D::drawPolygonPoints(const Polygon& polygon) {
+    if (recording) {
+        recordPolygon(PolygonPointsRecord, polygon);
+        return;
+    }
+    openBatch(*this, pointBatch, GL_POINTS, false);
+    surface_detail::sendCached(polygon);
+}
+
+void DrawSurface3D::drawPolygonTriangles3(const Polygon& polygon) {
+    if (recording) {
+        recordPolygon(PolygonTrianglesRecord, polygon);
+        return;
+    }
+    openBatch(*this, triangleBatch, GL_TRIANGLES, false);
+    surface_detail::sendCached(polygon);
+}
+
+void DrawSurface3D::beginTarget(int, int, int, int, GLuint, float, float, float, float) {}
+
+void DrawSurface3D::endTarget() {}
+
+bool DrawSurface3D::acceptsPoint(float, float, float) { return true; }
+
+void DrawSurface3D::clearBatchFlags() {
+    pointBatch = lineBatch = triangleBatch = quadBatch = false;
+    polygonBatch = texturedPolygonBatch = texturedQuadBatch = false;
+}
+
+bool DrawSurface3D::isBatchOpen() const {
+    return pointBatch || lineBatch || triangleBatch || quadBatch || polygonBatch || texturedPolygonBatch ||
+           texturedQuadBatch;
+}
