@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "tests/support/gl_window.h"
 #include "tests/textures/texture_files.h"
 #include "textures/texture_manager.h"
@@ -191,5 +193,20 @@ TEST_F(TextureManagerTest, BrokenDefinitionFilesStopTheRead) {
         TextureManager broken;
         EXPECT_FALSE(broken.loadDefinitions(dir.path("bad.txt"))) << body.substr(0, 40);
         EXPECT_FALSE(broken.hasSubTexture("n", "s"));
+    }
+}
+
+TEST_F(TextureManagerTest, ShippedShipImagesLoadWithTransparentCorners) {
+    const char* root = std::getenv("STARHOLD_SOURCE_DIR");
+    ASSERT_NE(root, nullptr);
+    for (const char* file : {"shiptop", "shipbottom", "shipburner", "ship2top", "ship2bottom", "ship2burner"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(manager.loadTexture(file, std::string(root) + "/data/images/" + file + ".png", false));
+        const TextureInfo* info = manager.getTexture(file);
+        const std::vector<unsigned char> pixels = readTexture(info->glName);
+        const size_t centre = (static_cast<size_t>(info->height / 2) * info->width + info->width / 2) * 4;
+        EXPECT_EQ(pixels[3], 0);
+        EXPECT_EQ(pixels[pixels.size() - 1], 0);
+        EXPECT_EQ(pixels[centre + 3], 255);
     }
 }
