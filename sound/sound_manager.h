@@ -46,6 +46,8 @@ private:
         Mix_Chunk* chunk = nullptr;
     };
 
+    void freeAll();  // frees every loaded music and sound and empties both tables
+
     std::map<std::string, Music> musics;
     std::map<std::string, Sound> sounds;
     std::string currentMusicName;
