@@ -4,6 +4,8 @@
 // queues the whole messages it receives in an inbox for the main loop.
 //
 // Frame on the wire: decimal length of (text + 1), '~', the text, a zero byte.
+// Received frames may arrive in any number of pieces; a frame longer than
+// kMaxFrameLength (64 KiB, net/frame_reader.h) is reported and skipped.
 
 #include <SDL.h>
 
@@ -12,6 +14,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "net/frame_reader.h"
 
 struct ReceivedMessage {
     int32_t socket = -1;  // NET2 socket index of the sender
@@ -33,6 +37,11 @@ public:
     // target -1 sends to every peer; with exceptTarget, to every peer but target.
     // True when the last send attempted succeeded; false with no peers.
     bool send(const std::string& text, int32_t target, bool exceptTarget);
+
+    // The next message buffered for a peer socket, reading more of its bytes as
+    // needed: FrameReader::NoMessage once they are all used up, else Complete,
+    // Partial or LostLength (the last two are reported on stderr).
+    int receiveFrame(std::string& text, int32_t socket);
 
     // Turns NET2 events into inbox messages and peer changes; other events are
     // ignored. False only for a NET2 error event.
@@ -56,4 +65,10 @@ private:
     bool client = false;
     std::vector<int32_t> sockets;
     std::list<ReceivedMessage> messages;
+    std::map<int32_t, FrameReader> readers;  // peers with part of a frame held
+    bool sdlNetStarted = false;
+
+    void receiveAll(int32_t socket);
+    void closePeer(int32_t socket);
+    void queue(int32_t socket, const std::string& text, bool damaged);
 };
