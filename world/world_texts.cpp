@@ -60,6 +60,17 @@ bool readFiniteFloat(FieldCursor& cursor, float& value) {
     return parseFloat(cursor.next(), value) && std::isfinite(value);
 }
 
+// Reads `count` fields by the field rule (a short text repeats its last field).
+bool readFiniteFields(const std::string& text, float* values, size_t count) {
+    std::string rest = text;
+    for (size_t i = 0; i < count; ++i) {
+        if (!parseFloat(takeField(rest), values[i]) || !std::isfinite(values[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 float clampSpeed(float v) { return v > kMaxSpeed ? kMaxSpeed : (v < -kMaxSpeed ? -kMaxSpeed : v); }
 
 // A star as the client sees it: the server's owners swapped, free ones given a colour.
@@ -123,28 +134,24 @@ std::string PlayerState::scoreText() const {
     return toText(ownStarCount) + "," + toText(ownEnergyLeft) + "," + toText(opponentEnergyLeft);
 }
 
+// A frame or velocity whose fields are not all finite numbers is ignored whole,
+// so nothing non-finite ever reaches the ship.
 void PlayerState::applyFrameText(const std::string& text) {
     Frame received;
-    frameFromText(received, text);
-    for (float element : received.matrix) {
-        if (!std::isfinite(element)) {
-            return;
-        }
+    if (!readFiniteFields(text, received.matrix, 16)) {
+        return;
     }
     playerShip.frame = received;
 }
 
 void PlayerState::applyVelocityText(const std::string& text) {
-    std::string rest = text;
-    const float vx = toFloat(takeField(rest));
-    const float vy = toFloat(takeField(rest));
-    const float vz = toFloat(takeField(rest));
-    if (!std::isfinite(vx) || !std::isfinite(vy) || !std::isfinite(vz)) {
+    float velocity[3];
+    if (!readFiniteFields(text, velocity, 3)) {
         return;
     }
-    playerShip.vx = clampSpeed(vx);
-    playerShip.vy = clampSpeed(vy);
-    playerShip.vz = clampSpeed(vz);
+    playerShip.vx = clampSpeed(velocity[0]);
+    playerShip.vy = clampSpeed(velocity[1]);
+    playerShip.vz = clampSpeed(velocity[2]);
 }
 
 // Accepts only a whole list: an arena size the configuration would accept, a

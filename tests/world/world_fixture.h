@@ -1,0 +1,44 @@
+#pragma once
+// Shared set-up of the world tests: a GL context (ship turns use GL's matrix
+// stack), a controlled clock, and helpers that drive a PlayerState through its
+// public interface only.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/text.h"
+#include "render/frame.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/gl_window.h"
+#include "world/player_state.h"
+
+class WorldTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(openTestWindow()); }
+
+    // One motion step of `ms`: the first update arms the step timer, the second moves.
+    void step(PlayerState& state, uint32_t ms) {
+        state.update();
+        clock.advance(ms);
+        state.update();
+    }
+
+    FakeClock clock;
+};
+
+inline void placeShip(PlayerState& state, float x, float y, float z) {
+    state.applyFrameText(frameToText(Frame(x, y, z)));
+}
+
+inline void expectPosition(const PlayerState& state, float x, float y, float z) {
+    const float* p = state.ship().frame.position;
+    EXPECT_NEAR(p[0], x, 1e-4f);
+    EXPECT_NEAR(p[1], y, 1e-4f);
+    EXPECT_NEAR(p[2], z, 1e-4f);
+}
+
+// Writes `seconds` of silent 16-bit mono WAV, long enough to still be playing
+// when a test counts the channels in use.
+std::string writeSilentWav(int seconds);
