@@ -1,5 +1,31 @@
 #include "sound/sound_manager.h"
 
+namespace {
+
+// The smallest header of any format SDL_mixer decodes (a RIFF wave's first chunk).
+constexpr int kShortestAudioFile = 12;
+
+// SDL_mixer trusts its first reads: it inspects a format tag it may never have read,
+// and leaks its stream when handed a folder. So a stream must first yield a whole
+// header; it is left at its start.
+bool holdsAudioHeader(SDL_RWops* stream) {
+    char header[kShortestAudioFile];
+    const bool whole = SDL_RWread(stream, header, 1, kShortestAudioFile) == kShortestAudioFile;
+    return whole && SDL_RWseek(stream, 0, RW_SEEK_SET) == 0;
+}
+
+bool holdsAudioHeader(const std::string& path) {
+    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
+    if (!stream) {
+        return false;
+    }
+    const bool holds = holdsAudioHeader(stream);
+    SDL_RWclose(stream);
+    return holds;
+}
+
+}  // namespace
+
 SoundManager::SoundManager() = default;
 
 SoundManager::~SoundManager() {
@@ -43,6 +69,9 @@ bool SoundManager::loadMusic(const std::string& path, const std::string& name) {
     if (!audioOpen || musics.count(name) != 0) {
         return false;
     }
+    if (!holdsAudioHeader(path)) {
+        return false;
+    }
     Mix_Music* music = Mix_LoadMUS(path.c_str());
     if (!music) {
         return false;
@@ -57,6 +86,10 @@ bool SoundManager::loadSound(const std::string& path, const std::string& name) {
     }
     SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
     if (!stream) {
+        return false;
+    }
+    if (!holdsAudioHeader(stream)) {
+        SDL_RWclose(stream);
         return false;
     }
     Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 1);  // frees the stream either way

@@ -32,24 +32,21 @@ void toggleMusic(SoundManager& sound) {
     }
 }
 
-// A scratch folder for files made during a test, removed afterwards.
+// Files made during a test, in a folder removed afterwards.
 class ScratchFolder {
 public:
     ScratchFolder() {
         char pattern[] = "/tmp/starhold-sound-test.XXXXXX";
-        folder = mkdtemp(pattern) ? pattern : "";
+        folder = mkdtemp(pattern) ? pattern : "/nonexistent";
     }
     ~ScratchFolder() {
-        for (const std::string& file : files) {
-            std::remove(file.c_str());
-        }
+        for (const std::string& file : files) std::remove(file.c_str());
         std::remove(folder.c_str());
     }
     std::string write(const std::string& name, const std::string& bytes) {
-        const std::string path = folder + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        files.push_back(path);
-        return path;
+        files.push_back(folder + "/" + name);
+        std::ofstream(files.back(), std::ios::binary) << bytes;
+        return files.back();
     }
 
 private:
@@ -59,7 +56,7 @@ private:
 
 std::string fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // An open manager per test; the device must be fully closed again when it is gone.
@@ -104,18 +101,15 @@ TEST(SoundClosed, EveryLoadAndPlayFailsUntilTheDeviceIsOpen) {
     Mix_CloseAudio();
 }
 
-TEST_F(OpenSoundTest, OpensTheDeviceInTheGamesFormat) {
-    int frequency = 0;
+TEST_F(OpenSoundTest, OpensInTheGamesFormatAndLoadsItsAudioByName) {
+    int frequency = 0, channels = 0;
     Uint16 format = 0;
-    int channels = 0;
     EXPECT_TRUE(sound->isAudioOpen());
     EXPECT_EQ(Mix_QuerySpec(&frequency, &format, &channels), 1);
     EXPECT_EQ(frequency, 22050);
     EXPECT_EQ(format, AUDIO_S16LSB);
     EXPECT_EQ(channels, 2);
-}
 
-TEST_F(OpenSoundTest, LoadsTheGamesAudioAndKeepsTheFirstFileOfAName) {
     loadGameAudio();
     // A second load under a taken name fails, even of a good file, and the first stays usable.
     EXPECT_FALSE(sound->loadSound(audioFile("enemyPop.ogg"), "pop1"));
@@ -126,6 +120,14 @@ TEST_F(OpenSoundTest, LoadsTheGamesAudioAndKeepsTheFirstFileOfAName) {
     // Music and sounds are separate tables: one name may be in both.
     EXPECT_TRUE(sound->loadSound(audioFile("pop.ogg"), "1"));
     EXPECT_TRUE(sound->loadMusic(audioFile("pop.ogg"), "pop1"));
+
+    EXPECT_FALSE(sound->playSound("nothing", -1, 0));
+    EXPECT_FALSE(sound->setSoundVolume("nothing", 64));
+    // An unknown music name is remembered, but nothing plays.
+    sound->haltMusic();
+    EXPECT_TRUE(sound->playMusic("nothing", -1));
+    EXPECT_EQ(sound->currentMusic(), "nothing");
+    EXPECT_FALSE(sound->isMusicPlaying());
 }
 
 TEST_F(OpenSoundTest, BadFilesAreRefusedAndLeaveTheirNameFree) {
@@ -136,6 +138,7 @@ TEST_F(OpenSoundTest, BadFilesAreRefusedAndLeaveTheirNameFree) {
         audioFile("no-such-file.ogg"),
         scratch.write("empty.ogg", ""),
         scratch.write("noise.ogg", std::string(5000, '\x7f')),
+        scratch.write("tag.ogg", "OggS"),
         scratch.write("header.ogg", "OggS" + std::string(60, '\0')),
         scratch.write("text.ogg", "this is not audio\n"),
         audioFile(""),  // a folder
@@ -155,17 +158,6 @@ TEST_F(OpenSoundTest, BadFilesAreRefusedAndLeaveTheirNameFree) {
     }
     EXPECT_TRUE(sound->loadSound(audioFile("pop.ogg"), "x"));
     EXPECT_TRUE(sound->loadMusic(audioFile("drx.ogg"), "x"));
-}
-
-TEST_F(OpenSoundTest, UnknownNames) {
-    loadGameAudio();
-    EXPECT_FALSE(sound->playSound("nothing", -1, 0));
-    EXPECT_FALSE(sound->setSoundVolume("nothing", 64));
-    EXPECT_EQ(Mix_Playing(-1), 0);
-    // An unknown music name is remembered but nothing plays.
-    EXPECT_TRUE(sound->playMusic("nothing", -1));
-    EXPECT_EQ(sound->currentMusic(), "nothing");
-    EXPECT_FALSE(sound->isMusicPlaying());
 }
 
 TEST_F(OpenSoundTest, SoundsPlayOnTheFirstFreeOrAGivenChannel) {
