@@ -28,6 +28,7 @@ public:
     Status finish(std::string& text);
     // True when nothing is held, so the reader may be dropped.
     bool idle() const;
+    size_t heldBytes() const { return available(); }
 
 private:
     enum class Stage { Length, Body, SkipToTerminator };

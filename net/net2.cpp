@@ -182,10 +182,11 @@ void freeSlot(SocketRecord* record) {
     record->closeToRaise = false;
 }
 
+// Sockets on their way out are not counted: the thread closes them this pass.
 int openSocketCount() {
     int open = 0;
     for (int i = 0; i < slotCount; ++i) {
-        open += table[i]->kind != Unused ? 1 : 0;
+        open += table[i]->kind != Unused && table[i]->state != DeletePending ? 1 : 0;
     }
     return open;
 }
