@@ -54,18 +54,11 @@ Box litBox(const std::vector<std::vector<bool>>& lit, int x0, int y0, int x1, in
     return box;
 }
 
-int litInRow(const std::vector<std::vector<bool>>& lit, int y, int x0, int x1) {
+// Lit pixels from (x, y) for n steps of (dx, dy).
+int litAlong(const std::vector<std::vector<bool>>& lit, int x, int y, int dx, int dy, int n) {
     int count = 0;
-    for (int x = x0; x <= x1; ++x) {
-        count += lit[y][x];
-    }
-    return count;
-}
-
-int litInColumn(const std::vector<std::vector<bool>>& lit, int x, int y0, int y1) {
-    int count = 0;
-    for (int y = y0; y <= y1; ++y) {
-        count += lit[y][x];
+    for (int i = 0; i < n; ++i) {
+        count += lit[y + i * dy][x + i * dx];
     }
     return count;
 }
@@ -75,10 +68,10 @@ void expectUprightL(const std::vector<std::vector<bool>>& lit, const Box& box) {
     ASSERT_FALSE(box.empty());
     const int w = box.right - box.left + 1;
     const int h = box.bottom - box.top + 1;
-    EXPECT_GE(litInColumn(lit, box.left, box.top, box.bottom), h * 3 / 4);
-    EXPECT_GE(litInRow(lit, box.bottom, box.left, box.right), w * 3 / 4);
-    EXPECT_LE(litInRow(lit, box.top, box.left, box.right), w / 2);
-    EXPECT_LE(litInColumn(lit, box.right, box.top, box.bottom), h / 2);
+    EXPECT_GE(litAlong(lit, box.left, box.top, 0, 1, h), h * 3 / 4);
+    EXPECT_GE(litAlong(lit, box.left, box.bottom, 1, 0, w), w * 3 / 4);
+    EXPECT_LE(litAlong(lit, box.left, box.top, 1, 0, w), w / 2);
+    EXPECT_LE(litAlong(lit, box.right, box.top, 0, 1, h), h / 2);
 }
 
 void saveScreenshot(const char* name) {
