@@ -6,80 +6,54 @@
 
 #include "tests/world/world_fixture.h"
 
-namespace {
-
-bool sameStars(const std::vector<Star>& a, const std::vector<Star>& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        const Star& s = a[i];
-        const Star& t = b[i];
-        if (std::tie(s.x, s.y, s.z, s.r, s.g, s.b, s.owner) != std::tie(t.x, t.y, t.z, t.r, t.g, t.b, t.owner)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 TEST_F(WorldTest, MatchesPlaceAnEvenNumberOfStarsOnDistinctLatticePoints) {
     PlayerState state(true);
     for (unsigned seed = 1; seed <= 25; ++seed) {
         std::srand(seed);
+        state.setMapSize(seed % 2 == 0 ? 20 : 10);
         state.newMatch();
         const int32_t n = state.starCount();
-        EXPECT_EQ(n % 2, 0);
-        EXPECT_GE(n, 30);
-        EXPECT_LE(n, 50);
+        EXPECT_TRUE(n % 2 == 0 && n >= 30 && n <= 50) << n;
         ASSERT_EQ(state.stars().size(), static_cast<size_t>(n));
         std::set<std::tuple<float, float, float>> places;
         for (const Star& star : state.stars()) {
             for (float c : {star.x, star.y, star.z}) {
                 EXPECT_EQ(c, std::floor(c));
-                EXPECT_LE(std::fabs(c), 20.0f);
+                EXPECT_LE(std::fabs(c), static_cast<float>(state.mapSize()));
             }
-            EXPECT_GE(star.r, 0.3f);
-            EXPECT_LE(star.r, 0.8f);
-            EXPECT_LE(star.g, star.r);
-            EXPECT_EQ(star.b, 0.0f);
+            EXPECT_TRUE(star.r >= 0.3f && star.r <= 0.8f && star.g <= star.r && star.b == 0.0f);
             EXPECT_EQ(star.owner, 0.0f);
             places.insert({star.x, star.y, star.z});
         }
         EXPECT_EQ(places.size(), static_cast<size_t>(n)) << "seed " << seed;
     }
-}
-
-TEST_F(WorldTest, StarRangeAndArenaSizeBoundTheField) {
-    PlayerState state(true);
     state.setStarRange(30, 31);
-    state.setMapSize(10);
-    for (unsigned seed = 1; seed <= 10; ++seed) {
-        std::srand(seed);
-        state.newMatch();
-        EXPECT_EQ(state.starCount(), 30);
-        for (const Star& star : state.stars()) {
-            EXPECT_LE(std::max({std::fabs(star.x), std::fabs(star.y), std::fabs(star.z)}), 10.0f);
-        }
-    }
+    state.newMatch();
+    EXPECT_EQ(state.starCount(), 30);
     state.setStarRange(-40, -20);  // nonsense never yields a negative count
     state.newMatch();
     EXPECT_EQ(state.starCount(), 0);
-    EXPECT_TRUE(state.stars().empty());
 }
 
 TEST_F(WorldTest, TheSameSeedGivesTheSameField) {
     PlayerState first(true);
     PlayerState second(true);
+    auto colours = [](const PlayerState& s) {
+        std::vector<float> c;
+        for (const Star& star : s.stars()) {
+            c.insert(c.end(), {star.r, star.g});
+        }
+        return c;
+    };
     std::srand(77);
     first.newMatch();
     std::srand(77);
     second.newMatch();
-    EXPECT_TRUE(sameStars(first.stars(), second.stars()));
+    EXPECT_EQ(first.starListText(), second.starListText());
+    EXPECT_EQ(colours(first), colours(second));
     std::srand(78);
     second.newMatch();
-    EXPECT_FALSE(sameStars(first.stars(), second.stars()));
+    EXPECT_NE(first.starListText(), second.starListText());
 }
 
 TEST_F(WorldTest, SplitGivesEachSideHalfTheField) {
@@ -90,7 +64,6 @@ TEST_F(WorldTest, SplitGivesEachSideHalfTheField) {
     const int32_t n = state.starCount();
     EXPECT_EQ(state.ownStars(), n / 2);
     EXPECT_EQ(state.opponentStars(), n / 2);
-    EXPECT_EQ(state.ownEnergy(), 500);
     for (int32_t i = 0; i < n; ++i) {
         const Star& star = state.stars()[static_cast<size_t>(i)];
         const bool own = i < n / 2;
@@ -100,32 +73,12 @@ TEST_F(WorldTest, SplitGivesEachSideHalfTheField) {
     }
 }
 
-TEST_F(WorldTest, TheRemoteMirrorHoldsNoStarsAndResetsItsCounters) {
+TEST_F(WorldTest, TheRemoteMirrorHoldsNoStarsAndResetsItsShip) {
     PlayerState mirror(false);
     mirror.addVelocity(3, 0, 0);
     mirror.newMatch();
     EXPECT_TRUE(mirror.stars().empty());
-    EXPECT_EQ(mirror.ownStars(), 0);
-    EXPECT_EQ(mirror.opponentEnergy(), 500);
+    EXPECT_EQ(mirror.ownEnergy(), 500);
     EXPECT_EQ(mirror.ship().vx, 0.0f);
     EXPECT_EQ(mirror.ship().vz, 1e-8f);
-    EXPECT_FALSE(mirror.isLocal());
-    EXPECT_FALSE(mirror.alternateSkin());
-    mirror.toggleSkin();
-    EXPECT_TRUE(mirror.alternateSkin());
-}
-
-TEST_F(WorldTest, TheMatchClockRunsUntilTheMatchIsOver) {
-    PlayerState state(true);
-    clock.advance(1234);
-    EXPECT_EQ(state.matchTime(), 1234);
-    EXPECT_FALSE(state.isMatchOver());
-    state.setMatchOverTime(900);
-    clock.advance(500);
-    EXPECT_TRUE(state.isMatchOver());
-    EXPECT_EQ(state.matchTime(), 900);
-    state.setMatchOverTime(0);
-    state.restartMatchClock();
-    clock.advance(40);
-    EXPECT_EQ(state.matchTime(), 40);
 }

@@ -39,6 +39,16 @@ inline void expectPosition(const PlayerState& state, float x, float y, float z) 
     EXPECT_NEAR(p[2], z, 1e-4f);
 }
 
+// A field of 30 away from the ship's start, with `held` stars on this side, as
+// a star list from the server gives it.
+inline void holdStars(PlayerState& state, int held) {
+    std::string list = "20,30";
+    for (int i = 0; i < 30; ++i) {
+        list += "," + toText(i - 15) + ",10,10," + (i < held ? "2" : "1");
+    }
+    ASSERT_TRUE(state.applyStarListText(list));
+}
+
 // Writes `seconds` of silent 16-bit mono WAV, long enough to still be playing
 // when a test counts the channels in use.
 std::string writeSilentWav(int seconds);
