@@ -183,9 +183,11 @@ bool Connection::handleEvent(const SDL_Event& event) {
             return false;
         }
         case NET2_ACCEPTEVENT:
-            if (server && std::find(sockets.begin(), sockets.end(), socket) == sockets.end()) {
-                readers.erase(socket);
-                sockets.push_back(socket);
+            if (std::find(sockets.begin(), sockets.end(), socket) == sockets.end()) {
+                readers.erase(socket);  // a reused index starts a new stream
+                if (server) {
+                    sockets.push_back(socket);
+                }
             }
             return true;
         case NET2_TCPRECEIVEEVENT:

@@ -1,7 +1,5 @@
 #include "tests/net/net_test_support.h"
 
-#include <SDL_net.h>
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -20,18 +18,6 @@ EventQueueTest::EventQueueTest() {
 
 EventQueueTest::~EventQueueTest() { SDL_Quit(); }
 
-NetServices::NetServices() {
-    SDLNet_Init();
-    feStart();
-    net2Start();
-}
-
-NetServices::~NetServices() {
-    net2Stop();
-    feStop();
-    SDLNet_Quit();
-}
-
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
     const Uint32 start = SDL_GetTicks();
     while (!done()) {
@@ -47,7 +33,7 @@ bool awaitNet2Event(SDL_Event& event, int kind, int timeoutMs) {
     return waitUntil(
         [&] {
             while (fePoll(&event) > 0) {
-                if (event.type == SDL_USEREVENT && (kind == -1 || net2EventKind(event) == kind)) {
+                if (event.type == SDL_USEREVENT && net2EventKind(event) == kind) {
                     return true;
                 }
             }
@@ -56,26 +42,12 @@ bool awaitNet2Event(SDL_Event& event, int kind, int timeoutMs) {
         timeoutMs);
 }
 
-bool net2EventWithin(int kind, int ms) {
+bool net2EventWithin(int kind, int timeoutMs) {
     SDL_Event event;
-    return awaitNet2Event(event, kind, ms);
+    return awaitNet2Event(event, kind, timeoutMs);
 }
 
-int candidatePort(int attempt) {
-    const int base = static_cast<int>(getpid() % 2000) * 20;
-    return 20000 + (base + attempt * 7) % 40000;
-}
-
-int listenOnFreePort(int& port) {
-    for (int attempt = 0; attempt < 400; ++attempt) {
-        port = candidatePort(attempt);
-        const int listener = net2ListenTcp(port);
-        if (listener >= 0) {
-            return listener;
-        }
-    }
-    return -1;
-}
+int candidatePort(int attempt) { return 20000 + (static_cast<int>(getpid() % 2000) * 20 + attempt * 7) % 40000; }
 
 int fillEventQueue() {
     SDL_Event filler;
@@ -89,49 +61,34 @@ int fillEventQueue() {
     return added;
 }
 
-RawPeer::~RawPeer() {
-    close();
-    if (listener >= 0) {
-        ::close(listener);
-    }
-}
+namespace {
 
-bool RawPeer::connectTo(int port) {
-    stream = socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return stream >= 0 && connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    return address;
 }
 
-int RawPeer::listenOnAnyPort() {
-    listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = 0;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof(address);
-    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(listener, 4) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        return -1;
-    }
-    return ntohs(address.sin_port);
+bool readable(int socket, int timeoutMs) {
+    pollfd waiting{socket, POLLIN, 0};
+    return poll(&waiting, 1, timeoutMs) == 1;
 }
 
-bool RawPeer::acceptOne(int timeoutMs) {
-    pollfd waiting{listener, POLLIN, 0};
-    if (poll(&waiting, 1, timeoutMs) != 1) {
-        return false;
-    }
-    stream = accept(listener, nullptr, nullptr);
-    return stream >= 0;
+}  // namespace
+
+RawPeer::~RawPeer() { close(); }
+
+bool RawPeer::connectTo(int port) {
+    sockaddr_in address = loopback(port);
+    stream = socket(AF_INET, SOCK_STREAM, 0);
+    return connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
 }
 
 bool RawPeer::sendAll(const std::string& bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t now = ::send(stream, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    for (size_t sent = 0; sent < bytes.size();) {
+        const ssize_t now = send(stream, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (now <= 0) {
             return false;
         }
@@ -142,39 +99,29 @@ bool RawPeer::sendAll(const std::string& bytes) {
 
 bool RawPeer::receive(size_t count, std::string& bytes, int timeoutMs) {
     bytes.clear();
-    const Uint32 start = SDL_GetTicks();
     char chunk[4096];
-    while (bytes.size() < count) {
-        const int left = timeoutMs - static_cast<int>(SDL_GetTicks() - start);
-        pollfd waiting{stream, POLLIN, 0};
-        if (left <= 0 || poll(&waiting, 1, left) != 1) {
-            return false;
-        }
-        const size_t wanted = count - bytes.size() < sizeof(chunk) ? count - bytes.size() : sizeof(chunk);
-        const ssize_t got = recv(stream, chunk, wanted, 0);
+    while (bytes.size() < count && readable(stream, timeoutMs)) {
+        const ssize_t got = recv(stream, chunk, std::min(sizeof(chunk), count - bytes.size()), 0);
         if (got <= 0) {
-            return false;
+            break;
         }
         bytes.append(chunk, static_cast<size_t>(got));
     }
-    return true;
+    return bytes.size() == count;
 }
 
-bool RawPeer::seesEndOfStream(int timeoutMs) {
-    pollfd waiting{stream, POLLIN, 0};
+bool RawPeer::seesEndOfStream() {
     char byte;
-    return poll(&waiting, 1, timeoutMs) == 1 && recv(stream, &byte, 1, 0) == 0;
+    return readable(stream, 5000) && recv(stream, &byte, 1, 0) == 0;
 }
 
-void RawPeer::close() {
+void RawPeer::close(bool reset) {
     if (stream >= 0) {
+        linger abortive{1, 0};
+        if (reset) {
+            setsockopt(stream, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+        }
         ::close(stream);
         stream = -1;
     }
-}
-
-void RawPeer::resetConnection() {
-    linger abortive{1, 0};
-    setsockopt(stream, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
-    close();
 }
