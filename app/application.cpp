@@ -1,11 +1,19 @@
 #include "app/application.h"
 
-#include <iostream>
+#include <SDL.h>
 
-#include "app/settings.h"
+#include "app/game.h"
 
 int runStarhold() {
-    GameSettings settings;
-    loadSettings("config.txt", settings, std::cerr);
-    return 0;
+    int status = 0;
+    {
+        Game game;
+        if (game.startUp()) {
+            game.run();
+        } else {
+            status = 1;
+        }
+    }
+    SDL_Quit();
+    return status;
 }

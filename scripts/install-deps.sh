@@ -10,7 +10,7 @@ packages=(
   libglu1-mesa-dev libgl1-mesa-dri
   xvfb xauth xdotool x11-utils
   imagemagick sox libsox-fmt-all
-  python3
+  python3 python3-xlib
 )
 
 missing=()

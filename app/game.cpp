@@ -1,0 +1,257 @@
+#include "app/game.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "app/text.h"
+#include "world/arena.h"
+
+namespace {
+
+constexpr int kWindowWidth = 800;
+constexpr int kWindowHeight = 600;
+
+// Loop periods in milliseconds.
+constexpr int32_t kUpdatePeriod = 10;
+constexpr int32_t kMovementPeriod = 10;  // the movement step runs after *more* than this
+
+}  // namespace
+
+Game::Game() = default;
+
+Game::~Game() {
+    if (networking) {
+        connection.stopNetworking();
+    }
+}
+
+bool Game::startUp() {
+    if (!startVideo()) {
+        return false;
+    }
+    readConfiguration();
+    networking = connection.startNetworking();
+    if (!startAudio()) {
+        return false;
+    }
+    placeCameras();
+    wirePlayers();
+    fonts.setSurface(&hudSurface);
+    fonts.setTextureManager(&textures);
+    if (!fonts.loadFont("characters.fnt", "font")) {
+        std::fprintf(stderr, "Font file characters.fnt could not be loaded; the heads-up text is blank\n");
+    }
+    input = InputState();
+    buildArena(sceneSurface, settings.mapDimensions);
+    input.firstFrame = true;
+    startLoopTimers();
+    return true;
+}
+
+bool Game::startVideo() {
+    sceneSurface.setTextureManager(&textures);
+    sceneSurface.setResolution(kWindowWidth, kWindowHeight);
+    hudSurface.setResolution(kWindowWidth, kWindowHeight);
+    if (!sceneSurface.initialise()) {
+        return false;  // the surface has printed the reason
+    }
+    SDL_WM_SetCaption("starhold", "starhold");
+    hudSurface.setTextureManager(&textures);
+    shipSurface = sceneSurface;
+    frameTimer.start();
+    return true;
+}
+
+void Game::readConfiguration() { loadSettings("config.txt", settings, std::cerr); }
+
+bool Game::startAudio() {
+    if (!sounds.openAudio()) {
+        std::fprintf(stderr, "Audio initialization failed: %s\n", Mix_GetError());
+        return false;
+    }
+    sounds.loadMusic("audio/drx.ogg", "1");
+    sounds.playMusic("1", -1);
+    sounds.loadSound("audio/slam.ogg", "wh1");
+    sounds.loadSound("audio/pop.ogg", "pop1");
+    sounds.loadSound("audio/enemySlam.ogg", "wh2");
+    sounds.loadSound("audio/enemyPop.ogg", "pop2");
+    return true;
+}
+
+void Game::placeCameras() {
+    mainCamera.reset(0, 0, 0);
+    mainCamera.moveLocal(0, 0, -20, 1);
+    hudCamera.reset(0, 0, 0);
+    hudCamera.rotateLocal(180, 0, 1, 0);
+    hudCamera.moveLocal(-320, 340, -600, 1);
+    hudCamera.rotateLocal(180, 0, 0, 1);
+}
+
+void Game::wirePlayers() {
+    local.setSounds(&sounds);
+    local.setSurface(&shipSurface);
+    local.setCamera(&mainCamera);
+    local.setTextures(&textures);
+    local.loadShipTextures();
+    local.setConnection(&connection);
+    if (settings.playerSkin) {
+        local.toggleSkin();
+    }
+    local.setMapSize(settings.mapDimensions);
+    local.setStarRange(settings.minStars, settings.maxStars);
+    local.newMatch();
+
+    remote.setSounds(&sounds);
+    remote.setSurface(&sceneSurface);
+    remote.setCamera(&mainCamera);
+    remote.setTextures(&textures);
+    remote.loadShipTextures();
+    remote.setConnection(&connection);
+    remote.setMapSize(settings.mapDimensions);
+    remote.newMatch();
+    if (!settings.playerSkin) {
+        remote.toggleSkin();
+    }
+}
+
+void Game::startLoopTimers() {
+    updateTimer.start();
+    receiveTimer.start();
+    velocityTimer.start();
+    frameSendTimer.start();
+    ownersTimer.start();
+    scoreTimer.start();
+}
+
+void Game::run() {
+    while (!input.quit) {
+        runPass();
+        waitForNextDue();
+    }
+}
+
+void Game::runPass() {
+    drainEvents();
+    updateStep();
+    networkStep();
+    movementStep();
+    drawFrame();
+}
+
+void Game::drainEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        connection.handleEvent(event);
+        if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+            handleKey(event.key.keysym.sym, event.type == SDL_KEYDOWN);
+        } else if (event.type == SDL_QUIT) {
+            input.quit = true;
+        }
+    }
+}
+
+void Game::handleKey(SDLKey key, bool pressed) {
+    switch (applyKey(input, key, pressed)) {
+        case KeyAction::ResetShip:
+            local.resetShip();
+            mainCamera.reset(0, 0, 20);
+            break;
+        case KeyAction::NewMatch: local.newMatch(); break;
+        case KeyAction::ToggleMusic:
+            if (sounds.isMusicPaused()) {
+                sounds.resumeMusic();
+            } else {
+                sounds.pauseMusic();
+            }
+            break;
+        case KeyAction::Listen: listen(); break;
+        case KeyAction::Connect: connect(); break;
+        case KeyAction::Disconnect: connection.disconnect(); break;
+        case KeyAction::None: break;
+    }
+}
+
+void Game::updateStep() {
+    if (updateTimer.elapsed() < kUpdatePeriod) {
+        return;
+    }
+    local.update();
+    if (connection.peerCount() > 0) {
+        remote.update();
+    }
+    updateTimer.restart();
+}
+
+void Game::networkStep() {
+    if (connection.peerCount() > 0) {
+        runReceiveBatch();
+        sendPeriodicMessages();
+    }
+}
+
+void Game::movementStep() {
+    const int32_t ms = frameTimer.elapsed();
+    if (ms <= kMovementPeriod) {
+        return;
+    }
+    if (input.freeCamera) {
+        moveCamera();
+    } else {
+        moveShip(settings.sensitivity * static_cast<float>(ms) / 1000.0f);
+    }
+    frameTimer.restart();
+}
+
+void Game::moveShip(float s) {
+    if (input.up != input.down) local.addVelocity(0, 0, input.up ? s : -s);
+    if (input.left != input.right) local.addVelocity(input.left ? -s : s, 0, 0);
+    if (input.a != input.d) local.rotateShip(input.a ? 0.25f : -0.25f, 0, 1, 0);
+    if (input.q != input.e) local.rotateShip(input.q ? 0.25f : -0.25f, 0, 0, 1);
+    if (input.w != input.s) local.addVelocity(0, input.w ? s : -s, 0);
+}
+
+void Game::moveCamera() {
+    if (input.up != input.down) mainCamera.moveLocal(0, 0, input.up ? 0.25f : -0.25f, 1);
+    if (input.left != input.right) mainCamera.moveLocal(input.left ? -0.25f : 0.25f, 0, 0, 1);
+    if (input.a != input.d) mainCamera.rotateWorld(input.a ? -0.5f : 0.5f, 0, 1, 0);
+    if (input.q != input.e) mainCamera.rotateLocal(input.q ? -0.5f : 0.5f, 0, 0, 1);
+    if (input.w != input.s) mainCamera.rotateLocal(input.w ? -0.5f : 0.5f, 1, 0, 0);
+}
+
+void Game::drawFrame() {
+    if (!input.freeCamera) {
+        local.followCamera();
+    }
+    local.drawStars();
+    sceneSurface.beginFrame();
+    drawHud();
+    glLoadIdentity();
+    mainCamera.applyAsView();
+    sceneSurface.flush(false, false);
+    shipSurface.flush(true, false);
+    local.drawShip();
+    if (connection.peerCount() > 0) {
+        remote.drawShip();
+    }
+    sceneSurface.endFrame();
+    if (input.firstFrame) {
+        local.resetShip();
+        mainCamera.reset(0, 0, 20);
+        input.firstFrame = false;
+    }
+}
+
+void Game::waitForNextDue() {
+    // Sleep until the next timer falls due, so an early frame does not spin the processor.
+    // The receive timer is left out: it waits overdue while the inbox is empty.
+    const int32_t wait =
+        std::min(kUpdatePeriod - updateTimer.elapsed(), kMovementPeriod + 1 - frameTimer.elapsed());
+    if (wait > 0) {
+        SDL_Delay(static_cast<Uint32>(wait));
+    }
+}

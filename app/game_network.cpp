@@ -1,0 +1,151 @@
+// The game's side of the network: the listen and connect keys, the periodic
+// messages, and the receive batch that applies what the peer sent.
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/game.h"
+#include "app/text.h"
+#include "world/arena.h"
+
+namespace {
+
+constexpr int32_t kReceivePeriod = 25;
+constexpr int32_t kFrameSendPeriod = 200;
+constexpr int32_t kVelocitySendPeriod = 50;
+constexpr int32_t kOwnersSendPeriod = 10000;
+constexpr int32_t kScoreSendPeriod = 500;
+constexpr int32_t kAllPeers = -1;
+
+enum MessageType {
+    ShipFrameMessage = 0,
+    VelocityMessage = 1,
+    StarListMessage = 2,
+    StarTakenMessage = 3,
+    OwnersMessage = 4,
+    ScoreMessage = 5,
+};
+
+}  // namespace
+
+// Reads the port and host tokens of connection.txt. What is missing or not a
+// number is reported in one line and left to the Connection's own values (-1, "NULL").
+bool Game::readConnectionFile(int32_t& port, std::string& host) {
+    port = -1;
+    host = "NULL";
+    std::ifstream file("connection.txt");
+    std::string portToken;
+    std::string hostToken;
+    file >> portToken >> hostToken;
+    if (!parseInt(portToken, port)) {
+        port = -1;
+        std::fprintf(stderr, "connection.txt is missing or has no port; using %s port %d\n",
+                     connection.host().c_str(), connection.port());
+        return false;
+    }
+    if (hostToken.empty()) {
+        std::fprintf(stderr, "connection.txt has no host; using %s\n", connection.host().c_str());
+        return false;
+    }
+    host = hostToken;
+    return true;
+}
+
+void Game::listen() {
+    int32_t port;
+    std::string host;
+    readConnectionFile(port, host);
+    connection.startServer(port);
+    local.splitStars();
+}
+
+void Game::connect() {
+    int32_t port;
+    std::string host;
+    readConnectionFile(port, host);
+    connection.connectTo(host, port);
+    connection.send("2|!", kAllPeers, false);
+}
+
+void Game::sendPeriodicMessages() {
+    if (frameSendTimer.elapsed() >= kFrameSendPeriod) {
+        connection.send("0|" + local.frameText(), kAllPeers, false);
+        frameSendTimer.restart();
+    }
+    if (velocityTimer.elapsed() >= kVelocitySendPeriod) {
+        connection.send("1|" + local.velocityText(), kAllPeers, false);
+        velocityTimer.restart();
+    }
+    if (!connection.isServer()) {
+        return;
+    }
+    if (ownersTimer.elapsed() >= kOwnersSendPeriod) {
+        connection.send("4|" + local.ownersText(), kAllPeers, false);
+        ownersTimer.restart();
+    }
+    if (scoreTimer.elapsed() >= kScoreSendPeriod) {
+        connection.send("5|" + local.scoreText(), kAllPeers, false);
+        scoreTimer.restart();
+    }
+}
+
+void Game::runReceiveBatch() {
+    if (receiveTimer.elapsed() < kReceivePeriod) {
+        return;
+    }
+    while (connection.nextMessage(inbound)) {
+        if (!inbound.damaged) {
+            dispatch(inbound);
+        }
+        connection.dropMessage();
+        receiveTimer.restart();
+    }
+}
+
+void Game::dispatch(const ReceivedMessage& message) {
+    std::string typeText;
+    std::string payload;
+    splitAtBar(message.text, typeText, payload);
+    int32_t type = -1;
+    if (!parseInt(typeText, type)) {
+        return;  // not a number: an unknown type
+    }
+    switch (type) {
+        case ShipFrameMessage: remote.applyFrameText(payload); break;
+        case VelocityMessage: remote.applyVelocityText(payload); break;
+        case StarListMessage:
+            if (connection.isServer()) {
+                connection.send("2|" + local.starListText(), message.socket, false);
+            } else {
+                applyStarList(payload);
+            }
+            break;
+        case StarTakenMessage: {
+            int32_t index = -1;
+            if (parseInt(payload, index)) {
+                local.starTakenByOpponent(index);
+            }
+            break;
+        }
+        case OwnersMessage: local.applyOwnersText(payload); break;
+        case ScoreMessage:
+            if (connection.isClient()) {
+                local.applyScoreText(payload);
+            }
+            break;
+        default: break;
+    }
+}
+
+void Game::applyStarList(const std::string& payload) {
+    if (!local.applyStarListText(payload)) {
+        return;
+    }
+    local.resetShip();
+    local.restartMatchClock();
+    local.setMatchOverTime(0);
+    if (local.mapSize() != settings.mapDimensions) {
+        buildArena(sceneSurface, local.mapSize());
+        remote.setMapSize(local.mapSize());
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The keyboard state the main loop keeps between passes.
+
+#include <SDL.h>
+
+struct InputState {
+    bool quit = false;
+    bool freeCamera = false;
+    bool up = false, down = false, left = false, right = false;
+    bool w = false, s = false, a = false, d = false, q = false, e = false;
+    bool shift = false;  // Left Shift only
+    bool firstFrame = false;
+};
+
+// What a key asks of the game beyond the held flags.
+enum class KeyAction {
+    None,
+    ResetShip,       // Return pressed
+    NewMatch,        // Backspace released
+    ToggleMusic,     // m released
+    Listen,          // l released
+    Connect,         // c released
+    Disconnect,      // o released
+};
+
+// Updates the flags for a key press or release and names the action it asks for.
+KeyAction applyKey(InputState& input, SDLKey key, bool pressed);
