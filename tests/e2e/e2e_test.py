@@ -87,7 +87,22 @@ class Game:
         return int(header.group(1)), int(header.group(2)), ppm[header.end():]
 
     def close(self):
-        """Closes the window as a window manager would; the exit status."""
+        """Closes the window as a window manager would; the exit status.
+
+        Under heavy load the X server now and then loses the first close
+        request, so it is sent again every few seconds."""
+        try:
+            for _ in range(12):
+                self._send_close()
+                try:
+                    return self.proc.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    pass
+            raise AssertionError("the game did not close")
+        finally:
+            self.x.stop()
+
+    def _send_close(self):
         d = display.Display(self.x.name)
         w = d.create_resource_object("window", self.window)
         event = protocol.event.ClientMessage(
@@ -96,10 +111,6 @@ class Game:
         w.send_event(event)
         d.flush()
         d.close()
-        try:
-            return self.proc.wait(timeout=60)
-        finally:
-            self.x.stop()
 
     def stderr(self):
         self.errors.flush()
