@@ -9,11 +9,6 @@
 
 namespace {
 
-class FrameTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(openTestWindow()); }
-};
-
 void expectVec(const float* v, float x, float y, float z) {
     EXPECT_NEAR(v[0], x, 1e-5f);
     EXPECT_NEAR(v[1], y, 1e-5f);
@@ -21,29 +16,30 @@ void expectVec(const float* v, float x, float y, float z) {
 }
 
 // The eye coordinates of a world point under the current modelview matrix.
-void eyeOf(float x, float y, float z, float out[3]) {
-    float m[16];
+void expectEye(float x, float y, float z, float ex, float ey, float ez) {
+    float m[16], eye[3];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     for (int r = 0; r < 3; ++r) {
-        out[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+        eye[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
     }
+    expectVec(eye, ex, ey, ez);
 }
+
+class FrameGl : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(openTestWindow()); }
+};
 
 }  // namespace
 
-TEST(Frame, ResetGivesTheDefaultOrientation) {
-    Frame frame(1, 2, 3);
-    expectVec(frame.xAxis, 1, 0, 0);
-    expectVec(frame.yAxis, 0, 1, 0);
-    expectVec(frame.zAxis, 0, 0, -1);
-    expectVec(frame.position, 1, 2, 3);
-    EXPECT_EQ(frame.matrix[15], 1.0f);
-}
-
-TEST(Frame, CopiesPointAtTheirOwnMatrix) {
+TEST(Frame, StartsFacingDownWorldZAndCopiesPointAtTheirOwnMatrix) {
     Frame a(1, 2, 3);
-    Frame b(a);
-    Frame c;
+    expectVec(a.xAxis, 1, 0, 0);
+    expectVec(a.yAxis, 0, 1, 0);
+    expectVec(a.zAxis, 0, 0, -1);
+    expectVec(a.position, 1, 2, 3);
+    EXPECT_EQ(a.matrix[15], 1.0f);
+    Frame b(a), c;
     c = a;
     EXPECT_EQ(b.position, b.matrix + 12);
     EXPECT_EQ(c.zAxis, c.matrix + 8);
@@ -53,34 +49,32 @@ TEST(Frame, CopiesPointAtTheirOwnMatrix) {
 }
 
 TEST(Frame, MovesAlongItsOwnAndTheWorldAxes) {
-    Frame local;
+    Frame local, world;
     local.moveLocal(0, 0, -20, 1);
     expectVec(local.position, 0, 0, 20);
-    Frame world;
     world.moveWorld(0, 0, -20, 1);
-    expectVec(world.position, 0, 0, -20);
     world.moveWorld(1, 2, 3, 0.5f);
     expectVec(world.position, 0.5f, 1, -18.5f);
 }
 
-TEST_F(FrameTest, RotateLocalTurnsAboutItsOwnAxis) {
+TEST_F(FrameGl, RotationsTurnAboutTheirAxesAndLeaveTheMatrixStackAsFound) {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(1, 2, 3);
     Frame frame(4, 5, 6);
     frame.rotateLocal(180, 0, 1, 0);
-    expectVec(frame.zAxis, 0, 0, 1);
     expectVec(frame.xAxis, -1, 0, 0);
     expectVec(frame.yAxis, 0, 1, 0);
+    expectVec(frame.zAxis, 0, 0, 1);
     expectVec(frame.position, 4, 5, 6);
-}
 
-TEST_F(FrameTest, RotateWorldMatchesLocalTurnAboutTheMappedAxis) {
-    Frame world, local;
+    Frame world, local;  // world Z is the default frame's -Z
     world.rotateWorld(30, 0, 0, 1);
     local.rotateLocal(30, 0, 0, -1);
     for (int i = 0; i < 16; ++i) {
         EXPECT_NEAR(world.matrix[i], local.matrix[i], 1e-5f) << i;
     }
-    // A turn about world Y, whatever the frame's own tilt, keeps every axis's height.
-    Frame turned;
+    Frame turned;  // a turn about world Y, whatever the tilt, keeps every axis's height
     turned.rotateLocal(35, 1, 0, 0);
     const float heights[3] = {turned.xAxis[1], turned.yAxis[1], turned.zAxis[1]};
     turned.rotateWorld(70, 0, 1, 0);
@@ -88,40 +82,18 @@ TEST_F(FrameTest, RotateWorldMatchesLocalTurnAboutTheMappedAxis) {
     EXPECT_NEAR(turned.yAxis[1], heights[1], 1e-5f);
     EXPECT_NEAR(turned.zAxis[1], heights[2], 1e-5f);
     EXPECT_GT(std::fabs(turned.xAxis[2]), 0.5f);
-}
 
-TEST_F(FrameTest, RotationsLeaveTheMatrixStackAsFound) {
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(1, 2, 3);
-    Frame frame;
-    frame.rotateLocal(45, 1, 1, 0);
-    frame.rotateWorld(10, 0, 0, 1);
     GLint mode = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    EXPECT_FLOAT_EQ(m[12], 1.0f);
-    EXPECT_FLOAT_EQ(m[14], 3.0f);
+    expectEye(0, 0, 0, 1, 2, 3);
 }
 
-TEST_F(FrameTest, ViewPutsTheOriginInFrontOfTheCamera) {
+TEST_F(FrameGl, ViewPutsTheWorldBeforeTheCameraAndModelsMultiplyOntoIt) {
     Frame camera(0, 0, 20);
     camera.applyAsView();
-    float eye[3];
-    eyeOf(0, 0, 0, eye);
-    expectVec(eye, 0, 0, -20);
-    eyeOf(1, 2, 20, eye);
-    expectVec(eye, 1, 2, 0);
-}
-
-TEST_F(FrameTest, ModelIsMultipliedOntoTheView) {
-    Frame camera(0, 0, 20);
-    Frame ship(3, 0, 0);
-    camera.applyAsView();
-    ship.applyAsModel();
-    float eye[3];
-    eyeOf(0, 0, 0, eye);  // the ship's own origin
-    expectVec(eye, 3, 0, -20);
+    expectEye(0, 0, 0, 0, 0, -20);
+    expectEye(1, 2, 20, 1, 2, 0);
+    Frame(3, 0, 0).applyAsModel();
+    expectEye(0, 0, 0, 3, 0, -20);  // the ship's own origin
 }

@@ -1,0 +1,260 @@
+// What the drawing surfaces and the font put on screen and into textures, read
+// back from a real OpenGL context.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "render/draw_surface.h"
+#include "render/font.h"
+#include "render/frame.h"
+#include "textures/texture_manager.h"
+
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+
+using Rgba = std::array<int, 4>;
+const Rgba kBlack = {0, 0, 0, 0}, kRed = {255, 0, 0, 255}, kGreen = {0, 255, 0, 255}, kBlue = {0, 0, 255, 255};
+
+// RGBA pixels, row 0 first: the screen's top row, or a texture's first row.
+struct Image {
+    int width, height;
+    std::vector<unsigned char> bytes;
+    Rgba at(int x, int y) const {
+        const unsigned char* p = &bytes[(y * width + x) * 4];
+        return {p[0], p[1], p[2], p[3]};
+    }
+    bool lit(int x, int y) const { return at(x, y) != Rgba{0, 0, 0, at(x, y)[3]}; }
+    int litAlong(int x, int y, int dx, int dy, int n) const {
+        int count = 0;
+        for (int i = 0; i < n; ++i) {
+            count += lit(x + i * dx, y + i * dy);
+        }
+        return count;
+    }
+};
+
+Image screen() {
+    Image image{kWidth, kHeight, std::vector<unsigned char>(kWidth * kHeight * 4)};
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.bytes.data());
+    for (int y = 0; y < kHeight / 2; ++y) {
+        std::swap_ranges(&image.bytes[y * kWidth * 4], &image.bytes[(y + 1) * kWidth * 4],
+                         &image.bytes[(kHeight - 1 - y) * kWidth * 4]);
+    }
+    if (const char* dir = std::getenv("STARHOLD_SCREENSHOT_DIR")) {  // for looking at it as a player would
+        std::ofstream out(std::string(dir) + "/" + testing::UnitTest::GetInstance()->current_test_info()->name() +
+                          ".ppm", std::ios::binary);
+        out << "P6\n" << kWidth << " " << kHeight << "\n255\n";
+        for (size_t i = 0; i < image.bytes.size(); i += 4) {
+            out.write(reinterpret_cast<const char*>(&image.bytes[i]), 3);
+        }
+    }
+    return image;
+}
+
+Image texture(GLuint name, int w, int h) {
+    Image image{w, h, std::vector<unsigned char>(w * h * 4)};
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.bytes.data());
+    return image;
+}
+
+struct Box {
+    int left = kWidth, top = kHeight, right = -1, bottom = -1;
+};
+
+Box litBox(const Image& image, int top, int bottom) {
+    Box box;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            if (image.lit(x, y)) {
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
+            }
+        }
+    }
+    return box;
+}
+
+// An L fills its left column and its bottom row, and little of its top row and right column.
+void expectUprightL(const Image& image, const Box& box) {
+    ASSERT_GE(box.right, 0);
+    const int w = box.right - box.left + 1, h = box.bottom - box.top + 1;
+    EXPECT_GE(image.litAlong(box.left, box.top, 0, 1, h), h * 3 / 4);
+    EXPECT_GE(image.litAlong(box.left, box.bottom, 1, 0, w), w * 3 / 4);
+    EXPECT_LE(image.litAlong(box.left, box.top, 1, 0, w), w / 2);
+    EXPECT_LE(image.litAlong(box.right, box.top, 0, 1, h), h / 2);
+}
+
+class Pixels : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        window.setResolution(kWidth, kHeight);
+        windowOpen = window.initialise();
+    }
+    void SetUp() override {
+        ASSERT_TRUE(windowOpen);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        flat.setTextureManager(&textures);
+        flat.resize(kWidth, kHeight);
+        flat.beginFrame();
+    }
+    void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }  // no invalid hint or other call
+
+    static DrawSurface3D window;
+    static bool windowOpen;
+    DrawSurface2D flat;
+    TextureManager textures;
+};
+
+DrawSurface3D Pixels::window;
+bool Pixels::windowOpen = false;
+
+}  // namespace
+
+TEST_F(Pixels, FlatPrimitivesAndTheirReplayLandOnTheirPixels) {
+    auto scene = [this] {
+        flat.drawRect(10, 20, 30, 40, 0, 1, 0, 0, 1);
+        flat.drawTriangle(100, 100, 140, 100, 100, 140, 0, 0, 1, 0, 1);
+        flat.drawLine(200, 50, 300, 50, 0, 0, 0, 1);
+        flat.endBatch();
+    };
+    scene();
+    const Image immediate = screen();
+    const std::pair<std::array<int, 2>, Rgba> expected[] = {{{20, 30}, kRed},    {{9, 30}, kBlack},  {{20, 41}, kBlack},
+                                                            {{105, 105}, kGreen}, {{135, 135}, kBlack}, {{250, 50}, kBlue}};
+    for (const auto& [at, colour] : expected) {
+        EXPECT_EQ(immediate.at(at[0], at[1]), colour) << at[0] << "," << at[1];
+    }
+    flat.beginRecording();
+    scene();
+    flat.endRecording();
+    for (bool clearAfter : {false, true}) {
+        flat.beginFrame();
+        flat.flush(clearAfter, false);
+        EXPECT_EQ(screen().bytes, immediate.bytes) << clearAfter;
+    }
+}
+
+TEST_F(Pixels, TargetsAreCopiedIntoTheirTextures) {
+    const GLuint single = textures.createBlankTexture("single", 64, 32);
+    flat.beginTarget(0, 0, 64, 32, single, 0, 0, 0, 0);
+    flat.drawRect(0, 0, 32, 32, 0, 0, 1, 0, 1);  // inside a target y grows upwards
+    flat.drawRect(32, 0, 64, 8, 0, 1, 0, 0, 1);
+    flat.endTarget();
+    const Image image = texture(single, 64, 32);
+    EXPECT_EQ(image.at(5, 20), kGreen);
+    EXPECT_EQ(image.at(40, 2), kRed);     // texture row 0 is the target's bottom row
+    EXPECT_EQ(image.at(40, 20), kBlack);  // transparent where nothing was drawn
+
+    const GLuint outer = textures.createBlankTexture("outer", 64, 32);
+    const GLuint inner = textures.createBlankTexture("inner", 16, 16);
+    flat.beginTarget(0, 0, 64, 32, outer, 1, 0, 0, 1);
+    flat.beginTarget(64, 0, 16, 16, inner, 0, 0, 1, 1);  // clearing blue also covers the outer rectangle
+    flat.drawRect(64, 0, 80, 16, 0, 0, 1, 0, 1);
+    flat.endTarget();
+    EXPECT_EQ(flat.activeTargetDepth(), 0);
+    flat.endTarget();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], kWidth);
+    EXPECT_EQ(viewport[3], kHeight);
+    EXPECT_EQ(texture(inner, 16, 16).at(8, 8), kGreen);
+    EXPECT_EQ(texture(outer, 64, 32).at(30, 10), kBlue);
+}
+
+TEST_F(Pixels, TheWindowDrawsInPerspectiveWithAspectOne) {
+    const GLuint solid = textures.createBlankTexture("solid", 2, 2);
+    const std::vector<unsigned char> blue = {0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255};
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 2, 2, GL_RGBA, GL_UNSIGNED_BYTE, blue.data());
+
+    window.initialise();
+    float projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    EXPECT_FLOAT_EQ(projection[0], projection[5]);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_ALPHA_TEST));
+    window.beginFrame();
+    Quad plain, textured;
+    plain.setCorners(-1, 1, -5, 0, -1, -5);
+    window.drawQuad3(plain, 1, 0, 0, 1, false);
+    textured.setCorners(0, 1, -5, 1, -1, -5);
+    textured.texture = solid;
+    window.drawQuad3(textured, 1, 1, 1, 1, true);
+    window.drawLine3(-2, -1.5f, -5, 2, -1.5f, -5, 0, 1, 0, 1);
+    window.endBatch();
+    const Image image = screen();
+    EXPECT_EQ(image.at(350, 300), kRed);
+    EXPECT_EQ(image.at(450, 300), kBlue);
+    EXPECT_EQ(image.at(400, 100), kBlack);
+    // y = -1.5 at distance 5 under a 60 degree view: 156 pixels below the centre
+    EXPECT_TRUE(image.at(400, 455) == kGreen || image.at(400, 456) == kGreen);
+}
+
+TEST_F(Pixels, TheHeadsUpLineReadsUprightLeftToRight) {
+    FontManager fonts;
+    ASSERT_TRUE(fonts.loadFont(std::string(std::getenv("STARHOLD_SOURCE_DIR")) + "/data/characters.fnt", "font"));
+    const Font* font = fonts.getFont("font");
+    EXPECT_EQ(font->rows, 16);
+    EXPECT_EQ(font->columns, 16);
+    EXPECT_EQ(font->glyphs.size(), 95u);  // every printable character
+    EXPECT_EQ(font->glyphs.begin()->first, ' ');
+    EXPECT_EQ(font->glyphs.rbegin()->first, '~');
+
+    Frame hudCamera;
+    hudCamera.rotateLocal(180, 0, 1, 0);
+    hudCamera.moveLocal(-320, 340, -600, 1);
+    hudCamera.rotateLocal(180, 0, 0, 1);
+    window.initialise();
+    window.beginFrame();
+    glLoadIdentity();
+    hudCamera.applyAsView();
+    glBegin(GL_POINTS);
+    drawTextLine(fonts, "12/14", 0, 10, 0, 1, 0);
+    drawTextLine(fonts, "37.4", 289, 10, 1, 1, 0);
+    drawTextLine(fonts, "19.25", 510, 10, 1, 1, 1);
+    drawTextLine(fonts, "Legible: Ag Wq {~} !\"#$%&'()*+,-./0123456789", 0, 40, 1, 1, 1);
+    drawTextLine(fonts, "L", 0, 70, 1, 1, 1);
+    glEnd();
+    const Image image = screen();
+
+    // Lines 30 units apart come out about 26 pixels apart, the first near the top.
+    const Box first = litBox(image, 0, 30);
+    EXPECT_LT(first.bottom - first.top, 16);
+    EXPECT_GT(first.right - first.left, 600);  // from x 0 to the end of the text at x 510
+    EXPECT_EQ(litBox(image, 30, 34).right, -1);
+    const Box letter = litBox(image, 56, kHeight);  // y grows downwards, x to the right
+    expectUprightL(image, letter);
+    EXPECT_LT(letter.right - letter.left, 16);  // 10 units at about 1.15 pixels each
+    EXPECT_LT(letter.bottom - letter.top, 14);  // 14 units at about 0.87 pixels each
+}
+
+TEST_F(Pixels, LetterTexturesDrawTheGlyphBack) {
+    FontManager fonts;
+    fonts.setSurface(&flat);
+    fonts.setTextureManager(&textures);
+    const std::string path = testing::TempDir() + "/letter.fnt";
+    std::ofstream(path) << "4 4\n76 0 0\n1 0 0 0\n1 0 0 0\n1 0 0 0\n1 1 1 1\n";
+    ASSERT_TRUE(fonts.loadFont(path, "font"));
+    ASSERT_TRUE(fonts.buildGlyphMeshes("font", true));
+    ASSERT_TRUE(fonts.buildLetterTextures("font", "white", 4, 1, 1, 1, 1));
+    ASSERT_NE(textures.getSubTexture("font|76|white", "letter"), nullptr);
+    EXPECT_EQ(textures.getTexture("font|76|white")->width, 32);
+
+    flat.resize(kWidth, kHeight);
+    flat.beginFrame();
+    fonts.drawLetter("font", "white", 76, 100, 200, 4, 1, 1, 1, 1);
+    fonts.drawLetter("font", "white", 77, 300, 200, 4, 1, 1, 1, 1);  // no such letter: nothing
+    flat.endBatch();
+    const Image image = screen();
+    const Box box = litBox(image, 0, kHeight);
+    EXPECT_GE(box.left, 100);
+    EXPECT_LE(box.right, 132);
+    EXPECT_GE(box.top, 200);
+    EXPECT_LE(box.bottom, 232);
+    expectUprightL(image, box);
+}
