@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "render/frame.h"
@@ -9,20 +11,21 @@
 
 namespace {
 
-void expectVec(const float* v, float x, float y, float z) {
-    EXPECT_NEAR(v[0], x, 1e-5f);
-    EXPECT_NEAR(v[1], y, 1e-5f);
-    EXPECT_NEAR(v[2], z, 1e-5f);
+// Column-major: the X, Y and Z axes, then the position.
+void expectMatrix(const Frame& frame, const std::array<float, 16>& expected) {
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_NEAR(frame.matrix[i], expected[i], 1e-5f) << i;
+    }
 }
 
-// The eye coordinates of a world point under the current modelview matrix.
+// Where a world point lands in eye coordinates under the current modelview matrix.
 void expectEye(float x, float y, float z, float ex, float ey, float ez) {
-    float m[16], eye[3];
+    float m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    const float expected[3] = {ex, ey, ez};
     for (int r = 0; r < 3; ++r) {
-        eye[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+        EXPECT_NEAR(m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r], expected[r], 1e-5f) << r;
     }
-    expectVec(eye, ex, ey, ez);
 }
 
 class FrameGl : public ::testing::Test {
@@ -32,29 +35,22 @@ protected:
 
 }  // namespace
 
-TEST(Frame, StartsFacingDownWorldZAndCopiesPointAtTheirOwnMatrix) {
+TEST(Frame, StartsFacingDownWorldZMovesAndCopiesPointAtTheirOwnMatrix) {
     Frame a(1, 2, 3);
-    expectVec(a.xAxis, 1, 0, 0);
-    expectVec(a.yAxis, 0, 1, 0);
-    expectVec(a.zAxis, 0, 0, -1);
-    expectVec(a.position, 1, 2, 3);
-    EXPECT_EQ(a.matrix[15], 1.0f);
+    expectMatrix(a, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 1, 2, 3, 1});
     Frame b(a), c;
     c = a;
-    EXPECT_EQ(b.position, b.matrix + 12);
-    EXPECT_EQ(c.zAxis, c.matrix + 8);
+    EXPECT_TRUE(b.position == b.matrix + 12 && c.zAxis == c.matrix + 8);
     b.setPosition(9, 9, 9, 123.0f);
-    expectVec(a.position, 1, 2, 3);
-    expectVec(b.position, 9, 9, 9);
-}
+    EXPECT_EQ(a.position[0], 1.0f);
+    EXPECT_EQ(b.position[0], 9.0f);
 
-TEST(Frame, MovesAlongItsOwnAndTheWorldAxes) {
     Frame local, world;
     local.moveLocal(0, 0, -20, 1);
-    expectVec(local.position, 0, 0, 20);
+    EXPECT_EQ(local.position[2], 20.0f);
     world.moveWorld(0, 0, -20, 1);
     world.moveWorld(1, 2, 3, 0.5f);
-    expectVec(world.position, 0.5f, 1, -18.5f);
+    expectMatrix(world, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0.5f, 1, -18.5f, 1});
 }
 
 TEST_F(FrameGl, RotationsTurnAboutTheirAxesAndLeaveTheMatrixStackAsFound) {
@@ -63,25 +59,23 @@ TEST_F(FrameGl, RotationsTurnAboutTheirAxesAndLeaveTheMatrixStackAsFound) {
     glTranslatef(1, 2, 3);
     Frame frame(4, 5, 6);
     frame.rotateLocal(180, 0, 1, 0);
-    expectVec(frame.xAxis, -1, 0, 0);
-    expectVec(frame.yAxis, 0, 1, 0);
-    expectVec(frame.zAxis, 0, 0, 1);
-    expectVec(frame.position, 4, 5, 6);
+    expectMatrix(frame, {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 4, 5, 6, 1});
 
     Frame world, local;  // world Z is the default frame's -Z
     world.rotateWorld(30, 0, 0, 1);
     local.rotateLocal(30, 0, 0, -1);
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(world.matrix[i], local.matrix[i], 1e-5f) << i;
-    }
-    Frame turned;  // a turn about world Y, whatever the tilt, keeps every axis's height
-    turned.rotateLocal(35, 1, 0, 0);
-    const float heights[3] = {turned.xAxis[1], turned.yAxis[1], turned.zAxis[1]};
-    turned.rotateWorld(70, 0, 1, 0);
-    EXPECT_NEAR(turned.xAxis[1], heights[0], 1e-5f);
-    EXPECT_NEAR(turned.yAxis[1], heights[1], 1e-5f);
-    EXPECT_NEAR(turned.zAxis[1], heights[2], 1e-5f);
-    EXPECT_GT(std::fabs(turned.xAxis[2]), 0.5f);
+    std::array<float, 16> turned;
+    std::copy(local.matrix, local.matrix + 16, turned.begin());
+    expectMatrix(world, turned);
+
+    Frame tilted;  // a turn about world Y, whatever the tilt, keeps every axis's height
+    tilted.rotateLocal(35, 1, 0, 0);
+    const float heights[3] = {tilted.xAxis[1], tilted.yAxis[1], tilted.zAxis[1]};
+    tilted.rotateWorld(70, 0, 1, 0);
+    EXPECT_NEAR(tilted.xAxis[1], heights[0], 1e-5f);
+    EXPECT_NEAR(tilted.yAxis[1], heights[1], 1e-5f);
+    EXPECT_NEAR(tilted.zAxis[1], heights[2], 1e-5f);
+    EXPECT_GT(std::fabs(tilted.xAxis[2]), 0.5f);
 
     GLint mode = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
@@ -90,10 +84,9 @@ TEST_F(FrameGl, RotationsTurnAboutTheirAxesAndLeaveTheMatrixStackAsFound) {
 }
 
 TEST_F(FrameGl, ViewPutsTheWorldBeforeTheCameraAndModelsMultiplyOntoIt) {
-    Frame camera(0, 0, 20);
-    camera.applyAsView();
+    Frame(0, 0, 20).applyAsView();
     expectEye(0, 0, 0, 0, 0, -20);
     expectEye(1, 2, 20, 1, 2, 0);
     Frame(3, 0, 0).applyAsModel();
-    expectEye(0, 0, 0, 3, 0, -20);  // the ship's own origin
+    expectEye(0, 0, 0, 3, 0, -20);  // the model's own origin
 }

@@ -5,7 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <sstream>
 
 namespace {
 
@@ -14,25 +14,25 @@ std::vector<std::string>& recorded() {
     return list;
 }
 
-void add(const char* name, std::initializer_list<double> args) {
-    std::string call = std::string(name) + "(";
-    for (double arg : args) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%s%g", call.back() == '(' ? "" : ",", arg);
-        call += text;
-    }
-    recorded().push_back(call + ")");
+template <typename... Args>
+void add(const char* name, Args... args) {
+    std::ostringstream call;
+    int count = 0;
+    call << name << "(";
+    ((call << (count++ ? "," : "") << args), ...);
+    recorded().push_back(call.str() + ")");
 }
 
-void addNamed(const char* name, GLenum constant) {
-    static const std::pair<GLenum, const char*> names[] = {
-        {GL_POINTS, "GL_POINTS"}, {GL_LINES, "GL_LINES"}, {GL_TRIANGLES, "GL_TRIANGLES"}, {GL_QUADS, "GL_QUADS"},
-        {GL_POLYGON, "GL_POLYGON"}, {GL_TEXTURE_2D, "GL_TEXTURE_2D"}};
-    const char* text = "?";
-    for (const auto& [value, label] : names) {
-        text = value == constant ? label : text;
+const char* constantName(GLenum constant) {
+    switch (constant) {
+    case GL_POINTS: return "GL_POINTS";
+    case GL_LINES: return "GL_LINES";
+    case GL_TRIANGLES: return "GL_TRIANGLES";
+    case GL_QUADS: return "GL_QUADS";
+    case GL_POLYGON: return "GL_POLYGON";
+    case GL_TEXTURE_2D: return "GL_TEXTURE_2D";
+    default: return "?";
     }
-    recorded().push_back(std::string(name) + "(" + text + ")");
 }
 
 bool startsWith(const std::string& call, const std::string& prefix) {
@@ -60,27 +60,25 @@ int countCalls(const std::string& prefix) {
 }
 
 extern "C" {
-void glBegin(GLenum mode) { addNamed("glBegin", mode); }
-void glEnd() { add("glEnd", {}); }
-void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { add("glVertex3f", {x, y, z}); }
-void glColor3f(GLfloat r, GLfloat g, GLfloat b) { add("glColor3f", {r, g, b}); }
-void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { add("glColor4f", {r, g, b, a}); }
-void glTexCoord2f(GLfloat u, GLfloat v) { add("glTexCoord2f", {u, v}); }
-void glBindTexture(GLenum, GLuint texture) { add("glBindTexture", {double(texture)}); }
-void glEnable(GLenum cap) { addNamed("glEnable", cap); }
-void glDisable(GLenum cap) { addNamed("glDisable", cap); }
-void glClear(GLbitfield mask) { add("glClear", {double(mask)}); }
-void glPushMatrix() { add("glPushMatrix", {}); }
-void glPopMatrix() { add("glPopMatrix", {}); }
-void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
-    add("glViewport", {double(x), double(y), double(w), double(h)});
-}
+void glBegin(GLenum mode) { add("glBegin", constantName(mode)); }
+void glEnd() { add("glEnd"); }
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { add("glVertex3f", x, y, z); }
+void glColor3f(GLfloat r, GLfloat g, GLfloat b) { add("glColor3f", r, g, b); }
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { add("glColor4f", r, g, b, a); }
+void glTexCoord2f(GLfloat u, GLfloat v) { add("glTexCoord2f", u, v); }
+void glBindTexture(GLenum, GLuint texture) { add("glBindTexture", texture); }
+void glEnable(GLenum cap) { add("glEnable", constantName(cap)); }
+void glDisable(GLenum cap) { add("glDisable", constantName(cap)); }
+void glClear(GLbitfield mask) { add("glClear", mask); }
+void glPushMatrix() { add("glPushMatrix"); }
+void glPopMatrix() { add("glPopMatrix"); }
+void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) { add("glViewport", x, y, w, h); }
 void glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
-    add("glOrtho", {l, r, b, t, n, f});
+    add("glOrtho", l, r, b, t, n, f);
 }
-void glHint(GLenum target, GLenum mode) { add("glHint", {double(target), double(mode)}); }
+void glHint(GLenum target, GLenum mode) { add("glHint", target, mode); }
 void glCopyTexImage2D(GLenum, GLint, GLenum, GLint x, GLint y, GLsizei w, GLsizei h, GLint) {
-    add("glCopyTexImage2D", {double(x), double(y), double(w), double(h)});
+    add("glCopyTexImage2D", x, y, w, h);
 }
 // State the tests do not look at.
 void glShadeModel(GLenum) {}
@@ -92,5 +90,5 @@ void glDepthMask(GLboolean) {}
 void glAlphaFunc(GLenum, GLclampf) {}
 void glDrawBuffer(GLenum) {}
 void gluPerspective(GLdouble, GLdouble, GLdouble, GLdouble) {}
-void SDL_GL_SwapBuffers() { add("SDL_GL_SwapBuffers", {}); }
+void SDL_GL_SwapBuffers() { add("SDL_GL_SwapBuffers"); }
 }  // extern "C"
