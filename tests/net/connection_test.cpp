@@ -1,139 +1,141 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
 
-#include "net/connection.h"
-#include "net/net2.h"
+#include "net/frame_reader.h"
 #include "tests/net/net_test_support.h"
 
 namespace {
 
 using ::testing::internal::CaptureStderr;
 using ::testing::internal::GetCapturedStderr;
+using Texts = std::vector<std::string>;
 
 std::string frame(const std::string& text) { return std::to_string(text.size() + 1) + "~" + text + '\0'; }
 
-// Messages shaped like the game's: frames, velocities, captures, scores, star lists.
-std::vector<std::string> recordedStream(size_t count) {
-    std::mt19937 random(42);
-    std::vector<std::string> messages;
-    for (size_t i = 0; i < count; ++i) {
-        const std::string number = std::to_string(static_cast<int>(random() % 40000) - 20000) + ".125";
-        std::string text = std::to_string(i % 5) + "|" + number;
-        for (int field = 0; field < (i % 5 == 0 ? 15 : 2); ++field) {
-            text += "," + number;
+// Hands `bytes` over in pieces of `piece` bytes (0: all at once), taking out every
+// message; those only partly received and lost lengths are marked.
+Texts feed(const std::string& bytes, size_t piece = 0, FrameReader* into = nullptr) {
+    FrameReader fresh;
+    FrameReader& reader = into ? *into : fresh;
+    const char* marks[] = {"", "", "damaged:", "lost:"};  // by FrameReader::Status
+    Texts out;
+    std::string text;
+    for (size_t at = 0, step = piece ? piece : bytes.size(); at < bytes.size(); at += step) {
+        reader.append(bytes.data() + at, std::min(step, bytes.size() - at));
+        for (int status; (status = reader.next(text)) != FrameReader::NoMessage;) {
+            out.push_back(marks[status] + text);
         }
-        if (i % 97 == 0) {
-            text = "2|1000";
-            for (int star = 0; star < 1000; ++star) {
-                text += "," + std::to_string(random() % 200) + ",3,-7,0.5,0.25,1,0";
-            }
+    }
+    return out;
+}
+
+// Messages shaped like the game's: short state lines, now and then a whole star list or an empty text.
+Texts recordedStream() {
+    std::mt19937 random(42);
+    Texts messages;
+    for (int i = 0; i < 1500; ++i) {
+        std::string text = std::to_string(i % 5);
+        for (int field = 0, fields = i % 97 == 0 ? 2000 : i % 5 == 0 ? 16 : 3; field < fields; ++field) {
+            text += (field ? "," : "|") + std::to_string(static_cast<int>(random() % 40000) - 20000) + ".125";
         }
         messages.push_back(i % 211 == 0 ? "" : text);
     }
     return messages;
 }
 
-class ConnectionTest : public ::testing::Test, public EventQueueTest {
+class ConnectionTest : public NetworkingTest {
 protected:
-    ConnectionTest() { EXPECT_TRUE(connection.startNetworking()); }
-    ~ConnectionTest() override { connection.stopNetworking(); }
-
     bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
         return waitUntil([&] { return connection.pumpNetEvents() && done(); }, timeoutMs);
     }
 
-    void hostWithPeer(RawPeer& peer) {
-        int port = 0;
-        CaptureStderr();  // ports taken by others are reported and skipped
-        for (int attempt = 0; attempt < 400 && !connection.isServer(); ++attempt) {
-            connection.startServer(port = candidatePort(attempt));
-        }
-        GetCapturedStderr();
-        ASSERT_TRUE(peer.connectTo(port));
-        ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    int host() {
+        return onFreePort([&](int candidate) { return connection.startServer(candidate); });
     }
 
-    std::vector<ReceivedMessage> takeInbox() {
-        std::vector<ReceivedMessage> taken;
+    Texts takeInbox() {  // damaged messages are marked
+        Texts taken;
         for (ReceivedMessage message; connection.nextMessage(message); connection.dropMessage()) {
-            taken.push_back(message);
+            taken.push_back((message.damaged ? "damaged:" : "") + message.text);
         }
         return taken;
     }
 
-    Connection connection;
 };
 
 }  // namespace
 
-TEST_F(ConnectionTest, ClientSendsByteExactFrames) {
+TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
+    const std::string big(20000, 's');
+    const std::string ok = frame("ok");
+    const std::vector<std::pair<std::string, Texts>> cases{
+        {frame("abc") + frame("") + frame(big) + std::string("0004~end\0", 9), {"abc", "", big, "end"}},
+        // Noise between frames is skipped; a zero byte ends digits that came before it.
+        {std::string(" 4 ~abc\0", 8), {"abc"}},
+        {"xy~~" + std::string("12\0", 3) + ok, {"ok"}},
+        // Lengths that are zero, do not fit 32 bits or exceed the maximum.
+        {"0~" + ok, {"lost:", "ok"}},
+        {std::string("99999999999~body\0", 17) + ok, {"lost:", "ok"}},
+        {std::string("4294967301~abcd\0", 16) + ok, {"lost:", "ok"}},
+        {"70000~" + std::string(69999, 'x') + '\0' + ok, {"lost:", "ok"}},
+        // Too short: the body runs on to a later zero. Too long: what follows its zero is read again.
+        {std::string("3~abcdef\0", 9) + ok, {"damaged:abc", "ok"}},
+        {std::string("6~ab\0", 5) + ok, {"damaged:ab", "ok"}},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        for (size_t piece : {0, 1, 3, 4096, 5000}) {
+            EXPECT_EQ(feed(bytes, piece), expected) << bytes.substr(0, 20) << " in pieces of " << piece;
+        }
+    }
+
+    const std::string chunk(4096, 'x');  // memory: at most one frame is ever held
+    FrameReader stalled;
+    feed("65536~", 0, &stalled);
+    for (int i = 1; i <= 15; ++i) {  // the peer stops short of the announced length
+        EXPECT_TRUE(feed(chunk, 0, &stalled).empty());
+        ASSERT_EQ(stalled.heldBytes(), chunk.size() * i);
+    }
+    FrameReader flooded;  // an oversized body is dropped as it comes, never kept
+    EXPECT_EQ(feed("999999~", 0, &flooded), Texts{"lost:"});
+    for (int i = 0; i < 300; ++i) {
+        feed(chunk, 0, &flooded);
+        ASSERT_EQ(flooded.heldBytes(), 0u);
+    }
+    EXPECT_EQ(feed('\0' + frame("ok"), 0, &flooded), Texts{"ok"});
+}
+
+TEST_F(ConnectionTest, ReportsFailuresJoinsWithTheStoredHostAndPortAndLeaves) {
+    SDL_Event error = userEvent(NET2_ERROREVENT);
+    error.user.data1 = reinterpret_cast<void*>(5);
+    error.user.data2 = const_cast<char*>("NET2: test");
     CaptureStderr();
+    EXPECT_FALSE(connection.handleEvent(error));
     EXPECT_FALSE(connection.send("abc", -1, false));
     EXPECT_FALSE(connection.connectTo("127.0.0.1", 1));
-    EXPECT_EQ(GetCapturedStderr(), "Connect To (127.0.0.1, 1) failed\n");
+    EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(5)\nConnect To (127.0.0.1, 1) failed\n");
 
-    int port = 0;
-    int listener = -1;
-    for (int attempt = 0; attempt < 400 && listener < 0; ++attempt) {
-        listener = net2ListenTcp(port = candidatePort(attempt));
-    }
-    Connection stored(port, "127.0.0.1");
-    ASSERT_TRUE(stored.connectTo("NULL", -1));
-    EXPECT_TRUE(stored.isClient());
-    SDL_Event event;
-    ASSERT_TRUE(awaitNet2Event(event, NET2_ACCEPTEVENT));
-    const int host = net2EventSocket(event);
-    EXPECT_TRUE(stored.send("abc", -1, false));
-    EXPECT_TRUE(stored.send("", -1, false));
-    std::string bytes;
-    ASSERT_TRUE(waitUntil([&] {
-        char chunk[16];
-        bytes.append(chunk, static_cast<size_t>(net2ReadTcp(host, chunk, sizeof(chunk))));
-        return bytes.size() >= 9;
-    }));
-    EXPECT_EQ(bytes, std::string("\x34\x7E\x61\x62\x63\x00" "\x31\x7E\x00", 9));
-    stored.disconnect();
-    EXPECT_FALSE(stored.isClient());
-    EXPECT_EQ(stored.peerCount(), 0);
-    EXPECT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT));
+    Connection joiner(host(), "127.0.0.1");
+    ASSERT_TRUE(joiner.connectTo("NULL", -1));
+    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    EXPECT_TRUE(joiner.send("abc", -1, false));
+    ASSERT_TRUE(pumpUntil([&] { return connection.inbox().size() == 1; }));
+    EXPECT_EQ(takeInbox(), Texts{"abc"});
+    joiner.disconnect();
+    EXPECT_TRUE(pumpUntil([&] { return connection.peerCount() == 0; }));
 }
 
-TEST_F(ConnectionTest, ServerJoinsSplitAndBatchedFrames) {
+TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
     RawPeer peer;
-    hostWithPeer(peer);
-    ASSERT_TRUE(peer.sendAll(frame("abc") + frame("2|x") + "4~ab"));
-    ASSERT_TRUE(pumpUntil([&] { return connection.inbox().size() == 2; }));
-    pumpUntil([] { return false; }, 100);
-    ASSERT_TRUE(peer.sendAll(std::string("c\0 4 ~end\0", 10)));
-    ASSERT_TRUE(pumpUntil([&] { return connection.inbox().size() == 4; }));
-    const std::vector<ReceivedMessage> inbox = takeInbox();
-    const std::vector<std::string> texts{"abc", "2|x", "abc", "end"};
-    for (size_t i = 0; i < texts.size(); ++i) {
-        EXPECT_EQ(inbox[i].text, texts[i]);
-        EXPECT_FALSE(inbox[i].damaged);
-    }
-
-    const int32_t sender = inbox[0].socket;
-    EXPECT_FALSE(connection.send("nobody else", sender, true));
-    EXPECT_TRUE(connection.send("you", sender, false));
-    std::string bytes;
-    EXPECT_TRUE(peer.receive(6, bytes));
-    EXPECT_EQ(bytes, frame("you"));
-}
-
-TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWays) {
-    RawPeer peer;
-    hostWithPeer(peer);
-    const std::vector<std::string> messages = recordedStream(1500);
+    ASSERT_TRUE(peer.connectTo(host()));
+    const Texts messages = recordedStream();
     std::string wire;
     for (const std::string& text : messages) {
         wire += frame(text);
     }
-    std::thread sender([&] {
+    std::thread writer([&] {
         std::mt19937 random(7);
         for (size_t at = 0, piece; at < wire.size(); at += piece) {
             piece = std::min<size_t>(1 + random() % 5000, wire.size() - at);
@@ -141,19 +143,17 @@ TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWays) {
         }
     });
     const bool all = pumpUntil([&] { return connection.inbox().size() >= messages.size(); }, 20000);
-    sender.join();
+    writer.join();
     ASSERT_TRUE(all);
-    const std::vector<ReceivedMessage> inbox = takeInbox();
-    ASSERT_EQ(inbox.size(), messages.size());
-    for (size_t i = 0; i < messages.size(); ++i) {
-        ASSERT_EQ(inbox[i].text, messages[i]) << "message " << i;
-        ASSERT_FALSE(inbox[i].damaged);
-    }
+    const int32_t sender = connection.inbox().front().socket;
+    ASSERT_TRUE(takeInbox() == messages);
 
+    EXPECT_FALSE(connection.send("nobody else", sender, true));
+    ASSERT_EQ(frame("abc") + frame(""), std::string("\x34\x7E\x61\x62\x63\x00" "\x31\x7E\x00", 9));
     std::string echoed;
-    std::thread reader([&] { peer.receive(wire.size(), echoed, 20000); });
-    for (const std::string& text : messages) {
-        connection.send(text, -1, false);
+    std::thread reader([&] { peer.receive(wire.size(), echoed); });
+    for (size_t i = 0; i < messages.size(); ++i) {
+        connection.send(messages[i], i % 2 ? -1 : sender, false);
     }
     reader.join();
     EXPECT_TRUE(echoed == wire);
@@ -161,51 +161,16 @@ TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWays) {
 
 TEST_F(ConnectionTest, HostileBytesAreReportedAndGoodFramesStillArrive) {
     RawPeer peer;
-    hostWithPeer(peer);
-    const std::string hostile = std::string("~~junk12\0" "0~" "99999999999~x\0", 25) + "999999~" +
-                                std::string(100000, 'z') + std::string("\0" "6~ab\0" "3~abcdef\0", 15);
+    ASSERT_TRUE(peer.connectTo(host()));
     CaptureStderr();
-    ASSERT_TRUE(peer.sendAll(hostile + frame("still") + frame("here") + "4~ab"));
+    ASSERT_TRUE(peer.sendAll(std::string("~~junk0~3~abcdef\0", 17) + "999999~" + std::string(100000, 'z') +
+                             '\0' + frame("still") + "4~ab"));
     peer.close();
-    const bool closed = pumpUntil([&] { return connection.peerCount() == 0; });
+    const bool closed = pumpUntil([&] { return connection.inbox().size() >= 5 && connection.peerCount() == 0; });
     const std::string errors = GetCapturedStderr();
     ASSERT_TRUE(closed);
-    EXPECT_TRUE(connection.isServer());
-    EXPECT_NE(errors.find("\nERROR: Failed to receive the length of a message. Lost message.\n"), std::string::npos);
-    EXPECT_NE(errors.find("\nERROR: Only recieved part of a message. Partial message loss!\n"), std::string::npos);
-
-    std::vector<std::string> good;
-    std::vector<std::string> damaged;
-    for (const ReceivedMessage& message : takeInbox()) {
-        (message.damaged ? damaged : good).push_back(message.text);
-    }
-    EXPECT_EQ(good, (std::vector<std::string>{"still", "here"}));
-    EXPECT_EQ(damaged, (std::vector<std::string>{"", "", "", "ab", "abc", "ab"}));
-}
-
-TEST_F(ConnectionTest, HandlesNet2EventsByKind) {
-    SDL_Event event;
-    std::memset(&event, 0, sizeof(event));
-    event.type = SDL_KEYDOWN;
-    EXPECT_TRUE(connection.handleEvent(event));
-    event.type = SDL_USEREVENT;
-    event.user.code = NET2_ERROREVENT;
-    event.user.data1 = reinterpret_cast<void*>(5);
-    event.user.data2 = const_cast<char*>("NET2: test");
-    CaptureStderr();
-    EXPECT_FALSE(connection.handleEvent(event));
-    EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(5)\n");
-
-    // Accepts count only while hosting, and each socket once.
-    event.user.code = NET2_ACCEPTEVENT;
-    EXPECT_TRUE(connection.handleEvent(event));
-    EXPECT_EQ(connection.peerCount(), 0);
-    RawPeer peer;
-    hostWithPeer(peer);
-    EXPECT_TRUE(connection.handleEvent(event));
-    EXPECT_TRUE(connection.handleEvent(event));
-    EXPECT_EQ(connection.peerCount(), 2);
-    event.user.code = NET2_TCPCLOSEEVENT;
-    EXPECT_TRUE(connection.handleEvent(event));
-    EXPECT_EQ(connection.peerCount(), 1);
+    const std::string lost = "\nERROR: Failed to receive the length of a message. Lost message.\n";
+    const std::string partial = "\nERROR: Only recieved part of a message. Partial message loss!\n";
+    EXPECT_EQ(errors, lost + partial + lost + partial);
+    EXPECT_EQ(takeInbox(), (Texts{"damaged:", "damaged:abc", "damaged:", "still", "damaged:ab"}));
 }
