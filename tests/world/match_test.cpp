@@ -1,32 +1,43 @@
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <tuple>
 
 #include "tests/world/world_fixture.h"
 
-TEST_F(WorldTest, MatchesPlaceAnEvenNumberOfStarsOnDistinctLatticePoints) {
-    PlayerState state(true);
-    for (unsigned seed = 1; seed <= 25; ++seed) {
+TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt) {
+    PlayerState state(true), twin(true);
+    for (unsigned seed = 1; seed <= 12; ++seed) {
         std::srand(seed);
-        state.setMapSize(seed % 2 == 0 ? 20 : 10);
+        state.setMapSize(seed % 2 ? 10 : 20);
         state.newMatch();
         const int32_t n = state.starCount();
-        EXPECT_TRUE(n % 2 == 0 && n >= 30 && n <= 50) << n;
-        ASSERT_EQ(state.stars().size(), static_cast<size_t>(n));
+        EXPECT_TRUE(n % 2 == 0 && n >= 30 && n <= 50 && state.stars().size() == size_t(n)) << n;
         std::set<std::tuple<float, float, float>> places;
-        for (const Star& star : state.stars()) {
-            for (float c : {star.x, star.y, star.z}) {
-                EXPECT_EQ(c, std::floor(c));
-                EXPECT_LE(std::fabs(c), static_cast<float>(state.mapSize()));
+        for (const Star& s : state.stars()) {
+            for (float c : {s.x, s.y, s.z}) {
+                EXPECT_TRUE(c == std::floor(c) && std::fabs(c) <= state.mapSize()) << c;
             }
-            EXPECT_TRUE(star.r >= 0.3f && star.r <= 0.8f && star.g <= star.r && star.b == 0.0f);
-            EXPECT_EQ(star.owner, 0.0f);
-            places.insert({star.x, star.y, star.z});
+            EXPECT_TRUE(s.owner == 0 && s.r >= 0.3f && s.r <= 0.8f && s.g <= s.r && s.b == 0);
+            places.insert({s.x, s.y, s.z});
         }
-        EXPECT_EQ(places.size(), static_cast<size_t>(n)) << "seed " << seed;
+        EXPECT_EQ(places.size(), state.stars().size()) << "seed " << seed;
     }
+    std::srand(12);  // the same seed gives the same field, colours included
+    twin.setMapSize(20);
+    twin.newMatch();
+    ASSERT_EQ(twin.starCount(), state.starCount());
+    EXPECT_EQ(std::memcmp(twin.stars().data(), state.stars().data(), state.stars().size() * sizeof(Star)), 0);
+
+    state.splitStars();
+    const int32_t n = state.starCount();
+    EXPECT_TRUE(state.ownStars() == n / 2 && state.opponentStars() == n / 2);
+    const Star& lastOwn = state.stars()[size_t(n / 2 - 1)];
+    const Star& firstTheirs = state.stars()[size_t(n / 2)];
+    EXPECT_TRUE(lastOwn.owner == 1 && lastOwn.g == 1 && lastOwn.b == 0);
+    EXPECT_TRUE(firstTheirs.owner == 2 && firstTheirs.g == 0 && firstTheirs.b == 1);
+
     state.setStarRange(30, 31);
     state.newMatch();
     EXPECT_EQ(state.starCount(), 30);
@@ -35,50 +46,73 @@ TEST_F(WorldTest, MatchesPlaceAnEvenNumberOfStarsOnDistinctLatticePoints) {
     EXPECT_EQ(state.starCount(), 0);
 }
 
-TEST_F(WorldTest, TheSameSeedGivesTheSameField) {
-    PlayerState first(true);
-    PlayerState second(true);
-    auto colours = [](const PlayerState& s) {
-        std::vector<float> c;
-        for (const Star& star : s.stars()) {
-            c.insert(c.end(), {star.r, star.g});
-        }
-        return c;
-    };
-    std::srand(77);
-    first.newMatch();
-    std::srand(77);
-    second.newMatch();
-    EXPECT_EQ(first.starListText(), second.starListText());
-    EXPECT_EQ(colours(first), colours(second));
-    std::srand(78);
-    second.newMatch();
-    EXPECT_NE(first.starListText(), second.starListText());
+TEST_F(WorldTest, TextsTravelBothWaysWithTheClientMirroringTheServer) {
+    PlayerState server(true), client(true);
+    holdStars(server, 18);
+    server.applyScoreText("12,377,420");  // as a client reads it: energies swapped
+    EXPECT_EQ(server.scoreText(), "18,420,377");
+    holdStars(client, 1);
+    client.applyScoreText(server.scoreText());
+    EXPECT_TRUE(client.ownStars() == 12 && client.opponentStars() == 18);
+    EXPECT_TRUE(client.ownEnergy() == 377 && client.opponentEnergy() == 420);
+    client.applyScoreText("-2147483648,1,2");  // saturates instead of overflowing
+    EXPECT_EQ(client.ownStars(), 2147483647);
+
+    ASSERT_TRUE(client.applyStarListText("20,3,3,-7,12,2,0,5,-20,1,0.5,1,2,0"));
+    EXPECT_EQ(client.starListText(), "20,3,3,-7,12,1,0,5,-20,2,0.5,1,2,0");  // owners swapped
+    const Star& free = client.stars()[2];  // a free star gets a warm colour
+    EXPECT_TRUE(free.r >= 0.3f && free.r <= 1.0f && free.g <= free.r && free.b == 0.0f);
+    std::srand(4);
+    server.setMapSize(30);
+    server.newMatch();
+    server.splitStars();
+    ASSERT_TRUE(client.applyStarListText(server.starListText()));
+    EXPECT_TRUE(client.mapSize() == 30 && client.ownStars() == server.opponentStars());
+    PlayerState back(true);  // swapped twice: the server's field again
+    ASSERT_TRUE(back.applyStarListText(client.starListText()));
+    EXPECT_EQ(back.starListText(), server.starListText());
+
+    ASSERT_TRUE(client.applyStarListText("20,4,1,1,1,0,2,2,2,0,3,3,3,0,4,4,4,0"));
+    const float untouched = client.stars()[2].r;
+    client.applyOwnersText("1,2,0");  // a short text leaves the rest alone
+    EXPECT_EQ(client.ownersText(), "2,1,0,0");
+    EXPECT_TRUE(client.stars()[0].b == 1 && client.stars()[1].g == 1 && client.stars()[2].r == untouched);
+    client.applyOwnersText("2,2,2,2,2,2,2,2");  // a long text touches only stars that exist
+    EXPECT_EQ(client.ownersText(), "1,1,1,1");
 }
 
-TEST_F(WorldTest, SplitGivesEachSideHalfTheField) {
-    PlayerState state(true);
-    std::srand(5);
-    state.newMatch();
-    state.splitStars();
-    const int32_t n = state.starCount();
-    EXPECT_EQ(state.ownStars(), n / 2);
-    EXPECT_EQ(state.opponentStars(), n / 2);
-    for (int32_t i = 0; i < n; ++i) {
-        const Star& star = state.stars()[static_cast<size_t>(i)];
-        const bool own = i < n / 2;
-        EXPECT_EQ(star.owner, own ? 1.0f : 2.0f);
-        EXPECT_EQ(star.g, own ? 1.0f : 0.0f);
-        EXPECT_EQ(star.b, own ? 0.0f : 1.0f);
+TEST_F(WorldTest, HostileTextsChangeNothing) {
+    PlayerState client(true);
+    std::srand(12);
+    client.newMatch();
+    const std::string field = client.starListText();
+    const std::string hostile[] = {"", "20", "9,1,0,0,0,1", "201,1,0,0,0,1", "x,1,0,0,0,1", "20,0", "20,-1",
+                                   "20,1001", "20,2147483647,1", "20,2,0,0,0,1", "20,1,0,0,0,1,5", "20,1,0,nan,0,1",
+                                   "20,1,0,x,0,1", "20,1,0,1e999,0,1"};
+    for (const std::string& text : hostile) {
+        EXPECT_FALSE(client.applyStarListText(text)) << text;
     }
-}
+    // Millions of fields announced as a small list are counted once and refused.
+    EXPECT_FALSE(client.applyStarListText("20,1000" + std::string(20000000, ',')));
+    EXPECT_EQ(client.starListText(), field);
 
-TEST_F(WorldTest, TheRemoteMirrorHoldsNoStarsAndResetsItsShip) {
     PlayerState mirror(false);
-    mirror.addVelocity(3, 0, 0);
-    mirror.newMatch();
-    EXPECT_TRUE(mirror.stars().empty());
-    EXPECT_EQ(mirror.ownEnergy(), 500);
-    EXPECT_EQ(mirror.ship().vx, 0.0f);
-    EXPECT_EQ(mirror.ship().vz, 1e-8f);
+    mirror.addVelocity(20, -3, 0);  // our own steering is clamped too
+    EXPECT_EQ(mirror.velocityText(), "15,-3,1e-08");
+    PlayerState local(true);
+    local.addVelocity(1.5f, -2, 4);
+    local.rotateShip(30, 0, 1, 0);
+    mirror.applyFrameText(local.frameText());
+    mirror.applyVelocityText(local.velocityText());
+    EXPECT_EQ(mirror.frameText(), local.frameText());
+    for (const char* text : {"nan", "1,inf,0", "1e999", "x"}) {
+        mirror.applyFrameText(text);
+        mirror.applyVelocityText(text);
+    }
+    EXPECT_EQ(mirror.frameText(), local.frameText());
+    EXPECT_EQ(mirror.velocityText(), "1.5,-2,4");
+    mirror.applyVelocityText("99,-1e30,7");
+    EXPECT_EQ(mirror.velocityText(), "15,-15,7");
+    mirror.applyVelocityText("3");  // a short text repeats its last field
+    EXPECT_EQ(mirror.velocityText(), "3,3,3");
 }

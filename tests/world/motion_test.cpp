@@ -1,33 +1,31 @@
+#include <SDL.h>
 #include <SDL_mixer.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 
+#include "net/connection.h"
 #include "sound/sound_manager.h"
 #include "tests/world/world_fixture.h"
 
-std::string writeSilentWav(int seconds) {
-    const std::string path = testing::TempDir() + "starhold_world_silence.wav";
-    const uint32_t bytes = 22050u * 2u * static_cast<uint32_t>(seconds);
-    const uint32_t header[] = {0x46464952u, 36 + bytes, 0x45564157u, 0x20746d66u, 16, 0x00010001u,
-                               22050,       44100,      0x00100002u, 0x61746164u, bytes};  // RIFF, mono 16-bit
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(header), sizeof header);
-    out.write(std::string(bytes, '\0').data(), bytes);
-    return path;
-}
-
 namespace {
 
-// A real sound manager on SDL's dummy driver: a sound played is still on a
-// channel when the test counts them. Only "wh1", "pop1" and "pop2" exist.
+// A real sound manager on SDL's dummy driver with long silent sounds, so a sound
+// played is still on its channel when the test counts them. "wh2" is not loaded.
 class SoundingWorldTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
         ASSERT_TRUE(sounds.openAudio());
-        const std::string wav = writeSilentWav(20);
+        const std::string wav = testing::TempDir() + "starhold_world_silence.wav";
+        const uint32_t bytes = 22050u * 2u * 20u;  // 20 s of 16-bit mono
+        const uint32_t header[] = {0x46464952u, 36 + bytes, 0x45564157u, 0x20746d66u, 16, 0x00010001u,
+                                   22050,       44100,      0x00100002u, 0x61746164u, bytes};
+        std::ofstream(wav, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header)
+            << std::string(bytes, '\0');
         for (const char* name : {"wh1", "pop1", "pop2"}) {
             ASSERT_TRUE(sounds.loadSound(wav, name));
         }
@@ -37,53 +35,40 @@ protected:
     SoundManager sounds;
 };
 
-struct WrapCase {
-    float x, y, z, vx, vy, vz;
-    float ex, ey, ez;
-    int sounds;
-    bool secondSkin;
-};
-
 }  // namespace
 
-TEST_F(WorldTest, VelocityIsClampedOnEachAxis) {
-    PlayerState state(true);
-    state.addVelocity(20, -3, 0);
-    EXPECT_EQ(state.velocityText(), "15,-3,1e-08");
-    state.addVelocity(-40, -30, 0);
-    EXPECT_EQ(state.velocityText(), "-15,-15,1e-08");
-}
-
 TEST_F(SoundingWorldTest, ShipsWrapAtEachFaceOnlyWhenFlyingOutwards) {
-    const WrapCase cases[] = {
-        {-20.3f, 0, 0, -2, 0, 0, 19.8f, 0, 0, 1, false},
-        {-20.3f, 0, 0, 2, 0, 0, -20.1f, 0, 0, 0, false},
-        {20.3f, 0, 0, 2, 0, 0, -19.8f, 0, 0, 1, false},
-        {0, -20.3f, 0, 0, -2, 0, 0, 19.8f, 0, 1, false},
-        {0, 20.3f, 0, 0, 2, 0, 0, -19.8f, 0, 1, false},
-        {0, 20.3f, 0, 0, -2, 0, 0, 20.1f, 0, 0, false},
-        {0, 0, -20.3f, 0, 0, 2, 0, 0, 19.8f, 1, false},  // positive vz flies towards -Z
-        {0, 0, 20.3f, 0, 0, -2, 0, 0, -19.8f, 1, false},
-        {0, 0, 20.3f, 0, 0, 2, 0, 0, 20.1f, 0, false},
-        {-20.3f, 20.4f, -20.5f, -1, 1, 1, 19.9f, -19.9f, 19.9f, 3, false},
-        {30, 0, 0, 1, 0, 0, -19.9f, 0, 0, 0, true},  // plays "wh2", which is not loaded
+    struct {
+        float from[3], velocity[3], to[3];
+        int sounds;
+        bool secondSkin;
+    } const cases[] = {
+        {{-20.3f, 0, 0}, {-2, 0, 0}, {19.8f, 0, 0}, 1, false}, {{-20.3f, 0, 0}, {2, 0, 0}, {-20.1f, 0, 0}, 0, false},
+        {{20.3f, 0, 0}, {2, 0, 0}, {-19.8f, 0, 0}, 1, false},  {{0, -20.3f, 0}, {0, -2, 0}, {0, 19.8f, 0}, 1, false},
+        {{0, 20.3f, 0}, {0, 2, 0}, {0, -19.8f, 0}, 1, false},  {{0, 20.3f, 0}, {0, -2, 0}, {0, 20.1f, 0}, 0, false},
+        {{0, 0, -20.3f}, {0, 0, 2}, {0, 0, 19.8f}, 1, false},  // a positive vz flies towards -Z
+        {{0, 0, 20.3f}, {0, 0, -2}, {0, 0, -19.8f}, 1, false}, {{0, 0, 20.3f}, {0, 0, 2}, {0, 0, 20.1f}, 0, false},
+        {{-20.3f, 20.4f, -20.5f}, {-1, 1, 1}, {19.9f, -19.9f, 19.9f}, 3, false},
+        {{30, 0, 0}, {1, 0, 0}, {-19.9f, 0, 0}, 0, true},  // the second skin's "wh2" is missing
     };
-    for (const WrapCase& c : cases) {
+    for (const auto& c : cases) {
         PlayerState ship(false);
         ship.setSounds(&sounds);
         if (c.secondSkin) {
             ship.toggleSkin();
         }
-        placeShip(ship, c.x, c.y, c.z);
-        ship.applyVelocityText(toText(c.vx) + "," + toText(c.vy) + "," + toText(c.vz));
+        placeShip(ship, c.from[0], c.from[1], c.from[2]);
+        ship.applyVelocityText(toText(c.velocity[0]) + "," + toText(c.velocity[1]) + "," + toText(c.velocity[2]));
         step(ship, 100);
-        expectPosition(ship, c.ex, c.ey, c.ez);
-        EXPECT_EQ(playing(), c.sounds) << "from " << c.x << "," << c.y << "," << c.z;
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_NEAR(ship.ship().frame.position[axis], c.to[axis], 1e-4f) << c.from[0] << "," << c.from[1];
+        }
+        EXPECT_EQ(playing(), c.sounds) << "from " << c.from[0] << "," << c.from[1] << "," << c.from[2];
         Mix_HaltChannel(-1);
     }
 }
 
-TEST_F(SoundingWorldTest, CapturesWithinOneAndAHalfUnitsSeveralAtOnce) {
+TEST_F(SoundingWorldTest, CapturesWithinOneAndAHalfUnitsAndOpponentCapturesOfValidStars) {
     PlayerState state(true);
     state.setSounds(&sounds);
     // Free at 1.49 and at 1.5, the opponent's at 1.2, already ours at 1, one far away.
@@ -92,30 +77,18 @@ TEST_F(SoundingWorldTest, CapturesWithinOneAndAHalfUnitsSeveralAtOnce) {
     state.applyVelocityText("0,0,0");
     step(state, 20);
     EXPECT_EQ(state.ownersText(), "1,0,1,1,0");
-    EXPECT_EQ(state.stars()[2].g, 1.0f);
-    EXPECT_EQ(state.ownStars(), 3);
-    EXPECT_EQ(playing(), 2);
-    EXPECT_FALSE(state.isMatchOver());
-}
+    EXPECT_TRUE(state.ownStars() == 3 && state.stars()[2].g == 1.0f && !state.isMatchOver());
+    EXPECT_EQ(playing(), 2);  // "pop1" for each, no notice without a peer
+    Mix_HaltChannel(-1);
 
-TEST_F(SoundingWorldTest, OpponentCapturesTakeValidStarsOnly) {
-    PlayerState state(true);
-    state.setSounds(&sounds);
-    std::srand(9);
-    state.newMatch();
-    state.splitStars();
-    const int32_t held = state.ownStars();
-    for (int32_t bad : {-1, state.starCount(), 1 << 30}) {
+    for (int32_t bad : {-1, 5, 1 << 30}) {
         state.starTakenByOpponent(bad);
     }
-    EXPECT_EQ(state.ownStars(), held);
-    EXPECT_EQ(playing(), 0);
-    state.starTakenByOpponent(state.starCount() - 1);  // already the opponent's: still counts
+    EXPECT_TRUE(state.ownStars() == 3 && playing() == 0);
+    state.starTakenByOpponent(1);  // a free star: still counts
     state.starTakenByOpponent(0);
-    EXPECT_EQ(state.ownStars(), held - 2);
-    EXPECT_EQ(state.stars()[0].owner, 2.0f);
-    EXPECT_EQ(state.stars()[0].b, 1.0f);
-    EXPECT_EQ(playing(), 2);
+    EXPECT_EQ(state.ownersText(), "2,2,1,1,0");
+    EXPECT_TRUE(state.ownStars() == 1 && state.stars()[0].b == 1.0f && playing() == 2);
 }
 
 TEST_F(WorldTest, ASoloMatchEndsAtTheLastCaptureWithItsTimeFrozen) {
@@ -124,8 +97,7 @@ TEST_F(WorldTest, ASoloMatchEndsAtTheLastCaptureWithItsTimeFrozen) {
     state.resetShip();
     state.restartMatchClock();
     step(state, 750);
-    EXPECT_EQ(state.ownStars(), 2);
-    EXPECT_TRUE(state.isMatchOver());
+    EXPECT_TRUE(state.ownStars() == 2 && state.isMatchOver());
     EXPECT_EQ(state.matchTime(), 750);
     clock.advance(5000);
     state.update();
@@ -134,17 +106,96 @@ TEST_F(WorldTest, ASoloMatchEndsAtTheLastCaptureWithItsTimeFrozen) {
 
 TEST_F(WorldTest, TheShipTurnsAlongItsVelocityAndKeepsItsHeadingWhenStill) {
     PlayerState ship(false);
-    struct Heading {
-        const char* velocity;
-        float zx, zy, zz;  // the ship's Z axis points at its tail
-    };
-    const Heading headings[] = {{"0,0,5", 0, 0, 1}, {"5,0,0", -1, 0, 0}, {"0,5,0", 0, -1, 0}, {"0,0,0", 0, -1, 0}};
-    for (const Heading& h : headings) {
-        ship.applyVelocityText(h.velocity);
+    const float d = std::sqrt(0.5f);
+    const char* velocities[] = {"0,0,5", "5,0,0", "5,0,5", "-5,0,5", "-5,0,-5", "5,0,-5", "0,5,0", "0,0,0"};
+    const float tails[][3] = {{0, 0, 1}, {-1, 0, 0}, {-d, 0, d},  {d, 0, d},
+                              {d, 0, -d}, {-d, 0, -d}, {0, -1, 0}, {0, -1, 0}};
+    for (int i = 0; i < 8; ++i) {  // the ship's Z axis points at its tail
+        ship.applyVelocityText(velocities[i]);
         step(ship, 20);
-        const float* z = ship.ship().frame.zAxis;
-        EXPECT_NEAR(z[0], h.zx, 1e-5f) << h.velocity;
-        EXPECT_NEAR(z[1], h.zy, 1e-5f) << h.velocity;
-        EXPECT_NEAR(z[2], h.zz, 1e-5f) << h.velocity;
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_NEAR(ship.ship().frame.zAxis[axis], tails[i][axis], 1e-5f) << velocities[i];
+        }
     }
+}
+
+namespace {
+
+// A listening connection on a free loopback port; no peer until one connects.
+class NetPlayTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        ASSERT_TRUE(server.startNetworking());
+        for (int attempt = 0; attempt < 50 && port == 0; ++attempt) {
+            const int candidate = 30000 + (getpid() * 7 + attempt * 131) % 20000;
+            port = server.startServer(candidate) ? candidate : 0;
+        }
+        ASSERT_NE(port, 0);
+    }
+    void TearDown() override {
+        server.disconnect();
+        client.disconnect();
+        server.stopNetworking();
+    }
+    // Pumps `pump`'s events until `done` holds; false after a generous timeout.
+    static bool pumpUntil(Connection& pump, const std::function<bool()>& done) {
+        for (int waited = 0; waited < 10000 && !done(); waited += 5) {
+            pump.pumpNetEvents();
+            SDL_Delay(5);
+        }
+        return done();
+    }
+
+    Connection server, client;
+    int port = 0;
+};
+
+}  // namespace
+
+TEST_F(NetPlayTest, TheServerDrainsWhoeverHoldsFewerThanHalfEachFullSecond) {
+    const int drains[][3] = {{0, 475, 500}, {10, 492, 500}, {14, 499, 500}, {15, 500, 500}, {16, 500, 499}};
+    for (const auto& d : drains) {  // stars held, then both energies a second later
+        PlayerState state(true);
+        state.setConnection(&server);
+        holdStars(state, d[0]);
+        state.update();  // arms the one-second tick
+        clock.advance(999);
+        state.update();
+        EXPECT_EQ(state.ownEnergy(), 500);
+        clock.advance(1);
+        state.update();
+        EXPECT_TRUE(state.ownEnergy() == d[1] && state.opponentEnergy() == d[2]) << d[0] << " held";
+        for (int second = 2; second <= 25 && d[0] == 0; ++second) {
+            clock.advance(1000);
+            state.update();
+            EXPECT_EQ(state.isMatchOver(), second >= 20) << second;
+        }
+    }
+}
+
+TEST_F(NetPlayTest, WithAPeerCapturesAreAnnouncedAndNewMatchesSent) {
+    ASSERT_TRUE(client.connectTo("localhost", port));
+    ASSERT_TRUE(pumpUntil(server, [this] { return server.peerCount() == 1; }));
+    PlayerState host(true);
+    host.setConnection(&server);
+    host.newMatch();  // with a peer: split and sent
+    EXPECT_EQ(host.ownStars(), host.starCount() / 2);
+    ASSERT_TRUE(pumpUntil(client, [this] { return !client.inbox().empty(); }));
+    EXPECT_EQ(client.inbox().front().text, "2|" + host.starListText());
+
+    PlayerState guest(true);
+    guest.setConnection(&client);
+    ASSERT_TRUE(guest.applyStarListText("20,3,1,0,0,0,20,20,20,1,-1,0,0,1"));
+    guest.resetShip();
+    step(guest, 20);
+    EXPECT_EQ(guest.ownStars(), 2);
+    EXPECT_FALSE(guest.isMatchOver());  // with a peer only the energies end a match
+    ASSERT_TRUE(pumpUntil(server, [this] { return server.inbox().size() == 2; }));
+    EXPECT_EQ(server.inbox().front().text, "3|0");
+    EXPECT_EQ(server.inbox().back().text, "3|2");
+    guest.applyScoreText("1,500,0");  // the server says this side's energy is gone
+    clock.advance(1000);
+    guest.update();
+    EXPECT_TRUE(guest.isMatchOver() && guest.ownEnergy() == 0);
 }

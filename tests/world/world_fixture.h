@@ -1,7 +1,7 @@
 #pragma once
 // Shared set-up of the world tests: a GL context (ship turns use GL's matrix
-// stack), a controlled clock, and helpers that drive a PlayerState through its
-// public interface only.
+// stack), a controlled clock, and helpers that drive a PlayerState only
+// through its public interface.
 
 #include <gtest/gtest.h>
 
@@ -32,15 +32,7 @@ inline void placeShip(PlayerState& state, float x, float y, float z) {
     state.applyFrameText(frameToText(Frame(x, y, z)));
 }
 
-inline void expectPosition(const PlayerState& state, float x, float y, float z) {
-    const float* p = state.ship().frame.position;
-    EXPECT_NEAR(p[0], x, 1e-4f);
-    EXPECT_NEAR(p[1], y, 1e-4f);
-    EXPECT_NEAR(p[2], z, 1e-4f);
-}
-
-// A field of 30 away from the ship's start, with `held` stars on this side, as
-// a star list from the server gives it.
+// A field of 30 away from the ship's start, `held` of them on this side.
 inline void holdStars(PlayerState& state, int held) {
     std::string list = "20,30";
     for (int i = 0; i < 30; ++i) {
@@ -48,7 +40,3 @@ inline void holdStars(PlayerState& state, int held) {
     }
     ASSERT_TRUE(state.applyStarListText(list));
 }
-
-// Writes `seconds` of silent 16-bit mono WAV, long enough to still be playing
-// when a test counts the channels in use.
-std::string writeSilentWav(int seconds);
