@@ -16,6 +16,7 @@ constexpr int kHudY = 10;
 void Game::drawHud() {
     glLoadIdentity();
     hudCamera.applyAsView();
+    glDisable(GL_TEXTURE_2D);  // a texture left bound would tint the points, or hide them by alpha
     glBegin(GL_POINTS);
 
     drawTextLine(fonts, toText(local.ownStars()), 0, kHudY, 0, 1, 0);
