@@ -24,18 +24,16 @@ constexpr int32_t kMovementPeriod = 10;  // the movement step runs after *more* 
 
 Game::Game() = default;
 
-Game::~Game() {
-    if (networking) {
-        connection.stopNetworking();
-    }
-}
+// Networking goes first and whatever part of it started: its thread and timer
+// must not outlive the objects they post to.
+Game::~Game() { connection.stopNetworking(); }
 
 bool Game::startUp() {
     if (!startVideo()) {
         return false;
     }
     readConfiguration();
-    networking = connection.startNetworking();
+    connection.startNetworking();  // on failure the game runs without a network
     if (!startAudio()) {
         return false;
     }

@@ -93,5 +93,4 @@ private:
     Timer ownersTimer;
     Timer scoreTimer;
     InputState input;
-    bool networking = false;
 };
