@@ -15,6 +15,11 @@ float DrawRecord::depthKey() {
     return quad.depth;
 }
 
+bool BatchFlags::anyOpen() const {
+    return pointBatch || lineBatch || triangleBatch || quadBatch || polygonBatch || texturedPolygonBatch ||
+           texturedQuadBatch;
+}
+
 void DrawSurface::setResolution(int w, int h) {
     width = w;
     height = h;
@@ -44,6 +49,79 @@ void DrawSurface::beginRecording() { recording = true; }
 void DrawSurface::endRecording() { recording = false; }
 
 void DrawSurface::clearRecording() { records.clear(); }
+
+void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
+    DrawRecord rec;
+    rec.kind = kind;
+    rec.quad = quad;
+    rec.textured = textured;
+    rec.r = r;
+    rec.g = g;
+    rec.b = b;
+    rec.a = a;
+    records.push_back(rec);
+}
+
+void DrawSurface::recordPolygon(int kind, const Polygon& polygon, float r, float g, float b, float a) {
+    record(kind, Quad(), r, g, b, a);
+    records.back().polygon = polygon;
+}
+
+void DrawSurface::drawPolygonIn(BatchFlags& batches, const Polygon& polygon, bool textured) {
+    if (recording) {
+        recordPolygon(textured ? TexturedPolygonRecord : PolygonRecord, polygon);
+        return;
+    }
+    if (!textured) {
+        surface_detail::openBatch(*this, batches.polygonBatch, GL_POLYGON, false);
+        surface_detail::sendCached(polygon);
+        endBatch();
+        return;
+    }
+    endBatch();
+    glBindTexture(GL_TEXTURE_2D, polygon.texture);
+    surface_detail::openBatch(*this, batches.texturedPolygonBatch, GL_POLYGON, true);
+    for (size_t i = 0; i < polygon.vertices.size(); ++i) {
+        const Vertex& v = polygon.vertices[i];
+        glColor4f(v.r, v.g, v.b, v.a);
+        if (i < polygon.texCoords.size()) {
+            glTexCoord2f(polygon.texCoords[i].u, polygon.texCoords[i].v);
+        } else {
+            glTexCoord2f(0.0f, 0.0f);  // a polygon short of coordinates still draws safely
+        }
+        glVertex3f(v.x, v.y, v.z);
+    }
+    endBatch();
+}
+
+void DrawSurface::drawPolygonLinesIn(BatchFlags& batches, const Polygon& polygon) {
+    if (polygon.vertices.size() % 2 != 0) {
+        return;
+    }
+    if (recording) {
+        recordPolygon(PolygonLinesRecord, polygon);
+        return;
+    }
+    surface_detail::openBatch(*this, batches.lineBatch, GL_LINES, false);
+    surface_detail::sendCached(polygon);
+}
+
+void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::function<void(DrawRecord&)>& replay) {
+    endBatch();
+    if (sortFirst) {
+        surface_detail::sortByDepth(records);
+    }
+    const bool wasRecording = recording;
+    recording = false;  // a replay must not append to the list it walks
+    for (DrawRecord& rec : records) {
+        replay(rec);
+    }
+    recording = wasRecording;
+    if (clearAfter) {
+        records.clear();
+    }
+    endBatch();
+}
 
 bool DrawSurface::startVideo() {
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
@@ -138,10 +216,10 @@ float cachedKey(const DrawRecord& record) {
 
 }  // namespace
 
-void drawQuadNow(DrawSurface& surface, QuadBatches batches, const Quad& quad, float r, float g, float b, float a,
+void drawQuadNow(DrawSurface& surface, BatchFlags& batches, const Quad& quad, float r, float g, float b, float a,
                  bool textured, bool cornerZ) {
     if (textured && quad.texture == 0) {
-        openBatch(surface, batches.quad, GL_QUADS, false);
+        openBatch(surface, batches.quadBatch, GL_QUADS, false);
         glColor4f(r, g, b, a);
         sendMissingTextureMarker(quad, cornerZ);
         return;
@@ -149,36 +227,12 @@ void drawQuadNow(DrawSurface& surface, QuadBatches batches, const Quad& quad, fl
     if (textured) {
         surface.endBatch();  // no bind inside glBegin
         glBindTexture(GL_TEXTURE_2D, quad.texture);
-        openBatch(surface, batches.texturedQuad, GL_QUADS, true);
+        openBatch(surface, batches.texturedQuadBatch, GL_QUADS, true);
     } else {
-        openBatch(surface, batches.quad, GL_QUADS, false);
+        openBatch(surface, batches.quadBatch, GL_QUADS, false);
     }
     glColor4f(r, g, b, a);
     sendTexturedCorners(quad, cornerZ);
-}
-
-void drawPolygonNow(DrawSurface& surface, bool& polygonBatch, bool& texturedPolygonBatch, const Polygon& polygon,
-                    bool textured) {
-    if (!textured) {
-        openBatch(surface, polygonBatch, GL_POLYGON, false);
-        sendCached(polygon);
-        surface.endBatch();
-        return;
-    }
-    surface.endBatch();
-    glBindTexture(GL_TEXTURE_2D, polygon.texture);
-    openBatch(surface, texturedPolygonBatch, GL_POLYGON, true);
-    for (size_t i = 0; i < polygon.vertices.size(); ++i) {
-        const Vertex& v = polygon.vertices[i];
-        glColor4f(v.r, v.g, v.b, v.a);
-        if (i < polygon.texCoords.size()) {
-            glTexCoord2f(polygon.texCoords[i].u, polygon.texCoords[i].v);
-        } else {
-            glTexCoord2f(0.0f, 0.0f);  // a polygon short of coordinates still draws safely
-        }
-        glVertex3f(v.x, v.y, v.z);
-    }
-    surface.endBatch();
 }
 
 void sortByDepth(std::list<DrawRecord>& records) {

@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <vector>
 
@@ -37,6 +38,19 @@ struct DrawRecord {
     float r = 0.0f, g = 0.0f, b = 0.0f, a = 0.0f;
 
     float depthKey();
+};
+
+// Which glBegin batch a surface has open; at most one flag is set at a time.
+struct BatchFlags {
+    bool pointBatch = false;
+    bool lineBatch = false;
+    bool triangleBatch = false;
+    bool quadBatch = false;
+    bool polygonBatch = false;
+    bool texturedPolygonBatch = false;
+    bool texturedQuadBatch = false;
+
+    bool anyOpen() const;
 };
 
 class DrawSurface {
@@ -73,6 +87,13 @@ protected:
     DrawSurface& operator=(const DrawSurface&) = default;
 
     bool startVideo();  // SDL video, GL attributes, the window
+    void record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured = false);
+    void recordPolygon(int kind, const Polygon& polygon, float r = 0, float g = 0, float b = 0, float a = 0);
+    // The bodies both kinds share: record while recording, otherwise draw within `batches`.
+    void drawPolygonIn(BatchFlags& batches, const Polygon& polygon, bool textured);
+    void drawPolygonLinesIn(BatchFlags& batches, const Polygon& polygon);
+    // Closes the batch, replays every record (depth-sorted first if asked), clears them if asked.
+    void replayRecords(bool clearAfter, bool sortFirst, const std::function<void(DrawRecord&)>& replay);
 
     int targetDepth = -1;
     std::vector<int> targetX, targetY, targetWidth, targetHeight;
@@ -118,16 +139,8 @@ public:
 private:
     void applyState(int w, int h);  // w == -1: the stored size
     void replay(DrawRecord& record);
-    void record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured = false);
-    void recordPolygon(int kind, const Polygon& polygon, float r = 0, float g = 0, float b = 0, float a = 0);
 
-    bool pointBatch = false;
-    bool lineBatch = false;
-    bool triangleBatch = false;
-    bool quadBatch = false;
-    bool polygonBatch = false;
-    bool texturedPolygonBatch = false;
-    bool texturedQuadBatch = false;
+    BatchFlags batches;
 };
 
 // Perspective, floating-point 3-D coordinates; creates the window.
@@ -160,16 +173,8 @@ public:
 private:
     void applyState(float vw, float vh);  // vw == -1: the stored viewport size
     void replay(DrawRecord& record);
-    void record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured = false);
-    void recordPolygon(int kind, const Polygon& polygon);
 
     float viewportWidth = -1.0f;
     float viewportHeight = -1.0f;
-    bool pointBatch = false;
-    bool lineBatch = false;
-    bool triangleBatch = false;
-    bool quadBatch = false;
-    bool polygonBatch = false;
-    bool texturedPolygonBatch = false;
-    bool texturedQuadBatch = false;
+    BatchFlags batches;
 };

@@ -51,20 +51,7 @@ void DrawSurface2D::applyState(int w, int h) {
 }
 
 void DrawSurface2D::flush(bool clearAfter, bool sortFirst) {
-    endBatch();
-    if (sortFirst) {
-        surface_detail::sortByDepth(records);
-    }
-    const bool wasRecording = recording;
-    recording = false;  // a replay must not append to the list it walks
-    for (DrawRecord& rec : records) {
-        replay(rec);
-    }
-    recording = wasRecording;
-    if (clearAfter) {
-        records.clear();
-    }
-    endBatch();
+    replayRecords(clearAfter, sortFirst, [this](DrawRecord& rec) { replay(rec); });
 }
 
 void DrawSurface2D::replay(DrawRecord& rec) {
@@ -110,29 +97,6 @@ void DrawSurface2D::replay(DrawRecord& rec) {
     }
 }
 
-void DrawSurface2D::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
-    DrawRecord rec;
-    rec.kind = kind;
-    rec.quad = quad;
-    rec.textured = textured;
-    rec.r = r;
-    rec.g = g;
-    rec.b = b;
-    rec.a = a;
-    records.push_back(rec);
-}
-
-void DrawSurface2D::recordPolygon(int kind, const Polygon& polygon, float r, float g, float b, float a) {
-    DrawRecord rec;
-    rec.kind = kind;
-    rec.polygon = polygon;
-    rec.r = r;
-    rec.g = g;
-    rec.b = b;
-    rec.a = a;
-    records.push_back(rec);
-}
-
 namespace {
 
 Quad cornersAt(float z, int x0, int y0, int x2 = 0, int y2 = 0, int x3 = 0, int y3 = 0) {
@@ -168,7 +132,7 @@ void DrawSurface2D::drawPoint(int x, int y, float z, float r, float g, float b, 
         record(PointRecord, cornersAt(z, x, y), r, g, b, a);
         return;
     }
-    openBatch(*this, pointBatch, GL_POINTS, false);
+    openBatch(*this, batches.pointBatch, GL_POINTS, false);
     glColor4f(r, g, b, a);
     glVertex3f(static_cast<float>(x), static_cast<float>(y), z);
 }
@@ -178,7 +142,7 @@ void DrawSurface2D::drawLine(int x1, int y1, int x2, int y2, float z, float r, f
         record(LineRecord, cornersAt(z, x1, y1, 0, 0, x2, y2), r, g, b, 1.0f);
         return;
     }
-    openBatch(*this, lineBatch, GL_LINES, false);
+    openBatch(*this, batches.lineBatch, GL_LINES, false);
     glColor3f(r, g, b);
     glVertex3f(static_cast<float>(x1), static_cast<float>(y1), z);
     glVertex3f(static_cast<float>(x2), static_cast<float>(y2), z);
@@ -189,7 +153,7 @@ void DrawSurface2D::drawRectRGB(int x1, int y1, int x2, int y2, float z, float r
         record(RectRGBRecord, rectQuad(x1, y1, x2, y2, z), r, g, b, 1.0f);
         return;
     }
-    openBatch(*this, quadBatch, GL_QUADS, false);
+    openBatch(*this, batches.quadBatch, GL_QUADS, false);
     glColor3f(r, g, b);
     sendRect(x1, y1, x2, y2, z);
 }
@@ -199,7 +163,7 @@ void DrawSurface2D::drawRect(int x1, int y1, int x2, int y2, float z, float r, f
         record(RectRecord, rectQuad(x1, y1, x2, y2, z), r, g, b, a);
         return;
     }
-    openBatch(*this, quadBatch, GL_QUADS, false);
+    openBatch(*this, batches.quadBatch, GL_QUADS, false);
     glColor4f(r, g, b, a);
     sendRect(x1, y1, x2, y2, z);
 }
@@ -210,7 +174,7 @@ void DrawSurface2D::drawTriangle(int x1, int y1, int x2, int y2, int x3, int y3,
         record(TriangleRecord, cornersAt(z, x1, y1, x2, y2, x3, y3), r, g, b, a);
         return;
     }
-    openBatch(*this, triangleBatch, GL_TRIANGLES, false);
+    openBatch(*this, batches.triangleBatch, GL_TRIANGLES, false);
     glColor4f(r, g, b, a);
     glVertex3f(static_cast<float>(x1), static_cast<float>(y1), z);
     glVertex3f(static_cast<float>(x2), static_cast<float>(y2), z);
@@ -222,35 +186,19 @@ void DrawSurface2D::drawQuad(const Quad& quad, float r, float g, float b, float 
         record(QuadRecord, quad, r, g, b, a, textured);
         return;
     }
-    surface_detail::drawQuadNow(*this, {quadBatch, texturedQuadBatch}, quad, r, g, b, a, textured, false);
+    surface_detail::drawQuadNow(*this, batches, quad, r, g, b, a, textured, false);
 }
 
-void DrawSurface2D::drawPolygon(const Polygon& polygon, bool textured) {
-    if (recording) {
-        recordPolygon(textured ? TexturedPolygonRecord : PolygonRecord, polygon);
-        return;
-    }
-    surface_detail::drawPolygonNow(*this, polygonBatch, texturedPolygonBatch, polygon, textured);
-}
+void DrawSurface2D::drawPolygon(const Polygon& polygon, bool textured) { drawPolygonIn(batches, polygon, textured); }
 
-void DrawSurface2D::drawPolygonLines(const Polygon& polygon) {
-    if (polygon.vertices.size() % 2 != 0) {
-        return;
-    }
-    if (recording) {
-        recordPolygon(PolygonLinesRecord, polygon);
-        return;
-    }
-    openBatch(*this, lineBatch, GL_LINES, false);
-    surface_detail::sendCached(polygon);
-}
+void DrawSurface2D::drawPolygonLines(const Polygon& polygon) { drawPolygonLinesIn(batches, polygon); }
 
 void DrawSurface2D::drawPolygonPoints(const Polygon& polygon) {
     if (recording) {
         recordPolygon(PolygonPointsRecord, polygon);
         return;
     }
-    openBatch(*this, pointBatch, GL_POINTS, false);
+    openBatch(*this, batches.pointBatch, GL_POINTS, false);
     for (const Vertex& v : polygon.vertices) {
         glColor4f(v.r, v.g, v.b, v.a);
         glVertex3f(v.x, v.y, v.z);
@@ -262,7 +210,7 @@ void DrawSurface2D::drawPolygonTriangles(const Polygon& polygon, float r, float 
         recordPolygon(PolygonTrianglesRecord, polygon, r, g, b, a);
         return;
     }
-    openBatch(*this, triangleBatch, GL_TRIANGLES, false);
+    openBatch(*this, batches.triangleBatch, GL_TRIANGLES, false);
     if (r == -1.0f) {
         surface_detail::sendCached(polygon);
         return;
@@ -318,12 +266,6 @@ void DrawSurface2D::endTarget() {
 
 bool DrawSurface2D::acceptsPoint(float, float, float) { return true; }
 
-void DrawSurface2D::clearBatchFlags() {
-    pointBatch = lineBatch = triangleBatch = quadBatch = false;
-    polygonBatch = texturedPolygonBatch = texturedQuadBatch = false;
-}
+void DrawSurface2D::clearBatchFlags() { batches = BatchFlags(); }
 
-bool DrawSurface2D::isBatchOpen() const {
-    return pointBatch || lineBatch || triangleBatch || quadBatch || polygonBatch || texturedPolygonBatch ||
-           texturedQuadBatch;
-}
+bool DrawSurface2D::isBatchOpen() const { return batches.anyOpen(); }

@@ -60,20 +60,7 @@ void DrawSurface3D::applyState(float vw, float vh) {
 }
 
 void DrawSurface3D::flush(bool clearAfter, bool sortFirst) {
-    endBatch();
-    if (sortFirst) {
-        surface_detail::sortByDepth(records);
-    }
-    const bool wasRecording = recording;
-    recording = false;  // a replay must not append to the list it walks
-    for (DrawRecord& rec : records) {
-        replay(rec);
-    }
-    recording = wasRecording;
-    if (clearAfter) {
-        records.clear();
-    }
-    endBatch();
+    replayRecords(clearAfter, sortFirst, [this](DrawRecord& rec) { replay(rec); });
 }
 
 void DrawSurface3D::replay(DrawRecord& rec) {
@@ -108,25 +95,6 @@ void DrawSurface3D::replay(DrawRecord& rec) {
     }
 }
 
-void DrawSurface3D::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
-    DrawRecord rec;
-    rec.kind = kind;
-    rec.quad = quad;
-    rec.textured = textured;
-    rec.r = r;
-    rec.g = g;
-    rec.b = b;
-    rec.a = a;
-    records.push_back(rec);
-}
-
-void DrawSurface3D::recordPolygon(int kind, const Polygon& polygon) {
-    DrawRecord rec;
-    rec.kind = kind;
-    rec.polygon = polygon;
-    records.push_back(rec);
-}
-
 void DrawSurface3D::drawPoint(int, int, float, float, float, float, float) {}
 
 void DrawSurface3D::drawLine3(float x1, float y1, float z1, float x2, float y2, float z2, float r, float g, float b,
@@ -137,7 +105,7 @@ void DrawSurface3D::drawLine3(float x1, float y1, float z1, float x2, float y2, 
         record(LineRecord, quad, r, g, b, a);
         return;
     }
-    openBatch(*this, lineBatch, GL_LINES, false);
+    openBatch(*this, batches.lineBatch, GL_LINES, false);
     glColor4f(r, g, b, a);
     glVertex3f(x1, y1, z1);
     glVertex3f(x2, y2, z2);
@@ -151,7 +119,7 @@ void DrawSurface3D::drawRect3(float x1, float y1, float z1, float x2, float y2, 
         record(RectRecord, quad, r, g, b, a);
         return;
     }
-    openBatch(*this, quadBatch, GL_QUADS, false);
+    openBatch(*this, batches.quadBatch, GL_QUADS, false);
     glColor4f(r, g, b, a);
     glVertex3f(x1, y1, z1);
     glVertex3f(x1, y2, z2);
@@ -164,35 +132,19 @@ void DrawSurface3D::drawQuad3(const Quad& quad, float r, float g, float b, float
         record(QuadRecord, quad, r, g, b, a, textured);
         return;
     }
-    surface_detail::drawQuadNow(*this, {quadBatch, texturedQuadBatch}, quad, r, g, b, a, textured, true);
+    surface_detail::drawQuadNow(*this, batches, quad, r, g, b, a, textured, true);
 }
 
-void DrawSurface3D::drawPolygon(const Polygon& polygon, bool textured) {
-    if (recording) {
-        recordPolygon(textured ? TexturedPolygonRecord : PolygonRecord, polygon);
-        return;
-    }
-    surface_detail::drawPolygonNow(*this, polygonBatch, texturedPolygonBatch, polygon, textured);
-}
+void DrawSurface3D::drawPolygon(const Polygon& polygon, bool textured) { drawPolygonIn(batches, polygon, textured); }
 
-void DrawSurface3D::drawPolygonLines(const Polygon& polygon) {
-    if (polygon.vertices.size() % 2 != 0) {
-        return;
-    }
-    if (recording) {
-        recordPolygon(PolygonLinesRecord, polygon);
-        return;
-    }
-    openBatch(*this, lineBatch, GL_LINES, false);
-    surface_detail::sendCached(polygon);
-}
+void DrawSurface3D::drawPolygonLines(const Polygon& polygon) { drawPolygonLinesIn(batches, polygon); }
 
 void DrawSurface3D::drawPolygonPoints(const Polygon& polygon) {
     if (recording) {
         recordPolygon(PolygonPointsRecord, polygon);
         return;
     }
-    openBatch(*this, pointBatch, GL_POINTS, false);
+    openBatch(*this, batches.pointBatch, GL_POINTS, false);
     surface_detail::sendCached(polygon);
 }
 
@@ -201,7 +153,7 @@ void DrawSurface3D::drawPolygonTriangles3(const Polygon& polygon) {
         recordPolygon(PolygonTrianglesRecord, polygon);
         return;
     }
-    openBatch(*this, triangleBatch, GL_TRIANGLES, false);
+    openBatch(*this, batches.triangleBatch, GL_TRIANGLES, false);
     surface_detail::sendCached(polygon);
 }
 
@@ -211,12 +163,6 @@ void DrawSurface3D::endTarget() {}
 
 bool DrawSurface3D::acceptsPoint(float, float, float) { return true; }
 
-void DrawSurface3D::clearBatchFlags() {
-    pointBatch = lineBatch = triangleBatch = quadBatch = false;
-    polygonBatch = texturedPolygonBatch = texturedQuadBatch = false;
-}
+void DrawSurface3D::clearBatchFlags() { batches = BatchFlags(); }
 
-bool DrawSurface3D::isBatchOpen() const {
-    return pointBatch || lineBatch || triangleBatch || quadBatch || polygonBatch || texturedPolygonBatch ||
-           texturedQuadBatch;
-}
+bool DrawSurface3D::isBatchOpen() const { return batches.anyOpen(); }

@@ -1,6 +1,6 @@
 #pragma once
 // Pieces shared by the two surface kinds: opening batches, the colour cache,
-// quad and polygon emission, and the depth sort of records. Internal to render/.
+// quad emission, and the depth sort of records. Internal to render/.
 
 #include <GL/gl.h>
 
@@ -22,17 +22,9 @@ private:
     float last[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
 };
 
-struct QuadBatches {
-    bool& quad;
-    bool& texturedQuad;
-};
-
 // cornerZ: each corner at its own z (3-D); otherwise all at quad.depth (2-D).
-void drawQuadNow(DrawSurface& surface, QuadBatches batches, const Quad& quad, float r, float g, float b, float a,
+void drawQuadNow(DrawSurface& surface, BatchFlags& batches, const Quad& quad, float r, float g, float b, float a,
                  bool textured, bool cornerZ);
-
-void drawPolygonNow(DrawSurface& surface, bool& polygonBatch, bool& texturedPolygonBatch, const Polygon& polygon,
-                    bool textured);
 
 void sendCached(const Polygon& polygon);
 
