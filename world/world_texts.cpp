@@ -73,17 +73,26 @@ bool readFiniteFields(const std::string& text, float* values, size_t count) {
 
 float clampSpeed(float v) { return v > kMaxSpeed ? kMaxSpeed : (v < -kMaxSpeed ? -kMaxSpeed : v); }
 
+// Takes an owner as the server wrote it, mirrored: its stars are the opponent's
+// here and the ones it gave away are ours. False for any other value.
+bool takeMirroredOwner(Star& star, float owner) {
+    if (owner == 1.0f) {
+        markAsOpponents(star);
+    } else if (owner == 2.0f) {
+        markAsOwn(star);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // A star as the client sees it: the server's owners swapped, free ones given a colour.
 Star mirroredStar(float x, float y, float z, float owner) {
     Star star;
     star.x = x;
     star.y = y;
     star.z = z;
-    if (owner == 1.0f) {
-        markAsOpponents(star);
-    } else if (owner == 2.0f) {
-        markAsOwn(star);
-    } else {
+    if (!takeMirroredOwner(star, owner)) {
         star.owner = owner;
         star.r = static_cast<float>(randomInt(30, 100)) / 100.0f;
         const int32_t greenLimit = static_cast<int32_t>(static_cast<double>(star.r) * 100.0);
@@ -203,11 +212,7 @@ void PlayerState::applyOwnersText(const std::string& text) {
             continue;
         }
         Star& star = starField[i];
-        if (owner == 1.0f) {
-            markAsOpponents(star);
-        } else if (owner == 2.0f) {
-            markAsOwn(star);
-        } else {
+        if (!takeMirroredOwner(star, owner)) {
             star.owner = owner;
         }
     }
