@@ -28,8 +28,9 @@ enum MessageType {
 
 }  // namespace
 
-// Reads the port and host tokens of connection.txt. What is missing or not a
-// number is reported in one line and left to the Connection's own values (-1, "NULL").
+// Reads the port and host tokens of connection.txt. A token that is missing or
+// not a number is left to the Connection's own value (-1, "NULL"); the other
+// token is still used. False when either is left out.
 bool Game::readConnectionFile(int32_t& port, std::string& host) {
     port = -1;
     host = "NULL";
@@ -39,21 +40,17 @@ bool Game::readConnectionFile(int32_t& port, std::string& host) {
     file >> portToken >> hostToken;
     if (!parseInt(portToken, port)) {
         port = -1;
-        std::fprintf(stderr, "connection.txt is missing or has no port; using %s port %d\n",
-                     connection.host().c_str(), connection.port());
-        return false;
+        std::fprintf(stderr, "connection.txt is missing or has no port; using port %d\n", connection.port());
     }
-    if (hostToken.empty()) {
-        std::fprintf(stderr, "connection.txt has no host; using %s\n", connection.host().c_str());
-        return false;
+    if (!hostToken.empty()) {
+        host = hostToken;
     }
-    host = hostToken;
-    return true;
+    return port != -1 && !hostToken.empty();
 }
 
 void Game::listen() {
     int32_t port;
-    std::string host;
+    std::string host;  // listening takes any address: the host token is not used
     readConnectionFile(port, host);
     connection.startServer(port);
     local.splitStars();
@@ -63,6 +60,9 @@ void Game::connect() {
     int32_t port;
     std::string host;
     readConnectionFile(port, host);
+    if (host == "NULL") {
+        std::fprintf(stderr, "connection.txt has no host; using %s\n", connection.host().c_str());
+    }
     connection.connectTo(host, port);
     connection.send("2|!", kAllPeers, false);
 }
@@ -90,6 +90,7 @@ void Game::sendPeriodicMessages() {
 }
 
 void Game::runReceiveBatch() {
+    connection.receivePending();  // one round of reading per pass
     if (receiveTimer.elapsed() < kReceivePeriod) {
         return;
     }
@@ -137,8 +138,13 @@ void Game::dispatch(const ReceivedMessage& message) {
     }
 }
 
+// A list this side cannot hold would leave the two screens on different fields,
+// so the link to the host is given up instead.
 void Game::applyStarList(const std::string& payload) {
-    if (!local.applyStarListText(payload)) {
+    std::string reason;
+    if (!local.applyStarListText(payload, &reason)) {
+        std::fprintf(stderr, "%s; disconnecting\n", reason.c_str());
+        connection.disconnect();
         return;
     }
     local.resetShip();

@@ -5,11 +5,13 @@
 #include <iosfwd>
 #include <string>
 
-// Bounds on what config.txt (and a peer's star list) may ask for: the arena's
-// drawing and the star placement grow with them.
+// The one set of bounds on the arena size and the star count, for config.txt and
+// for a peer's star list alike, so that whatever one side plays the other can
+// hold. Every star list a 64 KiB frame can carry fits them, and the largest field
+// they allow still fits one frame (kMaxFrameLength in net/frame_reader.h).
 constexpr int32_t kMinMapDimensions = 10;
-constexpr int32_t kMaxMapDimensions = 200;
-constexpr int32_t kMaxStars = 1000;
+constexpr int32_t kMaxMapDimensions = 1000;
+constexpr int32_t kMaxStars = 8192;
 
 struct GameSettings {
     float sensitivity = 5.0f;   // thrust of the movement keys

@@ -2,17 +2,19 @@
 
 #include <SDL.h>
 
+#include <atomic>
+
 namespace {
 
 uint32_t sdlTicks() { return SDL_GetTicks(); }
 
-TickSource tickSource = sdlTicks;
+std::atomic<TickSource> tickSource{sdlTicks};  // read by the network thread too
 
 }  // namespace
 
 void setTickSource(TickSource source) { tickSource = source ? source : sdlTicks; }
 
-uint32_t currentTicks() { return tickSource(); }
+uint32_t currentTicks() { return tickSource.load()(); }
 
 int32_t Timer::start() { return elapsed(); }
 

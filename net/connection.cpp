@@ -14,6 +14,9 @@ namespace {
 // SDL's queue holds at most this many events.
 constexpr int kMaxEventsPerPump = 127;
 
+const char* const kPartialLine = "\nERROR: Only recieved part of a message. Partial message loss!\n";
+const char* const kLostLine = "\nERROR: Failed to receive the length of a message. Lost message.\n";
+
 }  // namespace
 
 Connection::Connection(int32_t port, const std::string& host) : currentPort(port), currentHost(host) {}
@@ -49,10 +52,19 @@ bool Connection::startServer(int32_t port) {
     if (port != -1) {
         currentPort = port;
     }
-    if (net2ListenTcp(currentPort) == -1) {
+    if (server && listener >= 0 && listeningPort == currentPort) {
+        return true;  // already listening there, with its peers
+    }
+    const int opened = net2ListenTcp(currentPort);  // -1 also when networking is not running
+    if (opened == -1) {
         std::fprintf(stderr, "Create server on port (%d) failed\n", currentPort);
         return false;
     }
+    if (opened != listener) {
+        closeAll();
+    }
+    listener = opened;
+    listeningPort = currentPort;
     server = true;
     client = false;
     return true;
@@ -65,28 +77,62 @@ bool Connection::connectTo(const std::string& host, int32_t port) {
     if (port != -1) {
         currentPort = port;
     }
-    const int socket = net2ConnectTcp(currentHost.c_str(), currentPort);
-    if (socket == -1) {
+    disconnect();
+    connecting = net2ConnectTcp(currentHost.c_str(), currentPort);
+    if (connecting == -1) {
         std::fprintf(stderr, "Connect To (%s, %d) failed\n", currentHost.c_str(), currentPort);
-        server = false;
-        client = false;
         return false;
     }
-    readers.erase(socket);
-    sockets.push_back(socket);
-    client = true;
-    server = false;
     return true;
 }
 
-void Connection::disconnect() {
+void Connection::closeAll() {
+    if (listener >= 0) {
+        net2CloseTcp(listener);
+    }
+    if (connecting >= 0) {
+        net2CloseTcp(connecting);
+    }
     for (int32_t socket : sockets) {
         net2CloseTcp(socket);
     }
-    server = false;
-    client = false;
+    listener = -1;
+    listeningPort = -1;
+    connecting = -1;
     sockets.clear();
     readers.clear();
+    unread.clear();
+}
+
+void Connection::disconnect() {
+    closeAll();
+    server = false;
+    client = false;
+}
+
+bool Connection::isPeer(int32_t socket) const {
+    return std::find(sockets.begin(), sockets.end(), socket) != sockets.end();
+}
+
+std::string Connection::peerName(int32_t socket) const {
+    IPaddress* peer = net2PeerOf(socket);
+    if (!peer) {
+        return "socket " + toText(socket);
+    }
+    IPaddress address = *peer;
+    const uint32_t host = SDLNet_Read32(&address.host);
+    char name[64];
+    std::snprintf(name, sizeof(name), "%u.%u.%u.%u:%u (socket %d)", host >> 24, (host >> 16) & 255u,
+                  (host >> 8) & 255u, host & 255u, static_cast<unsigned>(SDLNet_Read16(&address.port)), socket);
+    return name;
+}
+
+void Connection::dropPeer(int32_t socket, const std::string& reason) {
+    diagnostics.print(DiagnosticLines::PeerDropped, "Dropped peer " + peerName(socket) + ": " + reason + "\n");
+    messages.remove_if([socket](const ReceivedMessage& message) { return message.socket == socket; });
+    waiting.erase(socket);
+    forget(socket);
+    net2CloseTcp(socket);
 }
 
 bool Connection::send(const std::string& text, int32_t target, bool exceptTarget) {
@@ -96,45 +142,37 @@ bool Connection::send(const std::string& text, int32_t target, bool exceptTarget
     bool lastSent = false;
     auto sendTo = [&](int32_t socket) {
         lastSent = net2SendTcp(socket, frame.data(), static_cast<int>(frame.size())) != -1;
-        if (!lastSent) {
-            std::fprintf(stderr, "\nERROR: Message could not be sent (%s)\n", shown.c_str());
+        if (lastSent) {
+            return;
+        }
+        if (net2QueuedTcp(socket) + static_cast<int>(frame.size()) > kNet2SendQueueLimit) {
+            dropPeer(socket, "it stopped taking its data (" + toText(kNet2SendQueueLimit) + " bytes waiting)");
+        } else {
+            diagnostics.print(DiagnosticLines::SendFailed, "\nERROR: Message could not be sent (" + shown + ")\n");
         }
     };
-    if (target == -1 || exceptTarget) {
-        for (int32_t socket : sockets) {
-            if (!(exceptTarget && socket == target)) {
-                sendTo(socket);
-            }
+    std::vector<int32_t> targets = sockets;
+    if (connecting >= 0) {
+        targets.push_back(connecting);  // sent once the connect completes
+    }
+    for (int32_t socket : targets) {
+        const bool chosen = target == -1 || (exceptTarget ? socket != target : socket == target);
+        if (chosen) {
+            sendTo(socket);
         }
-    } else {
-        sendTo(target);
     }
     return lastSent;
 }
 
-int Connection::receiveFrame(std::string& text, int32_t socket) {
-    FrameReader& reader = readers[socket];
-    FrameReader::Status status = reader.next(text);
-    char chunk[kNet2TcpBufferSize];
-    while (status == FrameReader::NoMessage) {
-        const int count = net2ReadTcp(socket, chunk, static_cast<int>(sizeof(chunk)));
-        if (count <= 0) {
-            break;
-        }
-        reader.append(chunk, static_cast<size_t>(count));
-        status = reader.next(text);
-    }
-    if (status == FrameReader::Partial) {
-        std::fprintf(stderr, "\nERROR: Only recieved part of a message. Partial message loss!\n");
-    } else if (status == FrameReader::LostLength) {
-        std::fprintf(stderr, "\nERROR: Failed to receive the length of a message. Lost message.\n");
-    } else if (status == FrameReader::NoMessage && reader.idle()) {
-        readers.erase(socket);
-    }
-    return status;
-}
-
 void Connection::queue(int32_t socket, const std::string& text, bool damaged) {
+    Waiting& share = waiting[socket];
+    if (share.messages + 1 > kMaxQueuedPerPeer || share.bytes + text.size() > kMaxQueuedBytesPerPeer) {
+        dropPeer(socket, "it sent more than the game can take (" + toText(static_cast<int32_t>(share.messages)) +
+                             " messages waiting)");
+        return;
+    }
+    ++share.messages;
+    share.bytes += text.size();
     ReceivedMessage message;
     message.socket = socket;
     message.text = text;
@@ -142,36 +180,124 @@ void Connection::queue(int32_t socket, const std::string& text, bool damaged) {
     messages.push_back(message);
 }
 
-// NET2 raises the next receive event only once its buffer is empty, so every
-// byte is taken out now; an unfinished frame waits in the socket's reader.
-void Connection::receiveAll(int32_t socket) {
+int Connection::receiveFrame(std::string& text, int32_t socket) {
+    FrameReader& reader = readers[socket];
+    FrameReader::Status status = reader.next(text);
+    if (status == FrameReader::NoMessage) {
+        char chunk[kNet2TcpBufferSize];
+        const int count = net2ReadTcp(socket, chunk, static_cast<int>(sizeof(chunk)));
+        roundBytes += std::max(count, 0);
+        if (count > 0) {
+            reader.append(chunk, static_cast<size_t>(count));
+            status = reader.next(text);
+        }
+    }
+    if (status == FrameReader::Partial) {
+        diagnostics.print(DiagnosticLines::PartialMessage, kPartialLine);
+    } else if (status == FrameReader::LostLength) {
+        diagnostics.print(DiagnosticLines::LostLength, kLostLine);
+    } else if (status == FrameReader::NoMessage && reader.idle()) {
+        readers.erase(socket);
+    }
+    return status;
+}
+
+// One read takes all NET2 holds for the socket, so its next receive event comes
+// when new bytes land. A peer is read again only while the round has room.
+void Connection::receiveSome(int32_t socket) {
+    if (roundBytes >= kReceiveBytesPerRound) {
+        unread.insert(socket);
+        return;
+    }
+    unread.erase(socket);
+    takeMessages(socket);
+}
+
+void Connection::takeMessages(int32_t socket) {
     std::string text;
-    int status = receiveFrame(text, socket);
-    while (status != FrameReader::NoMessage) {
+    for (int status = receiveFrame(text, socket); status != FrameReader::NoMessage && isPeer(socket);) {
         queue(socket, text, status != FrameReader::Complete);
-        status = receiveFrame(text, socket);
+        const auto reader = readers.find(socket);
+        status = reader == readers.end() ? FrameReader::NoMessage : reader->second.next(text);
+        if (status == FrameReader::Partial) {
+            diagnostics.print(DiagnosticLines::PartialMessage, kPartialLine);
+        } else if (status == FrameReader::LostLength) {
+            diagnostics.print(DiagnosticLines::LostLength, kLostLine);
+        }
+    }
+    const auto reader = readers.find(socket);
+    if (reader != readers.end() && reader->second.idle()) {
+        readers.erase(reader);
     }
 }
 
-void Connection::closePeer(int32_t socket) {
-    receiveAll(socket);
-    const auto reader = readers.find(socket);
-    if (reader != readers.end()) {
-        std::string text;
-        if (reader->second.finish(text) == FrameReader::Partial) {
-            std::fprintf(stderr, "\nERROR: Only recieved part of a message. Partial message loss!\n");
-            queue(socket, text, true);
-        }
-        readers.erase(reader);
+void Connection::receivePending() {
+    diagnostics.flush();
+    roundBytes = 0;
+    const std::set<int32_t> pending = unread;
+    for (int32_t socket : pending) {
+        receiveSome(socket);
     }
+}
+
+void Connection::accept(int32_t socket, int port) {
+    if (!server || port != listeningPort || isPeer(socket)) {
+        if (!isPeer(socket)) {
+            net2CloseTcp(socket);  // not part of this game
+        }
+        return;
+    }
+    readers.erase(socket);  // a reused index starts a new stream
+    waiting.erase(socket);
+    sockets.push_back(socket);
+}
+
+void Connection::connected(int32_t socket) {
+    connecting = -1;
+    readers.erase(socket);
+    waiting.erase(socket);
+    sockets.push_back(socket);
+    client = true;
+    server = false;
+}
+
+void Connection::forget(int32_t socket) {
     const auto found = std::find(sockets.begin(), sockets.end(), socket);
     if (found != sockets.end()) {
         sockets.erase(found);
     }
+    readers.erase(socket);
+    unread.erase(socket);
+}
+
+void Connection::closePeer(int32_t socket) {
+    takeMessages(socket);  // what arrived before the close
+    const auto reader = readers.find(socket);
+    if (reader != readers.end()) {
+        std::string text;
+        if (reader->second.finish(text) == FrameReader::Partial) {
+            diagnostics.print(DiagnosticLines::PartialMessage, kPartialLine);
+            queue(socket, text, true);
+        }
+    }
+    forget(socket);
     net2CloseTcp(socket);
 }
 
+void Connection::closed(int32_t socket) {
+    if (socket == connecting) {
+        std::fprintf(stderr, "Connect To (%s, %d) failed\n", currentHost.c_str(), currentPort);
+        net2CloseTcp(socket);
+        connecting = -1;
+        server = false;
+        client = false;
+    } else if (isPeer(socket)) {
+        closePeer(socket);
+    }
+}
+
 bool Connection::handleEvent(const SDL_Event& event) {
+    diagnostics.flush();
     if (event.type != SDL_USEREVENT) {
         return true;
     }
@@ -179,29 +305,31 @@ bool Connection::handleEvent(const SDL_Event& event) {
     switch (net2EventKind(event)) {
         case NET2_ERROREVENT: {
             const char* text = net2EventText(event);
-            std::fprintf(stderr, "Error: %s(%d)\n", text ? text : "", socket);
+            diagnostics.print(DiagnosticLines::NetworkError,
+                              "Error: " + std::string(text ? text : "") + "(" + toText(socket) + ")\n");
             return false;
         }
-        case NET2_ACCEPTEVENT:
-            if (std::find(sockets.begin(), sockets.end(), socket) == sockets.end()) {
-                readers.erase(socket);  // a reused index starts a new stream
-                if (server) {
-                    sockets.push_back(socket);
-                }
+        case NET2_ACCEPTEVENT: accept(socket, net2EventPort(event)); return true;
+        case NET2_CONNECTEVENT:
+            if (socket == connecting) {
+                connected(socket);
             }
             return true;
         case NET2_TCPRECEIVEEVENT:
-            receiveAll(socket);
+            if (socket == connecting) {
+                connected(socket);  // bytes from the host: its connect event went elsewhere
+            }
+            if (isPeer(socket)) {
+                receiveSome(socket);
+            }
             return true;
-        case NET2_TCPCLOSEEVENT:
-            closePeer(socket);
-            return true;
-        default:
-            return true;
+        case NET2_TCPCLOSEEVENT: closed(socket); return true;
+        default: return true;
     }
 }
 
 bool Connection::pumpNetEvents() {
+    receivePending();
     fePump();
     SDL_Event events[kMaxEventsPerPump];
     const int count = SDL_PeepEvents(events, kMaxEventsPerPump, SDL_GETEVENT, SDL_EVENTMASK(SDL_USEREVENT));
@@ -221,7 +349,13 @@ bool Connection::nextMessage(ReceivedMessage& message) const {
 }
 
 void Connection::dropMessage() {
-    if (!messages.empty()) {
-        messages.pop_front();
+    if (messages.empty()) {
+        return;
     }
+    const auto share = waiting.find(messages.front().socket);
+    if (share != waiting.end()) {
+        share->second.messages -= std::min<size_t>(share->second.messages, 1);
+        share->second.bytes -= std::min(share->second.bytes, messages.front().text.size());
+    }
+    messages.pop_front();
 }

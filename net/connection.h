@@ -5,16 +5,24 @@
 //
 // Frame on the wire: decimal length of (text + 1), '~', the text, a zero byte.
 // Received frames may arrive in any number of pieces; a frame longer than
-// kMaxFrameLength (64 KiB, net/frame_reader.h) is reported and skipped.
+// kMaxFrameLength (net/frame_reader.h) is reported and skipped.
+//
+// No peer can hold up the caller: sends are queued (a peer that lets more than
+// kNet2SendQueueLimit bytes pile up is dropped), a connect runs in the
+// background, and each receive event and each round of work reads a bounded
+// number of bytes. Only the current game's sockets count: anything else that
+// connects or arrives is closed or ignored.
 
 #include <SDL.h>
 
 #include <cstdint>
 #include <list>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "net/diagnostic_lines.h"
 #include "net/frame_reader.h"
 
 struct ReceivedMessage {
@@ -25,13 +33,27 @@ struct ReceivedMessage {
 
 class Connection {
 public:
+    // Messages one peer may have waiting in the inbox, and their bytes; a peer
+    // past either is dropped together with what it had waiting.
+    static constexpr size_t kMaxQueuedPerPeer = 1000;
+    static constexpr size_t kMaxQueuedBytesPerPeer = 1024 * 1024;
+    // Bytes read from all peers in one round (see receivePending).
+    static constexpr int kReceiveBytesPerRound = 64 * 1024;
+
     explicit Connection(int32_t port = 1337, const std::string& host = "localhost");
 
     bool startNetworking();  // SDL_net, then the fast event queue, then NET2
     void stopNetworking();   // NET2, then the fast event queue, then SDL_net
 
-    bool startServer(int32_t port);                        // -1 keeps the stored port
-    bool connectTo(const std::string& host, int32_t port); // "NULL" / -1 keep the stored values
+    // Listens on the port (-1 keeps the stored one). Whatever else this side had
+    // open is closed once the listener is up; a failure leaves it as it was.
+    bool startServer(int32_t port);
+    // Closes whatever this side had open and starts connecting in the background
+    // ("NULL" / -1 keep the stored values). The outcome arrives as an event: a
+    // connect that fails or takes longer than kNet2ConnectTimeoutMs prints
+    // "Connect To (host, port) failed". Messages sent meanwhile wait for it.
+    bool connectTo(const std::string& host, int32_t port);
+    // Closes the listener, the peers and a connect in progress.
     void disconnect();
 
     // target -1 sends to every peer; with exceptTarget, to every peer but target.
@@ -47,6 +69,9 @@ public:
     // ignored. False only for a NET2 error event.
     bool handleEvent(const SDL_Event& event);
     bool pumpNetEvents();
+    // Starts a new round of reading: what earlier rounds had no room for is read
+    // now. Called once per pass of the main loop (pumpNetEvents calls it too).
+    void receivePending();
 
     bool nextMessage(ReceivedMessage& message) const;  // copies the oldest, keeps it
     void dropMessage();                                // removes the oldest
@@ -54,21 +79,44 @@ public:
 
     bool isServer() const { return server; }
     bool isClient() const { return client; }
+    bool isConnecting() const { return connecting >= 0; }
     int peerCount() const { return static_cast<int>(sockets.size()); }
+    bool isPeer(int32_t socket) const;
+    // Closes one peer, printing why; its messages still waiting are dropped.
+    void dropPeer(int32_t socket, const std::string& reason);
     int32_t port() const { return currentPort; }
     const std::string& host() const { return currentHost; }
 
 private:
+    struct Waiting {  // one peer's share of the inbox
+        size_t messages = 0;
+        size_t bytes = 0;
+    };
+
     int32_t currentPort;
     std::string currentHost;
     bool server = false;
     bool client = false;
+    int32_t listener = -1;
+    int32_t listeningPort = -1;
+    int32_t connecting = -1;
     std::vector<int32_t> sockets;
     std::list<ReceivedMessage> messages;
     std::map<int32_t, FrameReader> readers;  // peers with part of a frame held
+    std::map<int32_t, Waiting> waiting;
+    std::set<int32_t> unread;  // peers with bytes left for a later round
+    int roundBytes = 0;
     bool sdlNetStarted = false;
+    DiagnosticLines diagnostics;
 
-    void receiveAll(int32_t socket);
+    void closeAll();
+    void accept(int32_t socket, int port);
+    void receiveSome(int32_t socket);
+    void takeMessages(int32_t socket);
+    void connected(int32_t socket);
+    void closed(int32_t socket);
     void closePeer(int32_t socket);
+    void forget(int32_t socket);
     void queue(int32_t socket, const std::string& text, bool damaged);
+    std::string peerName(int32_t socket) const;
 };

@@ -9,8 +9,9 @@
 #include <cstdint>
 #include <string>
 
-// Largest accepted length (text + terminator). A full star list is about 20 KB.
-constexpr int32_t kMaxFrameLength = 64 * 1024;
+// Largest accepted length (text + terminator): the largest star list the game's
+// bounds allow (8192 stars in an arena of 1000) is about 160 KB.
+constexpr int32_t kMaxFrameLength = 256 * 1024;
 
 class FrameReader {
 public:

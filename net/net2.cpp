@@ -1,17 +1,36 @@
 #include "net/net2.h"
 
+#include <sys/socket.h>
+
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
+#include "app/timer.h"
 #include "net/fe.h"
 
 namespace {
 
 enum Kind : uint8_t { Unused = 0, TcpListener = 1, TcpStream = 2, Udp = 3 };
-enum State : uint8_t { Free = 1, Active = 2, Closed = 4, AddPending = 8, DeletePending = 16 };
+enum State : uint8_t { Free = 1, Active = 2, Closed = 4, AddPending = 8, DeletePending = 16, Connecting = 32 };
+
+// A connect in progress on its own thread, shared by that thread and the socket
+// record; whichever lets go last frees it (and closes a socket nobody took).
+struct ConnectJob {
+    std::string host;
+    IPaddress address{};
+    bool byName = false;
+    uint32_t startedAt = 0;
+    SDL_Thread* thread = nullptr;
+    TCPsocket socket = nullptr;  // the connected socket, until the record takes it
+    std::atomic<bool> done{false};
+    std::atomic<int> holders{2};
+};
 
 struct TcpBody {
     int32_t buffered;
@@ -33,7 +52,10 @@ struct SocketRecord {
     TCPsocket tcp = nullptr;
     UDPsocket udp = nullptr;
     bool watched = false;       // in the socket set
-    bool closeToRaise = false;  // a failed send's close event, still to be posted
+    bool closeToRaise = false;  // a close found on the caller's thread, posted by the network thread
+    ConnectJob* connect = nullptr;  // while Connecting
+    std::string outgoing;       // bytes queued to send, from outgoingStart on
+    size_t outgoingStart = 0;
     union {
         TcpBody stream;
         UdpBody datagrams;
@@ -51,7 +73,11 @@ std::atomic<int> dataHeld{0};
 SDL_mutex* netLock = nullptr;
 SDL_cond* roomCond = nullptr;
 bool waitForRoom = false;  // data lock
-int closesToRaise = 0;     // data lock
+// Host-name lookups are not reentrant and may wait for the network, so they have
+// a lock of their own. Created once and never destroyed: a connect thread left
+// behind by stop may still use it.
+SDL_mutex* lookupLock = nullptr;
+std::vector<ConnectJob*> strayConnects;  // data lock; jobs whose thread is still to be joined
 
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> threadDone{false};
@@ -88,7 +114,7 @@ void unlockNet() {
 void* asData(intptr_t value) { return reinterpret_cast<void*>(value); }
 
 // Posts an event with the data lock released around the (possibly waiting) push.
-void raise(int code, int socket, void* data2) {
+void raiseEvent(int code, int socket, void* data2) {
     if (dataHeld == 0) {
         std::exit(1);
     }
@@ -104,7 +130,7 @@ void raise(int code, int socket, void* data2) {
 }
 
 void raiseError(int socket, const char* message) {
-    raise(NET2_ERROREVENT, socket, const_cast<char*>(message));
+    raiseEvent(NET2_ERROREVENT, socket, const_cast<char*>(message));
 }
 
 // Readers made room (or a socket went away): let the thread go on.
@@ -118,6 +144,60 @@ SocketRecord* recordAt(int socket) {
         return nullptr;
     }
     return table[socket];
+}
+
+void releaseJob(ConnectJob* job) {
+    if (--job->holders > 0) {
+        return;
+    }
+    if (job->socket) {
+        SDLNet_TCP_Close(job->socket);
+    }
+    delete job;
+}
+
+// Joins the connect threads that have finished; the others are kept for later.
+void reapStrayConnects(bool final) {
+    std::vector<ConnectJob*> waiting;
+    for (ConnectJob* job : strayConnects) {
+        if (job->done) {
+            SDL_WaitThread(job->thread, nullptr);
+            releaseJob(job);
+        } else if (final) {
+            releaseJob(job);  // its thread frees it when the connect gives up
+        } else {
+            waiting.push_back(job);
+        }
+    }
+    strayConnects.swap(waiting);
+}
+
+void letGoOfConnect(SocketRecord* record) {
+    if (record->connect) {
+        strayConnects.push_back(record->connect);
+        record->connect = nullptr;
+    }
+}
+
+// The one place a record's bookkeeping is set: for a new socket and a freed slot.
+void resetRecord(SocketRecord* record, uint8_t kind) {
+    if (kind == TcpStream) {
+        record->stream.buffered = 0;
+    } else if (kind == Udp) {
+        record->datagrams.count = 0;
+        record->datagrams.head = 0;
+        record->datagrams.tail = 0;
+    }
+    letGoOfConnect(record);
+    record->kind = kind;
+    record->state = Free;
+    record->tcp = nullptr;
+    record->udp = nullptr;
+    record->watched = false;
+    record->closeToRaise = false;
+    record->outgoing.clear();
+    record->outgoing.shrink_to_fit();
+    record->outgoingStart = 0;
 }
 
 int allocateSlot(uint8_t kind) {
@@ -139,20 +219,7 @@ int allocateSlot(uint8_t kind) {
             cursor = (cursor + 1) % slotCount;
         }
     }
-    SocketRecord* record = table[index];
-    if (kind == TcpStream) {
-        record->stream.buffered = 0;
-    } else if (kind == Udp) {
-        record->datagrams.count = 0;
-        record->datagrams.head = 0;
-        record->datagrams.tail = 0;
-    }
-    record->kind = kind;
-    record->state = Free;
-    record->tcp = nullptr;
-    record->udp = nullptr;
-    record->watched = false;
-    record->closeToRaise = false;
+    resetRecord(table[index], kind);
     return index;
 }
 
@@ -171,16 +238,47 @@ void freeSlot(SocketRecord* record) {
     if (record->kind == Udp) {
         freeQueuedPackets(record);
     }
-    if (record->closeToRaise) {
-        --closesToRaise;
-    }
-    record->kind = Unused;
-    record->state = Free;
-    record->tcp = nullptr;
-    record->udp = nullptr;
-    record->watched = false;
-    record->closeToRaise = false;
+    resetRecord(record, Unused);
 }
+
+// A stream found broken outside the network thread: the thread posts its close
+// event, since the caller may be the one thread that drains SDL's queue.
+void closeLater(SocketRecord* record) {
+    record->state = Closed;
+    record->closeToRaise = true;
+    SDL_CondSignal(roomCond);
+}
+
+// SDL_net's TCP socket starts with its ready flag and then the system socket.
+// Sends go straight to that socket without waiting, as SDL_net's own send would.
+int systemSocketOf(TCPsocket socket) {
+    struct Head {
+        int ready;
+        int channel;
+    };
+    return reinterpret_cast<const Head*>(socket)->channel;
+}
+
+// Writes what the socket takes now; false when the connection is broken.
+bool flushOutgoing(SocketRecord* record) {
+    std::string& out = record->outgoing;
+    while (record->outgoingStart < out.size()) {
+        const ssize_t sent = ::send(systemSocketOf(record->tcp), out.data() + record->outgoingStart,
+                                    out.size() - record->outgoingStart, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent > 0) {
+            record->outgoingStart += static_cast<size_t>(sent);
+        } else if (sent < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+    }
+    out.clear();
+    record->outgoingStart = 0;
+    return true;
+}
+
+size_t queuedBytes(const SocketRecord* record) { return record->outgoing.size() - record->outgoingStart; }
 
 // Sockets on their way out are not counted: the thread closes them this pass.
 int openSocketCount() {
@@ -220,6 +318,43 @@ int unwatch(SocketRecord* record) {
     const int result = SDLNet_DelSocket(socketSet, genericOf(record));
     unlockNet();
     return result;
+}
+
+int connectThread(void* data) {
+    ConnectJob* job = static_cast<ConnectJob*>(data);
+    bool found = true;
+    if (job->byName) {
+        SDL_mutexP(lookupLock);
+        found = SDLNet_ResolveHost(&job->address, job->host.c_str(), job->address.port) == 0;
+        SDL_mutexV(lookupLock);
+    }
+    if (found) {
+        job->socket = SDLNet_TCP_Open(&job->address);
+    }
+    job->done = true;
+    releaseJob(job);
+    return 0;
+}
+
+// Starts a connect on its own thread; the network thread sees it through.
+int startConnect(ConnectJob* job) {
+    const int index = allocateSlot(TcpStream);
+    if (index < 0) {
+        lastError = "NET2: out of memory";
+        delete job;
+        return -1;
+    }
+    job->startedAt = currentTicks();
+    job->thread = SDL_CreateThread(connectThread, job);
+    if (!job->thread) {
+        lastError = "NET2: can't start the network thread";
+        freeSlot(table[index]);
+        delete job;
+        return -1;
+    }
+    table[index]->connect = job;
+    table[index]->state = Connecting;
+    return index;
 }
 
 int openTcp(IPaddress* address, uint8_t kind) {
@@ -313,7 +448,7 @@ void acceptPeer(int index, SocketRecord* listener) {
     }
     table[stream]->tcp = accepted;
     table[stream]->state = AddPending;
-    raise(NET2_ACCEPTEVENT, stream, asData(listener->param));
+    raiseEvent(NET2_ACCEPTEVENT, stream, asData(listener->param));
 }
 
 void receiveTcp(int index, SocketRecord* record) {
@@ -329,13 +464,13 @@ void receiveTcp(int index, SocketRecord* record) {
     if (received <= 0) {
         record->state = Closed;
         unwatch(record);
-        raise(NET2_TCPCLOSEEVENT, index, asData(-1));
+        raiseEvent(NET2_TCPCLOSEEVENT, index, asData(-1));
         return;
     }
     const bool wasEmpty = buffer.buffered == 0;
     buffer.buffered += received;
     if (wasEmpty) {
-        raise(NET2_TCPRECEIVEEVENT, index, asData(-1));
+        raiseEvent(NET2_TCPRECEIVEEVENT, index, asData(-1));
     }
 }
 
@@ -365,7 +500,7 @@ void receiveUdp(int index, SocketRecord* record) {
         queue.tail = (queue.tail + 1) % kNet2UdpQueueSize;
         ++queue.count;
         if (wasEmpty) {
-            raise(NET2_UDPRECEIVEEVENT, index, asData(-1));
+            raiseEvent(NET2_UDPRECEIVEEVENT, index, asData(-1));
         }
     }
     if (unused) {
@@ -376,17 +511,52 @@ void receiveUdp(int index, SocketRecord* record) {
     }
 }
 
+void serviceConnect(int index, SocketRecord* record) {
+    ConnectJob* job = record->connect;
+    if (job->done && job->socket) {
+        record->tcp = job->socket;
+        job->socket = nullptr;
+        letGoOfConnect(record);
+        addToSet(index, record);
+        if (record->state == Active) {
+            raiseEvent(NET2_CONNECTEVENT, index, asData(-1));
+        } else {
+            record->state = Closed;  // left to its owner, who learns of it by the close event
+            raiseEvent(NET2_TCPCLOSEEVENT, index, asData(-1));
+        }
+    } else if (job->done || currentTicks() - job->startedAt >= kNet2ConnectTimeoutMs) {
+        letGoOfConnect(record);
+        lastError = "NET2: can't open a socket";
+        record->state = Closed;
+        raiseEvent(NET2_TCPCLOSEEVENT, index, asData(-1));
+    }
+}
+
+void sendQueued(int index, SocketRecord* record) {
+    if (!flushOutgoing(record)) {
+        record->state = Closed;
+        unwatch(record);
+        raiseEvent(NET2_TCPCLOSEEVENT, index, asData(-1));
+    }
+}
+
 void serviceSlot(int index) {
     SocketRecord* record = table[index];
     if (record->state == AddPending) {
         addToSet(index, record);
     } else if (record->state == DeletePending) {
         removeAndFree(index, record);
+    } else if (record->state == Connecting) {
+        serviceConnect(index, record);
     } else if (record->closeToRaise) {
         record->closeToRaise = false;
-        --closesToRaise;
         unwatch(record);
-        raise(NET2_TCPCLOSEEVENT, index, asData(-1));
+        raiseEvent(NET2_TCPCLOSEEVENT, index, asData(-1));
+    } else if (record->kind == TcpStream && record->state == Active && queuedBytes(record) > 0) {
+        sendQueued(index, record);
+        if (record->state == Active && isReady(record)) {
+            receiveTcp(index, record);
+        }
     } else if (record->kind == TcpListener && isReady(record)) {
         acceptPeer(index, record);
     } else if (record->kind == TcpStream && record->state == Active && isReady(record)) {
@@ -406,13 +576,18 @@ int networkThread(void*) {
             SDL_Delay(10);  // never spin on a check that cannot wait
         }
         lockData();
-        while (!stopRequested && waitForRoom && closesToRaise == 0) {
-            SDL_CondWait(roomCond, dataLock);
+        // A full buffer keeps the check returning at once: wait for a reader, but
+        // never so long that queued sends, connects and closes are held up.
+        if (!stopRequested && waitForRoom) {
+            dataHeld = 0;
+            SDL_CondWaitTimeout(roomCond, dataLock, 10);
             dataHeld = 1;
         }
+        waitForRoom = false;
         for (int i = 0; i < slotCount && !stopRequested; ++i) {
             serviceSlot(i);
         }
+        reapStrayConnects(false);
         unlockData();
     }
     threadDone = true;
@@ -431,6 +606,7 @@ void releaseEverything() {
         if (record->kind == Udp) {
             freeQueuedPackets(record);
         }
+        letGoOfConnect(record);
         if (record->tcp) {
             SDLNet_TCP_Close(record->tcp);
         }
@@ -440,9 +616,9 @@ void releaseEverything() {
         delete record;
         table[i] = nullptr;
     }
+    reapStrayConnects(true);
     slotCount = 0;
     cursor = 0;
-    closesToRaise = 0;
     waitForRoom = false;
     if (socketSet) {
         SDLNet_FreeSocketSet(socketSet);
@@ -490,6 +666,12 @@ int net2Start() {
     if (!roomCond) {
         return failStart("NET2: can't create a condition variable");
     }
+    if (!lookupLock) {
+        lookupLock = SDL_CreateMutex();
+    }
+    if (!lookupLock) {
+        return failStart("NET2: can't create a mutex");
+    }
     slotCount = 0;
     cursor = 0;
     for (SocketRecord*& slot : table) {
@@ -535,17 +717,47 @@ void net2Stop() {
 const char* net2LastError() { return lastError; }
 
 int net2LookupHost(IPaddress* address, const char* host, int port) {
-    lockNet();
+    SDL_mutex* lock = host ? lookupLock : netLock;
+    SDL_mutexP(lock);
     const int result = SDLNet_ResolveHost(address, host, static_cast<Uint16>(port));
-    unlockNet();
+    SDL_mutexV(lock);
     return result;
 }
 
+namespace {
+
+bool refuseWhenStopped() {
+    if (!started) {
+        lastError = "NET2: the service is not running";
+    }
+    return !started;
+}
+
+// A listener on the port that is closing but not closed yet is kept instead:
+// the port cannot be taken again until the network thread has let it go.
+int reopenClosingListener(int port) {
+    for (int i = 0; i < slotCount; ++i) {
+        SocketRecord* record = table[i];
+        if (record->kind == TcpListener && record->state == DeletePending && record->param == uint32_t(port)) {
+            record->state = record->watched ? Active : AddPending;
+            return i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
 int net2ListenTcp(int port) {
+    if (refuseWhenStopped()) {
+        return -1;
+    }
     lockData();
     IPaddress address;
-    int index = -1;
-    if (net2LookupHost(&address, nullptr, port) == -1) {
+    int index = reopenClosingListener(port);
+    if (index >= 0) {
+        // kept as it was
+    } else if (net2LookupHost(&address, nullptr, port) == -1) {
         lastError = "NET2: can't resolve that host name or address";
     } else {
         index = openTcp(&address, TcpListener);
@@ -558,6 +770,9 @@ int net2ListenTcp(int port) {
 }
 
 int net2ListenTcpAt(IPaddress* address) {
+    if (refuseWhenStopped()) {
+        return -1;
+    }
     lockData();
     const int index = openTcp(address, TcpListener);
     unlockData();
@@ -565,54 +780,73 @@ int net2ListenTcpAt(IPaddress* address) {
 }
 
 int net2ConnectTcp(const char* host, int port) {
-    lockData();
-    IPaddress address;
-    int index = -1;
-    if (net2LookupHost(&address, host, port) == -1) {
-        lastError = "NET2: can't find that host name or address";
-    } else {
-        index = openTcp(&address, TcpStream);
+    if (refuseWhenStopped()) {
+        return -1;
     }
+    ConnectJob* job = new ConnectJob;
+    job->host = host ? host : "";
+    job->byName = true;
+    job->address.port = static_cast<Uint16>(port);
+    lockData();
+    const int index = startConnect(job);
     unlockData();
     return index;
 }
 
 int net2ConnectTcpTo(IPaddress* address) {
+    if (refuseWhenStopped()) {
+        return -1;
+    }
+    ConnectJob* job = new ConnectJob;
+    job->address = *address;
     lockData();
-    const int index = openTcp(address, TcpStream);
+    const int index = startConnect(job);
     unlockData();
     return index;
 }
 
 int net2SendTcp(int socket, const void* bytes, int length) {
+    if (refuseWhenStopped()) {
+        return -1;
+    }
     lockData();
     int result = -1;
     SocketRecord* record = recordAt(socket);
-    if (!record || record->kind != TcpStream || (record->state & (Active | AddPending)) == 0) {
+    if (!record || record->kind != TcpStream || (record->state & (Active | AddPending | Connecting)) == 0) {
         lastError = "NET2: you can't do a TCP send on that socket";
     } else if (length < 1) {
         result = 0;
+    } else if (queuedBytes(record) + static_cast<size_t>(length) > static_cast<size_t>(kNet2SendQueueLimit)) {
+        lastError = "NET2: the peer is not taking its data, expect a close event";
+        closeLater(record);
     } else {
-        lockNet();
-        const int sent = SDLNet_TCP_Send(record->tcp, bytes, length);
-        unlockNet();
-        if (sent == length) {
+        record->outgoing.append(static_cast<const char*>(bytes), static_cast<size_t>(length));
+        if (record->state == Connecting || flushOutgoing(record)) {
             result = length;
         } else {
-            // The close event is posted by the network thread: the caller may be
-            // the thread that drains SDL's queue, so it must not wait for room.
-            record->state = Closed;
             lastError = "NET2: can't send TCP data, expect a close event";
-            record->closeToRaise = true;
-            ++closesToRaise;
-            SDL_CondSignal(roomCond);
+            closeLater(record);
         }
     }
     unlockData();
     return result;
 }
 
+int net2QueuedTcp(int socket) {
+    if (!started) {
+        return 0;
+    }
+    lockData();
+    SocketRecord* record = recordAt(socket);
+    const size_t queued = record && record->kind == TcpStream ? queuedBytes(record) : 0;
+    unlockData();
+    return static_cast<int>(queued);
+}
+
 int net2ReadTcp(int socket, void* destination, int capacity) {
+    if (!started) {
+        return 0;
+    }
     lockData();
     int copied = 0;
     SocketRecord* record = recordAt(socket);
@@ -629,6 +863,9 @@ int net2ReadTcp(int socket, void* destination, int capacity) {
 }
 
 void net2CloseTcp(int socket) {
+    if (!started) {
+        return;
+    }
     lockData();
     SocketRecord* record = recordAt(socket);
     if (record && (record->kind == TcpListener || record->kind == TcpStream)) {
@@ -639,6 +876,9 @@ void net2CloseTcp(int socket) {
 }
 
 IPaddress* net2PeerOf(int socket) {
+    if (!started) {
+        return nullptr;
+    }
     lockData();
     IPaddress* peer = nullptr;
     SocketRecord* record = recordAt(socket);
@@ -652,6 +892,9 @@ IPaddress* net2PeerOf(int socket) {
 }
 
 int net2OpenUdp(int port, int packetSize) {
+    if (refuseWhenStopped()) {
+        return -1;
+    }
     lockData();
     int index = packetSize < 1 ? -1 : allocateSlot(Udp);
     if (packetSize < 1) {
@@ -677,6 +920,9 @@ int net2OpenUdp(int port, int packetSize) {
 }
 
 int net2SendUdp(IPaddress* destination, const void* bytes, int length) {
+    if (refuseWhenStopped()) {
+        return -1;
+    }
     if (!destination || !bytes || length < 0) {
         lastError = "NET2: UDP send failed";
         return -1;
@@ -701,6 +947,9 @@ int net2SendUdp(IPaddress* destination, const void* bytes, int length) {
 }
 
 UDPpacket* net2TakeUdpPacket(int socket) {
+    if (!started) {
+        return nullptr;
+    }
     lockData();
     UDPpacket* packet = nullptr;
     SocketRecord* record = recordAt(socket);
@@ -725,6 +974,9 @@ void net2ReleasePacket(UDPpacket* packet) {
 }
 
 void net2CloseUdp(int socket) {
+    if (!started) {
+        return;
+    }
     lockData();
     SocketRecord* record = recordAt(socket);
     if (record && record->kind == Udp) {

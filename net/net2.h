@@ -1,13 +1,17 @@
 #pragma once
 // NET2: an event-driven socket service over SDL_net. One network thread watches
 // every open socket, accepts TCP connections, buffers received TCP bytes (4096
-// per socket) and UDP packets (1024 per socket), and reports what happened as
-// SDL user events posted through the fast event queue. The application opens,
-// sends, reads and closes from its own thread. Sockets are small table indices.
+// per socket) and UDP packets (1024 per socket), writes queued TCP bytes as the
+// peer takes them, and reports what happened as SDL user events posted through
+// the fast event queue. The application opens, sends, reads and closes from its
+// own thread and never waits on a peer: connects run on a helper thread and
+// sends are queued. Sockets are small table indices.
 // One instance per process; needs SDL_net and the fast event queue running.
 
 #include <SDL.h>
 #include <SDL_net.h>
+
+#include <cstdint>
 
 // NET2 events are SDL_USEREVENTs: code = kind, data1 = socket index,
 // data2 = message text (error), listener port (accept) or -1.
@@ -15,8 +19,9 @@ enum {
     NET2_ERROREVENT = 0,
     NET2_ACCEPTEVENT = 1,
     NET2_TCPRECEIVEEVENT = 2,
-    NET2_TCPCLOSEEVENT = 3,
+    NET2_TCPCLOSEEVENT = 3,  // also ends a connect that failed or took too long
     NET2_UDPRECEIVEEVENT = 4,
+    NET2_CONNECTEVENT = 5,   // a connect completed; the stream is ready
 };
 
 constexpr int kNet2MaxSockets = 1024;
@@ -25,6 +30,10 @@ constexpr int kNet2UdpQueueSize = 1024;
 // Incoming connections are refused once this many sockets are open, so a flood
 // of peers cannot push descriptors past what the socket check can watch.
 constexpr int kNet2AcceptLimit = 512;
+// Bytes a stream may have waiting to be sent; a send past it closes the stream.
+constexpr int kNet2SendQueueLimit = 1024 * 1024;
+// A connect that has not completed by then fails with a close event.
+constexpr uint32_t kNet2ConnectTimeoutMs = 5000;
 
 int net2Start();  // 0 on success (also when already started), -1 on failure
 void net2Stop();  // ends the thread, discards every pending SDL event, frees everything
@@ -32,12 +41,19 @@ const char* net2LastError();
 
 int net2LookupHost(IPaddress* address, const char* host, int port);  // SDLNet_ResolveHost
 
-int net2ListenTcp(int port);             // listener index, -1 on failure
+// Listener index, -1 on failure. Listening again on a port whose listener is
+// still being closed keeps that listener.
+int net2ListenTcp(int port);
 int net2ListenTcpAt(IPaddress* address);
-int net2ConnectTcp(const char* host, int port);  // stream index, -1 on failure
+// Stream index at once, -1 when none is free. The lookup and connect run on a
+// helper thread; NET2_CONNECTEVENT or NET2_TCPCLOSEEVENT tells how it ended.
+int net2ConnectTcp(const char* host, int port);
 int net2ConnectTcpTo(IPaddress* address);
-// length when all was sent, 0 for length < 1, -1 on failure (a close event follows).
+// Queues the bytes (a connecting stream sends them once connected): length, 0 for
+// length < 1, -1 when the stream is gone or its queue would pass the limit (a
+// close event follows).
 int net2SendTcp(int socket, const void* bytes, int length);
+int net2QueuedTcp(int socket);  // bytes still waiting to be sent
 int net2ReadTcp(int socket, void* destination, int capacity);  // bytes copied
 void net2CloseTcp(int socket);
 IPaddress* net2PeerOf(int socket);

@@ -77,7 +77,8 @@ public:
     std::string scoreText() const;
     void applyFrameText(const std::string& text);
     void applyVelocityText(const std::string& text);
-    bool applyStarListText(const std::string& text);  // false: refused, nothing changed
+    // False when refused, with nothing changed; `reason` then says why in a few words.
+    bool applyStarListText(const std::string& text, std::string* reason = nullptr);
     void applyOwnersText(const std::string& text);
     void applyScoreText(const std::string& text);
 

@@ -163,25 +163,47 @@ void PlayerState::applyVelocityText(const std::string& text) {
     playerShip.vz = clampSpeed(velocity[2]);
 }
 
-// Accepts only a whole list: an arena size the configuration would accept, a
-// star count from 1 to kMaxStars, and exactly four numbers for each star.
-bool PlayerState::applyStarListText(const std::string& text) {
+namespace {
+
+bool refuse(std::string* reason, const std::string& why) {
+    if (reason) {
+        *reason = "star list refused: " + why;
+    }
+    return false;
+}
+
+std::string range(int32_t low, int32_t high) { return toText(low) + ".." + toText(high); }
+
+}  // namespace
+
+// Accepts only a whole list within the game's bounds: an arena size and star
+// count the configuration would allow, and four numbers for each star with the
+// star inside the arena.
+bool PlayerState::applyStarListText(const std::string& text, std::string* reason) {
     FieldCursor cursor(text);
     int32_t size = 0;
     int32_t count = 0;
     if (!parseInt(cursor.next(), size) || !parseInt(cursor.next(), count)) {
-        return false;
+        return refuse(reason, "no map size and star count");
     }
-    if (size < kMinMapDimensions || size > kMaxMapDimensions || count < 1 || count > kMaxStars) {
-        return false;
+    if (size < kMinMapDimensions || size > kMaxMapDimensions) {
+        return refuse(reason, "map size " + toText(size) + " is outside " + range(kMinMapDimensions, kMaxMapDimensions));
+    }
+    if (count < 0 || count > kMaxStars) {
+        return refuse(reason, "star count " + toText(count) + " is outside " + range(0, kMaxStars));
     }
     if (countFields(text) != kStarListHeaderFields + kFieldsPerStar * static_cast<size_t>(count)) {
-        return false;
+        return refuse(reason, "it does not hold four numbers for each of its " + toText(count) + " stars");
     }
     std::vector<float> numbers(kFieldsPerStar * static_cast<size_t>(count));
-    for (float& number : numbers) {
-        if (!readFiniteFloat(cursor, number)) {
-            return false;
+    const float limit = static_cast<float>(size);
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        if (!readFiniteFloat(cursor, numbers[i])) {
+            return refuse(reason, "star " + toText(static_cast<int32_t>(i / kFieldsPerStar)) + " is not four numbers");
+        }
+        if (i % kFieldsPerStar != 3 && std::fabs(numbers[i]) > limit) {
+            return refuse(reason, "star " + toText(static_cast<int32_t>(i / kFieldsPerStar)) +
+                                      " lies outside the arena of " + toText(size));
         }
     }
     std::vector<Star> field;

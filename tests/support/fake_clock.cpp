@@ -1,10 +1,12 @@
 #include "tests/support/fake_clock.h"
 
+#include <atomic>
+
 #include "app/timer.h"
 
 namespace {
 
-uint32_t fakeTicks = 0;
+std::atomic<uint32_t> fakeTicks{0};  // the network thread reads it too
 
 uint32_t readFakeTicks() { return fakeTicks; }
 
