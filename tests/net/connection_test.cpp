@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <random>
 #include <thread>
 #include <vector>
 
 #include "net/frame_reader.h"
 #include "tests/net/net_test_support.h"
+#include "tests/support/fake_clock.h"
 
 namespace {
 
@@ -80,7 +84,7 @@ TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
         {"0~" + ok, {"lost:", "ok"}},
         {std::string("99999999999~body\0", 17) + ok, {"lost:", "ok"}},
         {std::string("4294967301~abcd\0", 16) + ok, {"lost:", "ok"}},
-        {"70000~" + std::string(69999, 'x') + '\0' + ok, {"lost:", "ok"}},
+        {std::to_string(kMaxFrameLength + 1) + "~" + std::string(kMaxFrameLength, 'x') + '\0' + ok, {"lost:", "ok"}},
         // Too short: the body runs on to a later zero. Too long: what follows its zero is read again.
         {std::string("3~abcdef\0", 9) + ok, {"damaged:abc", "ok"}},
         {std::string("6~ab\0", 5) + ok, {"damaged:ab", "ok"}},
@@ -114,8 +118,11 @@ TEST_F(ConnectionTest, ReportsFailuresJoinsWithTheStoredHostAndPortAndLeaves) {
     CaptureStderr();
     EXPECT_FALSE(connection.handleEvent(error));
     EXPECT_FALSE(connection.send("abc", -1, false));
-    EXPECT_FALSE(connection.connectTo("127.0.0.1", 1));
+    EXPECT_TRUE(connection.connectTo("127.0.0.1", 1));  // refused, in the background
+    EXPECT_TRUE(connection.isConnecting());
+    ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
     EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(5)\nConnect To (127.0.0.1, 1) failed\n");
+    EXPECT_FALSE(connection.isClient() || connection.peerCount() > 0);
 
     Connection joiner(host(), "127.0.0.1");
     ASSERT_TRUE(joiner.connectTo("NULL", -1));
@@ -142,11 +149,17 @@ TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
             peer.sendAll(wire.substr(at, piece));
         }
     });
-    const bool all = pumpUntil([&] { return connection.inbox().size() >= messages.size(); }, 20000);
+    Texts received;  // taken as the game's receive batch would, so the inbox never fills
+    int32_t sender = -1;
+    const bool all = pumpUntil([&] {
+        sender = connection.inbox().empty() ? sender : connection.inbox().front().socket;
+        const Texts taken = takeInbox();
+        received.insert(received.end(), taken.begin(), taken.end());
+        return received.size() >= messages.size();
+    }, 20000);
     writer.join();
     ASSERT_TRUE(all);
-    const int32_t sender = connection.inbox().front().socket;
-    ASSERT_TRUE(takeInbox() == messages);
+    ASSERT_TRUE(received == messages);
 
     EXPECT_FALSE(connection.send("nobody else", sender, true));
     ASSERT_EQ(frame("abc") + frame(""), std::string("\x34\x7E\x61\x62\x63\x00" "\x31\x7E\x00", 9));
@@ -173,4 +186,139 @@ TEST_F(ConnectionTest, HostileBytesAreReportedAndGoodFramesStillArrive) {
     const std::string partial = "\nERROR: Only recieved part of a message. Partial message loss!\n";
     EXPECT_EQ(errors, lost + partial + lost + partial);
     EXPECT_EQ(takeInbox(), (Texts{"damaged:", "damaged:abc", "damaged:", "still", "damaged:ab"}));
+}
+
+TEST(ConnectionOffline, ListenAndConnectFailWhenNetworkingDidNotStart) {
+    Connection offline;
+    CaptureStderr();
+    EXPECT_FALSE(offline.startServer(-1));
+    EXPECT_FALSE(offline.connectTo("NULL", -1));
+    EXPECT_FALSE(offline.send("2|!", -1, false));
+    EXPECT_EQ(GetCapturedStderr(), "Create server on port (1337) failed\nConnect To (localhost, 1337) failed\n");
+    EXPECT_FALSE(offline.isServer() || offline.isClient() || offline.isConnecting());
+}
+
+TEST_F(ConnectionTest, ListenerLivesOnlyWhileHostingAndStrangersNeverReachTheGame) {
+    const int port = host();
+    connection.disconnect();
+    ASSERT_TRUE(connection.startServer(port));  // l, o, l at once: the same port again
+    connection.disconnect();
+    RawPeer probe;
+    ASSERT_TRUE(waitUntil([&] { return !probe.connectsWithin(port, 100); }));  // o closed it
+    ASSERT_TRUE(connection.startServer(port));
+
+    RawPeer stranger;  // connected while hosting, then this side joins another host
+    ASSERT_TRUE(stranger.connectTo(port));
+    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    RawPeer otherHost;
+    ASSERT_TRUE(connection.connectTo("127.0.0.1", otherHost.listen(1)));
+    EXPECT_FALSE(connection.isServer());
+    ASSERT_TRUE(stranger.sendAll(frame("5|1,2,3") + frame("4|1,1")));
+    RawPeer late;
+    EXPECT_TRUE(waitUntil([&] { return !late.connectsWithin(port, 100); }));
+    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));  // the other host
+    EXPECT_TRUE(stranger.seesEndOfStream());
+    pumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(connection.inbox().empty());
+}
+
+TEST_F(ConnectionTest, HangingConnectFailsAfterFiveSecondsAndDisconnectCancelsOne) {
+    FakeClock clock;
+    RawPeer full;  // a listener that never accepts: once its backlog is full, SYNs go unanswered
+    const int port = full.listen(0);
+    std::vector<RawPeer> fillers(8);
+    size_t used = 0;
+    while (used < fillers.size() && fillers[used].connectsWithin(port, 200)) {
+        ++used;
+    }
+    ASSERT_LT(used, fillers.size());
+    CaptureStderr();
+    ASSERT_TRUE(connection.connectTo("127.0.0.1", port));
+    pumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(connection.isConnecting());
+    clock.advance(kNet2ConnectTimeoutMs);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
+    const auto failedAfter = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(GetCapturedStderr(), "Connect To (127.0.0.1, " + std::to_string(port) + ") failed\n");
+    EXPECT_LT(failedAfter, std::chrono::seconds(2));
+    EXPECT_FALSE(connection.isClient() || connection.peerCount() > 0);
+
+    CaptureStderr();
+    ASSERT_TRUE(connection.connectTo("NULL", -1));
+    connection.disconnect();
+    EXPECT_FALSE(connection.isConnecting());
+    clock.advance(kNet2ConnectTimeoutMs);
+    pumpUntil([] { return false; }, 200);
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_FALSE(connection.isClient() || connection.isConnecting());
+}
+
+TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
+    const int port = host();
+    RawPeer stalled;
+    RawPeer reader;
+    ASSERT_TRUE(stalled.connectTo(port) && reader.connectTo(port));
+    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 2; }));
+    const std::string big(60000, 'b');
+    std::atomic<size_t> received{0};
+    std::atomic<bool> stop{false};
+    std::thread drain([&] {
+        while (!stop) {
+            const size_t got = reader.discardArrived();
+            received += got;
+            if (got == 0) {
+                SDL_Delay(1);
+            }
+        }
+    });
+    CaptureStderr();
+    auto longest = std::chrono::steady_clock::duration::zero();
+    int sent = 0;
+    for (; sent < 1000 && connection.peerCount() == 2; ++sent) {
+        const auto before = std::chrono::steady_clock::now();
+        connection.send(big, -1, false);
+        longest = std::max(longest, std::chrono::steady_clock::now() - before);
+        connection.pumpNetEvents();
+    }
+    const std::string errors = GetCapturedStderr();
+    EXPECT_EQ(connection.peerCount(), 1);
+    EXPECT_EQ(errors.find("Dropped peer 127.0.0.1:"), 0u) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_LT(longest, std::chrono::milliseconds(500));
+    const size_t expected = static_cast<size_t>(sent) * frame(big).size();
+    EXPECT_TRUE(waitUntil([&] { return received >= expected; }, 10000));
+    stop = true;
+    drain.join();
+    std::printf("%d sends of %zu bytes, longest %lld us\n", sent, frame(big).size(),
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(longest).count()));
+}
+
+TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
+    FakeClock clock;
+    RawPeer peer;
+    ASSERT_TRUE(peer.connectTo(host()));
+    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    std::string flood;
+    for (int i = 0; i < 20000; ++i) {
+        flood += "0~";  // a length of zero: each is a lost message
+    }
+    CaptureStderr();
+    ASSERT_TRUE(peer.sendAll(flood));
+    size_t mostQueued = 0;
+    const bool dropped = pumpUntil([&] {
+        mostQueued = std::max(mostQueued, connection.inbox().size());
+        return connection.peerCount() == 0;
+    });
+    clock.advance(1000);
+    connection.pumpNetEvents();
+    const std::string errors = GetCapturedStderr();
+    EXPECT_TRUE(dropped);
+    EXPECT_LE(mostQueued, Connection::kMaxQueuedPerPeer);
+    EXPECT_TRUE(connection.inbox().empty());  // what it sent goes with it
+    const std::string lost = "\nERROR: Failed to receive the length of a message. Lost message.\n";
+    EXPECT_EQ(errors.find(lost + lost), 0u);
+    EXPECT_LT(errors.size(), 1500u) << errors;
+    EXPECT_NE(errors.find("more 'lost length' lines left out)\n"), std::string::npos) << errors;
+    std::printf("stderr under the flood: %zu bytes\n", errors.size());
 }

@@ -5,12 +5,15 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -97,14 +100,37 @@ public:
     ~RawPeer() { close(); }
 
     bool connectTo(int port) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        close();
+        sockaddr_in address = loopback(port);
         stream = socket(AF_INET, SOCK_STREAM, 0);
         const timeval timeout{5, 0};  // no receive waits longer
         setsockopt(stream, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
         return connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+
+    // Listens on a free loopback port with the given backlog; returns the port.
+    int listen(int backlog) {
+        sockaddr_in address = loopback(0);
+        stream = socket(AF_INET, SOCK_STREAM, 0);
+        bind(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::listen(stream, backlog);
+        socklen_t size = sizeof(address);
+        getsockname(stream, reinterpret_cast<sockaddr*>(&address), &size);
+        return ntohs(address.sin_port);
+    }
+
+    // Starts a connect without waiting; true when it completes within `ms`.
+    bool connectsWithin(int port, int ms) {
+        close();
+        sockaddr_in address = loopback(port);
+        stream = socket(AF_INET, SOCK_STREAM, 0);
+        fcntl(stream, F_SETFL, O_NONBLOCK);
+        connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        pollfd writable{stream, POLLOUT, 0};
+        int error = -1;
+        socklen_t size = sizeof(error);
+        return poll(&writable, 1, ms) == 1 && getsockopt(stream, SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+               error == 0;
     }
 
     bool sendAll(const std::string& bytes) {
@@ -125,9 +151,17 @@ public:
         return bytes.size() == count;
     }
 
-    bool seesEndOfStream() {
+    // Takes what has arrived without waiting; how many bytes.
+    size_t discardArrived() {
+        char chunk[65536];
+        const ssize_t got = recv(stream, chunk, sizeof(chunk), MSG_DONTWAIT);
+        return static_cast<size_t>(std::max<ssize_t>(got, 0));
+    }
+
+    bool seesEndOfStream() {  // closed, or reset with bytes it sent still unread
         char byte;
-        return recv(stream, &byte, 1, 0) == 0;
+        const ssize_t got = recv(stream, &byte, 1, 0);
+        return got == 0 || (got < 0 && errno == ECONNRESET);
     }
 
     void close(bool reset = false) {  // reset: the other side gets a connection reset
@@ -142,5 +176,13 @@ public:
     }
 
 private:
+    static sockaddr_in loopback(int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+
     int stream = -1;
 };

@@ -86,9 +86,9 @@ TEST_F(WorldTest, HostileTextsChangeNothing) {
     std::srand(12);
     client.newMatch();
     const std::string field = client.starListText();
-    const std::string hostile[] = {"", "20", "9,1,0,0,0,1", "201,1,0,0,0,1", "x,1,0,0,0,1", "20,0", "20,-1",
-                                   "20,1001", "20,2147483647,1", "20,2,0,0,0,1", "20,1,0,0,0,1,5", "20,1,0,nan,0,1",
-                                   "20,1,0,x,0,1", "20,1,0,1e999,0,1"};
+    const std::string hostile[] = {"", "20", "9,1,0,0,0,1", "1001,1,0,0,0,1", "x,1,0,0,0,1", "20,1,1e30,0,0,0",
+                                   "20,-1", "20,1,0,-20.5,0,1", "20,8193", "20,2147483647,1", "20,2,0,0,0,1",
+                                   "20,1,0,0,0,1,5", "20,1,0,nan,0,1", "20,1,0,x,0,1", "20,1,0,1e999,0,1"};
     for (const std::string& text : hostile) {
         EXPECT_FALSE(client.applyStarListText(text)) << text;
     }
