@@ -236,9 +236,9 @@ TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
     start();
     tap(SDLK_c);
     pass();
-    ASSERT_TRUE(game->network().isClient());
     ASSERT_TRUE(server.accept());
     ASSERT_TRUE(passUntil([&] { return server.receive().find(frame("2|!")) != std::string::npos; }));
+    ASSERT_TRUE(game->network().isClient());
 
     server.send(frame("2|30,2,3,-7,12,1,0,5,-20,2") + frame("5|1,420,377"));
     PlayerState& local = game->localPlayer();
@@ -249,4 +249,23 @@ TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
     EXPECT_EQ(local.ownStars(), 1);
     EXPECT_EQ(local.opponentEnergy(), 420);
     EXPECT_FALSE(local.isMatchOver());
+}
+
+TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
+    RawPeer server;
+    setConnectionFile(server.listenOnFreePort());
+    start();
+    tap(SDLK_c);
+    pass();
+    ASSERT_TRUE(server.accept());
+    ASSERT_TRUE(passUntil([&] { return game->network().isClient(); }));
+    const std::string field = game->localPlayer().starListText();
+    testing::internal::CaptureStderr();
+    server.send(frame("2|20,9000"));
+    const bool left = passUntil([&] { return !game->network().isClient(); });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "star list refused: star count 9000 is outside 0..8192; disconnecting\n");
+    ASSERT_TRUE(left);
+    EXPECT_EQ(game->network().peerCount(), 0);
+    EXPECT_EQ(game->localPlayer().starListText(), field);
 }
