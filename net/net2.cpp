@@ -518,7 +518,10 @@ void serviceConnect(int index, SocketRecord* record) {
         job->socket = nullptr;
         letGoOfConnect(record);
         addToSet(index, record);
-        if (record->state == Active) {
+        if (record->state == Active && !flushOutgoing(record)) {
+            record->closeToRaise = true;  // what was sent while connecting could not go
+            record->state = Closed;
+        } else if (record->state == Active) {
             raiseEvent(NET2_CONNECTEVENT, index, asData(-1));
         } else {
             record->state = Closed;  // left to its owner, who learns of it by the close event
