@@ -70,6 +70,7 @@ private:
     void dispatch(const ReceivedMessage& message);
     void applyStarList(const std::string& payload);
     void sendPeriodicMessages();
+    std::string starListAnswer;  // built at most once per receive batch, however many ask
 
     // Owned objects, in order of creation; destroyed in reverse.
     DrawSurface3D sceneSurface;

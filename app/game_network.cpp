@@ -94,6 +94,7 @@ void Game::runReceiveBatch() {
     if (receiveTimer.elapsed() < kReceivePeriod) {
         return;
     }
+    starListAnswer.clear();
     while (connection.nextMessage(inbound)) {
         if (!inbound.damaged) {
             dispatch(inbound);
@@ -116,7 +117,12 @@ void Game::dispatch(const ReceivedMessage& message) {
         case VelocityMessage: remote.applyVelocityText(payload); break;
         case StarListMessage:
             if (connection.isServer()) {
-                connection.send("2|" + local.starListText(), message.socket, false);
+                // Building a list costs milliseconds; a peer asking a thousand
+                // times in one batch gets the same text a thousand times.
+                if (starListAnswer.empty()) {
+                    starListAnswer = "2|" + local.starListText();
+                }
+                connection.send(starListAnswer, message.socket, false);
             } else {
                 applyStarList(payload);
             }
