@@ -269,3 +269,20 @@ TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     EXPECT_EQ(game->network().peerCount(), 0);
     EXPECT_EQ(game->localPlayer().starListText(), field);
 }
+
+TEST_F(GameTest, ConnectionFileKeepsAHostWithoutAPortAndListeningNeedsNoHost) {
+    start();
+    std::ofstream(folder / "connection.txt") << "x 127.0.0.1\n";
+    testing::internal::CaptureStderr();
+    tap(SDLK_c);
+    pass();
+    EXPECT_EQ(game->network().host(), "127.0.0.1");
+    EXPECT_EQ(game->network().port(), 1337);
+    std::ofstream(folder / "connection.txt") << freePort() << "\n";
+    tap(SDLK_l);
+    pass();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(game->network().isServer());
+    EXPECT_EQ(errors.find("connection.txt is missing or has no port; using port 1337\n"), 0u) << errors;
+    EXPECT_EQ(errors.find("no host"), std::string::npos) << errors;
+}
