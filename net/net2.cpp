@@ -786,7 +786,11 @@ int net2ConnectTcp(const char* host, int port) {
     if (refuseWhenStopped()) {
         return -1;
     }
-    ConnectJob* job = new ConnectJob;
+    ConnectJob* job = new (std::nothrow) ConnectJob;
+    if (!job) {
+        lastError = "NET2: out of memory";
+        return -1;
+    }
     job->host = host ? host : "";
     job->byName = true;
     job->address.port = static_cast<Uint16>(port);
@@ -800,7 +804,11 @@ int net2ConnectTcpTo(IPaddress* address) {
     if (refuseWhenStopped()) {
         return -1;
     }
-    ConnectJob* job = new ConnectJob;
+    ConnectJob* job = new (std::nothrow) ConnectJob;
+    if (!job) {
+        lastError = "NET2: out of memory";
+        return -1;
+    }
     job->address = *address;
     lockData();
     const int index = startConnect(job);

@@ -290,8 +290,6 @@ TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
     EXPECT_TRUE(waitUntil([&] { return received >= expected; }, 10000));
     stop = true;
     drain.join();
-    std::printf("%d sends of %zu bytes, longest %lld us\n", sent, frame(big).size(),
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(longest).count()));
 }
 
 TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
@@ -320,5 +318,4 @@ TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
     EXPECT_EQ(errors.find(lost + lost), 0u);
     EXPECT_LT(errors.size(), 1500u) << errors;
     EXPECT_NE(errors.find("more 'lost length' lines left out)\n"), std::string::npos) << errors;
-    std::printf("stderr under the flood: %zu bytes\n", errors.size());
 }
