@@ -82,8 +82,6 @@ public:
     bool isConnecting() const { return connecting >= 0; }
     int peerCount() const { return static_cast<int>(sockets.size()); }
     bool isPeer(int32_t socket) const;
-    // Closes one peer, printing why; its messages still waiting are dropped.
-    void dropPeer(int32_t socket, const std::string& reason);
     int32_t port() const { return currentPort; }
     const std::string& host() const { return currentHost; }
 
@@ -109,6 +107,8 @@ private:
     bool sdlNetStarted = false;
     DiagnosticLines diagnostics;
 
+    // Closes one peer, printing why; its messages still waiting are dropped.
+    void dropPeer(int32_t socket, const std::string& reason);
     void closeAll();
     void accept(int32_t socket, int port);
     void receiveSome(int32_t socket);
