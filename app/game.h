@@ -35,9 +35,8 @@ public:
     PlayerState& localPlayer() { return local; }
     PlayerState& remotePlayer() { return remote; }
     Connection& network() { return connection; }
-    const InputState& inputState() const { return input; }
     const Frame& camera() const { return mainCamera; }
-    const GameSettings& gameSettings() const { return settings; }
+    const DrawSurface3D& scene() const { return sceneSurface; }
 
 private:
     // Start-up steps

@@ -262,9 +262,10 @@ TEST_F(GlCalls, FontLoadingRefusesWhatItCannotUseAndStopsAtTheFirstBadNumber) {
         EXPECT_FALSE(fonts.loadFont(fontFile(grid), "font")) << grid;
     }
     EXPECT_EQ(fonts.getFont("font"), nullptr);
-    ASSERT_TRUE(fonts.loadFont(fontFile("1 1\n65 0 0 1\n300 0 0 1\n66 0 0 1"), "codes"));
+    ASSERT_TRUE(fonts.loadFont(fontFile("1 1\n65 0 0 1\n300 0 0 1\n-129 0 0 1\n66 0 0 1"), "codes"));
     EXPECT_NE(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(fonts.getFont("codes")->glyphs.size(), 1u);
+    EXPECT_EQ(fonts.getFont("codes")->glyphs.size(), 2u);  // out-of-range codes are skipped, not the rest
+    EXPECT_EQ(fonts.getFont("codes")->glyphs.count(66), 1u);
 
     using Cells = std::vector<std::vector<int16_t>>;
     ASSERT_TRUE(fonts.loadFont(fontFile(std::string(kDiagonal) + "\n\n  \n"), "font"));  // a final line break

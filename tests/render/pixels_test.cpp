@@ -215,12 +215,14 @@ TEST_F(Pixels, TheHeadsUpLineReadsUprightLeftToRight) {
 
 TEST_F(Pixels, LetterTexturesDrawTheGlyphBack) {
     FontManager fonts;
-    fonts.setSurface(&flat);
     fonts.setTextureManager(&textures);
     const std::string path = testing::TempDir() + "/letter.fnt";
     std::ofstream(path) << "4 4\n76 0 0\n1 0 0 0\n1 0 0 0\n1 0 0 0\n1 1 1 1\n";
     ASSERT_TRUE(fonts.loadFont(path, "font"));
     ASSERT_TRUE(fonts.buildGlyphMeshes("font", true));
+    EXPECT_FALSE(fonts.buildLetterTextures("font", "white", 4, 1, 1, 1, 1));  // nothing to draw them on
+    EXPECT_EQ(textures.getEntry("font|76|white"), nullptr);
+    fonts.setSurface(&flat);
     ASSERT_TRUE(fonts.buildLetterTextures("font", "white", 4, 1, 1, 1, 1));
     ASSERT_NE(textures.getSubTexture("font|76|white", "letter"), nullptr);
     EXPECT_EQ(textures.getTexture("font|76|white")->width, 32);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -73,15 +76,19 @@ TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
     EXPECT_EQ(texel(pixels, 64, 5, 5), (Bytes{10, 20, 30, 255}));
     for (bool repeat : {false, true}) {
         ASSERT_TRUE(loadImageIntoTexture(path("rgba.png"), info, repeat));
-        GLint wrap = 0;
+        GLint wrap = 0, minFilter = 0, magFilter = 0;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
         EXPECT_EQ(wrap, repeat ? GL_REPEAT : GL_CLAMP);
+        EXPECT_TRUE(minFilter == GL_LINEAR && magFilter == GL_LINEAR);
     }
 
-    // Without alpha, and palettised: opaque RGBA.
+    // Without alpha, palettised, and in other formats: opaque RGBA.
     const std::string draw = "-size 32x16 xc:'rgb(1,2,3)' -fill 'rgb(250,128,7)' -draw 'point 31,15'";
-    ASSERT_TRUE(convert(draw, "PNG24:", "rgb.png") && convert(draw, "PNG8:", "palette.png"));
-    for (const char* file : {"rgb.png", "palette.png"}) {
+    ASSERT_TRUE(convert(draw, "PNG24:", "rgb.png") && convert(draw, "PNG8:", "palette.png") &&
+                convert(draw, "BMP3:", "bitmap.bmp"));
+    for (const char* file : {"rgb.png", "palette.png", "bitmap.bmp"}) {
         ASSERT_TRUE(loadImageIntoTexture(path(file), info, false)) << file;
         const Bytes opaque = readTexture(info.glName);
         EXPECT_EQ(texel(opaque, 32, 0, 0), (Bytes{1, 2, 3, 255})) << file;
@@ -90,17 +97,24 @@ TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
 }
 
 TEST_F(Textures, RefusedImagesKeepTheirSizeAndUnreadableOnesLeaveTheInfoAlone) {
-    ASSERT_TRUE(convert("-size 100x64 xc:red", "PNG32:", "odd.png"));
-    ASSERT_TRUE(convert("-size 64x64 xc:red", "BMP3:", "bitmap.png"));
-    std::string bytes = read("sheet.png");
+    const int32_t above = int32_t(maxTextureSide()) * 2;
+    std::string bytes;
+    ASSERT_GE(maxTextureSide(), 1024u);
+    ASSERT_TRUE(convert("-size 100x64 xc:red", "PNG32:", "odd.png") && convert("-size 64x96 xc:red", "BMP3:", "odd.bmp"));
+    TextureInfo wide;  // any side GL takes loads
+    const int32_t side = int32_t(std::min(maxTextureSide(), 8192u));
+    ASSERT_TRUE(convert("-size " + std::to_string(side) + "x1 xc:red", "PNG32:", "wide.png"));
+    EXPECT_TRUE(loadImageIntoTexture(path("wide.png"), wide, false) && wide.width == side);
+    bytes = read("sheet.png");
     write("cut.png", bytes.substr(0, bytes.size() / 2));
     write("text.png", "not an image at all");
-    std::memcpy(&bytes[16], "\x00\x01\x00\x00\x00\x00\x20\x00", 8);  // claims 65536 x 8192: refused undecoded
+    const uint32_t declared[2] = {htonl(uint32_t(above)), htonl(8)};  // more than GL takes: refused undecoded
+    std::memcpy(&bytes[16], declared, 8);
     write("huge.png", bytes);
 
     const std::pair<const char*, std::array<int, 2>> cases[] = {
-        {"odd.png", {100, 64}}, {"huge.png", {65536, 8192}}, {"missing.png", {3, 5}},
-        {"cut.png", {3, 5}},    {"text.png", {3, 5}},        {"bitmap.png", {3, 5}}};
+        {"odd.png", {100, 64}}, {"odd.bmp", {64, 96}}, {"huge.png", {above, 8}},
+        {"missing.png", {3, 5}}, {"cut.png", {3, 5}}, {"text.png", {3, 5}}};
     for (const auto& [file, size] : cases) {
         TextureInfo info{0, 3, 5};
         EXPECT_FALSE(loadImageIntoTexture(path(file), info, false)) << file;
@@ -109,7 +123,7 @@ TEST_F(Textures, RefusedImagesKeepTheirSizeAndUnreadableOnesLeaveTheInfoAlone) {
 }
 
 TEST_F(Textures, BlankTexturesNeedPowerOfTwoSidesAndReplaceInPlace) {
-    for (uint32_t side : {0u, 3u, 96u, 100u, 8192u}) {
+    for (uint32_t side : {0u, 3u, 96u, 100u, maxTextureSide() * 2}) {
         EXPECT_EQ(manager.createBlankTexture("bad", side, 4) + manager.createBlankTexture("bad", 4, side), 0u);
     }
     EXPECT_EQ(manager.getEntry("bad"), nullptr);
