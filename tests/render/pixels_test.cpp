@@ -158,6 +158,23 @@ TEST_F(Pixels, TargetsAreCopiedIntoTheirTextures) {
     EXPECT_EQ(texture(outer, 64, 32).at(30, 10), kBlue);
 }
 
+TEST_F(Pixels, TexturesAreSmoothedWhenMagnified) {
+    const GLuint two = textures.createBlankTexture("two", 2, 2);
+    flat.beginTarget(0, 0, 2, 2, two, 0, 0, 0, 1);
+    flat.drawRect(1, 0, 2, 2, 0, 1, 1, 1, 1);  // black left column, white right column
+    flat.endTarget();
+    flat.beginFrame();
+    Quad quad;
+    quad.setCorners(0, 0, 0, 256, 256, 0);
+    quad.texture = two;
+    flat.drawQuad(quad, 1, 1, 1, 1, true);
+    flat.endBatch();
+    const Image image = screen();
+    EXPECT_LT(image.at(64, 128)[0], 10);  // the texel centres
+    EXPECT_GT(image.at(192, 128)[0], 245);
+    EXPECT_TRUE(image.at(128, 128)[0] > 100 && image.at(128, 128)[0] < 155);  // half way: grey
+}
+
 TEST_F(Pixels, TheWindowDrawsInPerspectiveWithAspectOne) {
     window.initialise();
     float projection[16];
@@ -166,13 +183,15 @@ TEST_F(Pixels, TheWindowDrawsInPerspectiveWithAspectOne) {
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_ALPHA_TEST));
 
     window.beginFrame();
-    Quad quad;
-    quad.setCorners(-1, 1, -5, 0, -1, -5);
-    window.drawQuad3(quad, 1, 0, 0, 1, false);
+    Quad kept, cut;  // the alpha test keeps what is more than two thirds opaque
+    kept.setCorners(-1, 1, -5, 0, -1, -5);
+    cut.setCorners(0, 1, -5, 1, -1, -5);
+    window.drawQuad3(kept, 1, 0, 0, 0.7f, false);
+    window.drawQuad3(cut, 1, 0, 0, 0.6f, false);
     window.drawLine3(-2, -1.5f, -5, 2, -1.5f, -5, 0, 1, 0, 1);
     window.endBatch();
     const Image image = screen();
-    EXPECT_EQ(image.at(350, 300), kRed);  // one unit at distance 5 is about 87 pixels
+    EXPECT_EQ(image.at(350, 300), (Rgba{255, 0, 0, 178}));  // one unit at distance 5 is about 87 pixels
     EXPECT_EQ(image.at(450, 300), kBlack);
     // y = -1.5 at distance 5 under a 60 degree view: 156 pixels below the centre
     EXPECT_TRUE(image.at(400, 455) == kGreen || image.at(400, 456) == kGreen);
