@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/hud.h"
 #include "app/input.h"
 #include "app/settings.h"
 #include "app/timer.h"
@@ -37,6 +38,7 @@ public:
     Connection& network() { return connection; }
     const Frame& camera() const { return mainCamera; }
     const DrawSurface3D& scene() const { return sceneSurface; }
+    HudValues hudValues();  // what the heads-up line shows now
 
 private:
     // Start-up steps

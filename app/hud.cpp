@@ -35,11 +35,7 @@ void drawHudLine(FontManager& fonts, const HudValues& values) {
     }
 }
 
-void Game::drawHud() {
-    glLoadIdentity();
-    hudCamera.applyAsView();
-    glDisable(GL_TEXTURE_2D);  // a texture left bound would tint the points, or hide them by alpha
-    glBegin(GL_POINTS);
+HudValues Game::hudValues() {
     HudValues values;
     values.ownStars = local.ownStars();
     values.opponentStars = local.opponentStars();
@@ -49,6 +45,14 @@ void Game::drawHud() {
     values.networking = connection.isServer() || connection.isClient();
     values.ownEnergy = local.ownEnergy();
     values.opponentEnergy = local.opponentEnergy();
-    drawHudLine(fonts, values);
+    return values;
+}
+
+void Game::drawHud() {
+    glLoadIdentity();
+    hudCamera.applyAsView();
+    glDisable(GL_TEXTURE_2D);  // a texture left bound would tint the points, or hide them by alpha
+    glBegin(GL_POINTS);
+    drawHudLine(fonts, hudValues());
     glEnd();
 }

@@ -243,6 +243,9 @@ TEST_F(GameTest, ListeningOnABusyPortStillSplitsTheStars) {
     pass();
     EXPECT_FALSE(game->network().isServer());
     EXPECT_EQ(game->localPlayer().ownStars(), game->localPlayer().starCount() / 2);
+    const HudValues hud = game->hudValues();  // alone, so the rate shows
+    EXPECT_TRUE(hud.ownStars == hud.opponentStars && hud.ownStars > 0 && !hud.connected && !hud.networking);
+    EXPECT_GT(hud.matchTime, 0);
 }
 
 TEST_F(GameTest, MissingConnectionFileFallsBackToTheHeldValues) {
@@ -301,4 +304,7 @@ TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
     EXPECT_EQ(local.ownStars(), 1);
     EXPECT_EQ(local.opponentEnergy(), 420);
     EXPECT_FALSE(local.isMatchOver());
+    const HudValues hud = game->hudValues();
+    EXPECT_TRUE(hud.ownStars == 1 && hud.opponentStars == 1 && hud.connected && hud.networking);
+    EXPECT_TRUE(hud.ownEnergy == 377 && hud.opponentEnergy == 420 && !hud.matchOver);
 }
