@@ -41,9 +41,7 @@ bool Game::startUp() {
     wirePlayers();
     fonts.setSurface(&hudSurface);
     fonts.setTextureManager(&textures);
-    if (!fonts.loadFont("characters.fnt", "font")) {
-        std::fprintf(stderr, "Font file characters.fnt could not be loaded; the heads-up text is blank\n");
-    }
+    fonts.loadFont("characters.fnt", "font");  // a font that cannot be read says why; the heads-up text is then blank
     input = InputState();
     buildArena(sceneSurface, settings.mapDimensions);
     input.firstFrame = true;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/hud.h"
 #include "app/input.h"
 #include "app/settings.h"
 #include "app/timer.h"
@@ -35,9 +36,9 @@ public:
     PlayerState& localPlayer() { return local; }
     PlayerState& remotePlayer() { return remote; }
     Connection& network() { return connection; }
-    const InputState& inputState() const { return input; }
     const Frame& camera() const { return mainCamera; }
-    const GameSettings& gameSettings() const { return settings; }
+    const DrawSurface3D& scene() const { return sceneSurface; }
+    HudValues hudValues();  // what the heads-up line shows now
 
 private:
     // Start-up steps

@@ -145,18 +145,22 @@ bool FontManager::loadFont(const std::string& fileName, const std::string& fontN
         std::fprintf(stderr, "Font file %s has no usable grid size\n", fileName.c_str());
         return false;
     }
+    int skipped = 0;
     for (int entry = 0; entry < kMaxGlyphEntries; ++entry) {
         int16_t code = 0;
         if (!(in >> code)) {
             break;  // the end of the file, or something that is not a glyph
         }
-        if (code < kMinGlyphCode || code > kMaxGlyphCode) {
-            std::fprintf(stderr, "Font file %s: glyph code %d is out of range\n", fileName.c_str(), code);
+        Glyph outOfRange;
+        const bool usable = code >= kMinGlyphCode && code <= kMaxGlyphCode;
+        skipped += usable ? 0 : 1;
+        if (!readGlyphBody(in, usable ? font.glyphs[code] : outOfRange, font.rows, font.columns)) {
             break;
         }
-        if (!readGlyphBody(in, font.glyphs[code], font.rows, font.columns)) {
-            break;
-        }
+    }
+    if (skipped > 0) {
+        std::fprintf(stderr, "Font file %s: %d glyphs with codes outside -128..127 skipped\n", fileName.c_str(),
+                     skipped);
     }
     fonts[fontName] = std::move(font);
     return true;
@@ -230,14 +234,14 @@ void FontManager::drawGlyph(const std::string& fontName, int code, int x, int y,
 bool FontManager::buildLetterTextures(const std::string& fontName, const std::string& suffix, float scale, float r,
                                       float g, float b, float a) {
     Font* font = findFont(fontName);
-    if (font == nullptr) {
+    if (font == nullptr || surface == nullptr) {
         return false;
     }
     if (textures == nullptr) {
         textures = new TextureManager();
         ownsTextures = true;
     }
-    DrawSurface2D* target = surfaceToDrawOn();
+    DrawSurface2D* target = surface;
     for (int code = 0; code <= 255; ++code) {
         if (font->meshes.count(code) == 0) {
             continue;

@@ -48,7 +48,8 @@ public:
     void setTextureManager(TextureManager* manager);
 
     // False when the name is taken, the file cannot be opened or its grid size is
-    // not 1..kMaxFontGridSide; reading stops quietly at the first bad number.
+    // not 1..kMaxFontGridSide; reading stops quietly at the first bad number, and
+    // glyphs whose codes lie outside kMinGlyphCode..kMaxGlyphCode are skipped.
     bool loadFont(const std::string& fileName, const std::string& fontName);
 
     // glColor4f and glVertex3f per filled cell, one unit apart; the caller holds GL_POINTS open.
@@ -59,14 +60,13 @@ public:
                    float a);
 
     // One texture per meshed glyph, named font|code|suffix with a "letter" sub-texture.
+    // False when the font is missing or no surface is set to draw the letters on.
     bool buildLetterTextures(const std::string& fontName, const std::string& suffix, float scale, float r, float g,
                              float b, float a);
     void drawLetter(const std::string& fontName, const std::string& suffix, int code, int x, int y, float scale,
                     float r, float g, float b, float a);
 
     const Font* getFont(const std::string& fontName) const;  // null when absent
-    DrawSurface2D* drawSurface() const { return surface; }
-    TextureManager* textureManager() const { return textures; }
 
 private:
     Font* findFont(const std::string& fontName);

@@ -34,7 +34,6 @@ public:
     void hookMusicFinished(void (*callback)());
 
     const std::string& currentMusic() const { return currentMusicName; }
-    bool isAudioOpen() const { return audioOpen; }
 
 private:
     struct Music {

@@ -12,7 +12,7 @@ bool isPowerOfTwo(int64_t side) {
 }
 
 bool isUsableSide(int64_t side) {
-    return isPowerOfTwo(side) && side <= static_cast<int64_t>(kMaxTextureSide);
+    return isPowerOfTwo(side) && side <= static_cast<int64_t>(maxTextureSide());
 }
 
 uint32_t readBigEndian32(const unsigned char* bytes) {
@@ -37,9 +37,9 @@ bool readPngSize(SDL_RWops* file, uint32_t& width, uint32_t& height) {
     return true;
 }
 
-// The decoded image, or null. Only PNG is accepted: its size can be checked
-// before decoding. A declared size we would refuse anyway is stored in `info`
-// and nothing is decoded.
+// The decoded image, or null. A PNG's declared size is checked before
+// decoding, and one we would refuse anyway is stored in `info` with nothing
+// decoded; other formats are checked once decoded.
 SDL_Surface* decodeImage(const std::string& path, TextureInfo& info) {
     SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
     if (file == nullptr) {
@@ -47,11 +47,7 @@ SDL_Surface* decodeImage(const std::string& path, TextureInfo& info) {
     }
     uint32_t width = 0;
     uint32_t height = 0;
-    if (!readPngSize(file, width, height)) {
-        SDL_RWclose(file);
-        return nullptr;
-    }
-    if (!isUsableSide(width) || !isUsableSide(height)) {
+    if (readPngSize(file, width, height) && (!isUsableSide(width) || !isUsableSide(height))) {
         info.width = static_cast<int32_t>(width > INT32_MAX ? INT32_MAX : width);
         info.height = static_cast<int32_t>(height > INT32_MAX ? INT32_MAX : height);
         SDL_RWclose(file);
@@ -61,7 +57,10 @@ SDL_Surface* decodeImage(const std::string& path, TextureInfo& info) {
         SDL_RWclose(file);
         return nullptr;
     }
-    return IMG_LoadTyped_RW(file, 1, const_cast<char*>("PNG"));
+    // As IMG_Load does: the extension names formats that carry no signature (TGA).
+    const size_t dot = path.rfind('.');
+    const std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
+    return IMG_LoadTyped_RW(file, 1, const_cast<char*>(extension.c_str()));
 }
 
 // Appends the image as R, G, B, A bytes, top row first.
@@ -85,6 +84,12 @@ void convertToRgba(const SDL_Surface* image, unsigned char* out) {
 }
 
 }  // namespace
+
+uint32_t maxTextureSide() {
+    GLint side = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
+    return side > 0 ? static_cast<uint32_t>(side) : 0;
+}
 
 uint32_t readPixel(const SDL_Surface* image, int x, int y) {
     const int bytesPerPixel = image->format->BytesPerPixel;
@@ -143,7 +148,7 @@ bool loadImageIntoTexture(const std::string& path, TextureInfo& info, bool repea
 }
 
 GLuint uploadBlankTexture(uint32_t width, uint32_t height) {
-    if (width == 0 || height == 0 || width > kMaxTextureSide || height > kMaxTextureSide) {
+    if (width == 0 || height == 0 || width > maxTextureSide() || height > maxTextureSide()) {
         return 0;
     }
     void* zeros = std::calloc(static_cast<size_t>(width) * height, 4);

@@ -10,20 +10,20 @@
 
 #include "textures/texture_manager.h"
 
-// Largest side accepted for any texture: image files are untrusted, and a
-// 4096 x 4096 RGBA texture already takes 64 MiB.
-constexpr uint32_t kMaxTextureSide = 4096;
+// Largest side the current GL context accepts for a texture (GL_MAX_TEXTURE_SIZE);
+// 0 without a context.
+uint32_t maxTextureSide();
 
-// Decodes a PNG file and uploads it as a new RGBA texture (top image row is
-// texture row 0). A file that cannot be opened or decoded leaves `info`
-// untouched; an image whose sides are not powers of two (or exceed
-// kMaxTextureSide) fails with its size stored in `info` and no GL name.
+// Decodes any image SDL_image reads and uploads it as a new RGBA texture (top
+// image row is texture row 0). A file that cannot be opened or decoded leaves
+// `info` untouched; an image whose sides are not powers of two (or exceed
+// maxTextureSide) fails with its size stored in `info` and no GL name.
 bool loadImageIntoTexture(const std::string& path, TextureInfo& info, bool repeat);
 
 // The raw pixel value at (x, y), assembled from the image's bytes per pixel
 // (three-byte pixels read little-endian); 0 for other pixel sizes.
 uint32_t readPixel(const SDL_Surface* image, int x, int y);
 
-// A new zero-filled RGBA texture; 0 when a side is 0, above kMaxTextureSide,
+// A new zero-filled RGBA texture; 0 when a side is 0, above maxTextureSide,
 // or the buffer cannot be allocated. The new texture stays bound.
 GLuint uploadBlankTexture(uint32_t width, uint32_t height);

@@ -38,7 +38,7 @@ bool readWord(std::istream& in, std::string& word) {
 }  // namespace
 
 GLuint TextureManager::createBlankTexture(const std::string& name, uint32_t width, uint32_t height) {
-    if (!isPowerOfTwo(width) || !isPowerOfTwo(height) || width > kMaxTextureSide || height > kMaxTextureSide) {
+    if (!isPowerOfTwo(width) || !isPowerOfTwo(height) || width > maxTextureSide() || height > maxTextureSide()) {
         return 0;
     }
     const GLuint glName = uploadBlankTexture(width, height);

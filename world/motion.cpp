@@ -33,9 +33,13 @@ int32_t drainFor(int32_t held, int32_t total) {
 }  // namespace
 
 void PlayerState::addVelocity(float dvx, float dvy, float dvz) {
-    playerShip.vx = clampSpeed(playerShip.vx + dvx);
-    playerShip.vy = clampSpeed(playerShip.vy + dvy);
-    playerShip.vz = clampSpeed(playerShip.vz + dvz);
+    setVelocity(playerShip.vx + dvx, playerShip.vy + dvy, playerShip.vz + dvz);
+}
+
+void PlayerState::setVelocity(float vx, float vy, float vz) {
+    playerShip.vx = clampSpeed(vx);
+    playerShip.vy = clampSpeed(vy);
+    playerShip.vz = clampSpeed(vz);
 }
 
 void PlayerState::rotateShip(float degrees, float ax, float ay, float az) {

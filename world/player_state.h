@@ -91,10 +91,10 @@ public:
     const Ship& ship() const { return playerShip; }
     int32_t starCount() const { return starTotal; }
     bool alternateSkin() const { return secondSkin; }
-    bool isLocal() const { return local; }
 
 private:
     void generateStars();
+    void setVelocity(float vx, float vy, float vz);  // each component clamped to +-15
     void tickEnergy();
     void stepShip();
     void wrapAtFaces();

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr float kMaxSpeed = 15.0f;
 constexpr size_t kStarListHeaderFields = 2;
 constexpr size_t kFieldsPerStar = 4;
 
@@ -70,8 +69,6 @@ bool readFiniteFields(const std::string& text, float* values, size_t count) {
     }
     return true;
 }
-
-float clampSpeed(float v) { return v > kMaxSpeed ? kMaxSpeed : (v < -kMaxSpeed ? -kMaxSpeed : v); }
 
 // Takes an owner as the server wrote it, mirrored: its stars are the opponent's
 // here and the ones it gave away are ours. False for any other value.
@@ -158,9 +155,7 @@ void PlayerState::applyVelocityText(const std::string& text) {
     if (!readFiniteFields(text, velocity, 3)) {
         return;
     }
-    playerShip.vx = clampSpeed(velocity[0]);
-    playerShip.vy = clampSpeed(velocity[1]);
-    playerShip.vz = clampSpeed(velocity[2]);
+    setVelocity(velocity[0], velocity[1], velocity[2]);
 }
 
 namespace {

@@ -8,7 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -94,6 +96,7 @@ protected:
         fs::remove_all(folder);
     }
     void start(const std::string& config = "") {
+        game.reset();
         if (!config.empty()) std::ofstream(folder / "config.txt") << config;
         game = std::make_unique<Game>();
         ASSERT_TRUE(game->startUp());
@@ -125,6 +128,18 @@ protected:
         return false;
     }
 
+    // How far the recorded arena reaches from the centre on any axis.
+    float arenaReach() const {
+        float reach = 0;
+        for (const DrawRecord& record : game->scene().recordList()) {
+            for (int corner = 0; corner < 4; ++corner) {
+                reach = std::max({reach, std::fabs(record.quad.x[corner]), std::fabs(record.quad.y[corner]),
+                                  std::fabs(record.quad.z[corner])});
+            }
+        }
+        return reach;
+    }
+
     FakeClock clock;
     fs::path folder;
     fs::path previous;
@@ -133,17 +148,27 @@ protected:
 
 }  // namespace
 
-TEST_F(GameTest, StartsWithAFieldAndTwoSkins) {
-    start();
-    PlayerState& local = game->localPlayer();
-    EXPECT_EQ(local.starCount() % 2, 0);
-    EXPECT_GE(local.starCount(), 30);
-    EXPECT_LE(local.starCount(), 50);
-    EXPECT_TRUE(game->remotePlayer().stars().empty());
-    EXPECT_NE(local.alternateSkin(), game->remotePlayer().alternateSkin());
+TEST_F(GameTest, StartsWithAFieldAndTheSecondSkinOnTheSideTheSettingNames) {
+    for (const bool localSkin : {false, true}) {
+        start(localSkin ? "playerskin 1\n" : "playerskin 0\n");
+        PlayerState& local = game->localPlayer();
+        EXPECT_TRUE(local.starCount() % 2 == 0 && local.starCount() >= 30 && local.starCount() <= 50);
+        EXPECT_TRUE(game->remotePlayer().stars().empty());
+        EXPECT_EQ(local.alternateSkin(), localSkin);
+        EXPECT_EQ(game->remotePlayer().alternateSkin(), !localSkin);
+    }
     EXPECT_FLOAT_EQ(game->camera().position[2], 20.0f);  // the first frame puts the camera back
     pass();
     EXPECT_FLOAT_EQ(game->camera().position[2], 15.0f);  // following the ship at the origin
+}
+
+TEST_F(GameTest, AMissingFontIsReportedInOneLine) {
+    fs::remove(folder / "characters.fnt");
+    testing::internal::CaptureStderr();
+    start();
+    const std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 1) << messages;
+    EXPECT_NE(messages.find("characters.fnt"), std::string::npos);
 }
 
 TEST_F(GameTest, HeldKeysSteerOnlyWhenTheirPartnerIsNotHeld) {
@@ -161,17 +186,36 @@ TEST_F(GameTest, HeldKeysSteerOnlyWhenTheirPartnerIsNotHeld) {
     EXPECT_NEAR(game->localPlayer().ship().vx, -2.5f * 20 / 1000, 1e-6f);
 }
 
-TEST_F(GameTest, FreeCameraMovesTheCameraInsteadOfTheShip) {
+TEST_F(GameTest, FreeCameraKeysMoveAndTurnTheCameraInsteadOfTheShip) {
     start();
     tap(SDLK_SPACE);
     pass();
-    const float z = game->camera().position[2];
-    key(SDLK_UP, true);
-    pass(30);
-    key(SDLK_UP, false);
-    pass(30);
-    EXPECT_NEAR(game->camera().position[2], z - 0.25f, 1e-5f);  // 0.25 along its own Z axis, whatever the time
-    EXPECT_FLOAT_EQ(game->localPlayer().ship().vz, 1e-8f);
+    // One step each, the camera tilted first so that turns about the world and its own axes differ.
+    const std::pair<SDLKey, std::function<void(Frame&)>> steps[] = {
+        {SDLK_w, [](Frame& f) { f.rotateLocal(-0.5f, 1, 0, 0); }},
+        {SDLK_a, [](Frame& f) { f.rotateWorld(-0.5f, 0, 1, 0); }},
+        {SDLK_d, [](Frame& f) { f.rotateWorld(0.5f, 0, 1, 0); }},
+        {SDLK_q, [](Frame& f) { f.rotateLocal(-0.5f, 0, 0, 1); }},
+        {SDLK_e, [](Frame& f) { f.rotateLocal(0.5f, 0, 0, 1); }},
+        {SDLK_s, [](Frame& f) { f.rotateLocal(0.5f, 1, 0, 0); }},
+        {SDLK_UP, [](Frame& f) { f.moveLocal(0, 0, 0.25f, 1); }},
+        {SDLK_DOWN, [](Frame& f) { f.moveLocal(0, 0, -0.25f, 1); }},
+        {SDLK_LEFT, [](Frame& f) { f.moveLocal(-0.25f, 0, 0, 1); }},
+        {SDLK_RIGHT, [](Frame& f) { f.moveLocal(0.25f, 0, 0, 1); }},
+    };
+    for (const auto& [sym, move] : steps) {
+        Frame expected = game->camera();
+        move(expected);
+        key(sym, true);
+        pass(30);  // whatever the time, one step
+        key(sym, false);
+        pass(30);
+        for (int i = 0; i < 16; ++i) {
+            ASSERT_NEAR(game->camera().matrix[i], expected.matrix[i], 1e-5f) << SDL_GetKeyName(sym) << " " << i;
+        }
+    }
+    const Ship& ship = game->localPlayer().ship();
+    EXPECT_TRUE(ship.vx == 0 && ship.vy == 0 && ship.vz == 1e-8f);
 }
 
 TEST_F(GameTest, BackspaceStartsANewMatchAndQuitEndsTheLoop) {
@@ -195,6 +239,9 @@ TEST_F(GameTest, ListeningOnABusyPortStillSplitsTheStars) {
     pass();
     EXPECT_FALSE(game->network().isServer());
     EXPECT_EQ(game->localPlayer().ownStars(), game->localPlayer().starCount() / 2);
+    const HudValues hud = game->hudValues();  // alone, so the rate shows
+    EXPECT_TRUE(hud.ownStars == hud.opponentStars && hud.ownStars > 0 && !hud.connected && !hud.networking);
+    EXPECT_GT(hud.matchTime, 0);
 }
 
 TEST_F(GameTest, MissingConnectionFileFallsBackToTheHeldValues) {
@@ -214,9 +261,9 @@ TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
     tap(SDLK_l);
     pass();
     ASSERT_TRUE(game->network().isServer());
-    RawPeer peer;
-    ASSERT_TRUE(peer.connectTo(port));
-    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
+    RawPeer peer, other;
+    ASSERT_TRUE(peer.connectTo(port) && other.connectTo(port));
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 2; }));
     peer.send(frame("2|!"));
     ASSERT_TRUE(passUntil([&] { return peer.receive().find("~2|") != std::string::npos; }));
 
@@ -228,6 +275,8 @@ TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
     ASSERT_TRUE(passUntil([&] { return local.ownStars() == held - 1; }));
     EXPECT_EQ(local.stars()[0].owner, 2.0f);
     ASSERT_TRUE(passUntil([&] { return peer.receive().find("~5|" + std::to_string(held - 1) + ",") != std::string::npos; }));
+    ASSERT_TRUE(passUntil([&] { return other.receive().find("~5|") != std::string::npos; }));
+    EXPECT_EQ(other.received.find("~2|"), std::string::npos);  // the star list went to the asker only
 }
 
 TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
@@ -240,15 +289,17 @@ TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
     ASSERT_TRUE(passUntil([&] { return server.receive().find(frame("2|!")) != std::string::npos; }));
     ASSERT_TRUE(game->network().isClient());
 
-    server.send(frame("2|30,2,3,-7,12,1,0,5,-20,2") + frame("5|1,420,377"));
+    EXPECT_EQ(arenaReach(), 20.0f);
+    server.send(frame("2|30,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,377"));
     PlayerState& local = game->localPlayer();
     ASSERT_TRUE(passUntil([&] { return local.ownEnergy() == 377; }));
+    EXPECT_EQ(arenaReach(), 30.0f);  // the arena is drawn anew for the server's size
     EXPECT_EQ(local.mapSize(), 30);
     EXPECT_EQ(game->remotePlayer().mapSize(), 30);
-    EXPECT_EQ(local.starCount(), 2);
-    EXPECT_EQ(local.ownStars(), 1);
-    EXPECT_EQ(local.opponentEnergy(), 420);
-    EXPECT_FALSE(local.isMatchOver());
+    EXPECT_EQ(local.starCount(), 4);
+    const HudValues hud = game->hudValues();
+    EXPECT_TRUE(hud.ownStars == 3 && hud.opponentStars == 1 && hud.connected && hud.networking);
+    EXPECT_TRUE(hud.ownEnergy == 377 && hud.opponentEnergy == 420 && !hud.matchOver);
 }
 
 TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -73,15 +76,19 @@ TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
     EXPECT_EQ(texel(pixels, 64, 5, 5), (Bytes{10, 20, 30, 255}));
     for (bool repeat : {false, true}) {
         ASSERT_TRUE(loadImageIntoTexture(path("rgba.png"), info, repeat));
-        GLint wrap = 0;
+        GLint wrap = 0, minFilter = 0, magFilter = 0;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
         EXPECT_EQ(wrap, repeat ? GL_REPEAT : GL_CLAMP);
+        EXPECT_TRUE(minFilter == GL_LINEAR && magFilter == GL_LINEAR);
     }
 
-    // Without alpha, and palettised: opaque RGBA.
+    // Without alpha, palettised, and in other formats: opaque RGBA.
     const std::string draw = "-size 32x16 xc:'rgb(1,2,3)' -fill 'rgb(250,128,7)' -draw 'point 31,15'";
-    ASSERT_TRUE(convert(draw, "PNG24:", "rgb.png") && convert(draw, "PNG8:", "palette.png"));
-    for (const char* file : {"rgb.png", "palette.png"}) {
+    ASSERT_TRUE(convert(draw, "PNG24:", "rgb.png") && convert(draw, "PNG8:", "palette.png") &&
+                convert(draw, "BMP3:", "bitmap.bmp"));
+    for (const char* file : {"rgb.png", "palette.png", "bitmap.bmp"}) {
         ASSERT_TRUE(loadImageIntoTexture(path(file), info, false)) << file;
         const Bytes opaque = readTexture(info.glName);
         EXPECT_EQ(texel(opaque, 32, 0, 0), (Bytes{1, 2, 3, 255})) << file;
@@ -90,17 +97,25 @@ TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
 }
 
 TEST_F(Textures, RefusedImagesKeepTheirSizeAndUnreadableOnesLeaveTheInfoAlone) {
-    ASSERT_TRUE(convert("-size 100x64 xc:red", "PNG32:", "odd.png"));
-    ASSERT_TRUE(convert("-size 64x64 xc:red", "BMP3:", "bitmap.png"));
-    std::string bytes = read("sheet.png");
+    GLint glMax = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &glMax);
+    const int32_t above = glMax * 2;
+    std::string bytes;
+    ASSERT_TRUE(convert("-size 100x64 xc:red", "PNG32:", "odd.png") && convert("-size 64x96 xc:red", "BMP3:", "odd.bmp"));
+    TextureInfo wide;  // any side GL takes loads
+    const int32_t side = std::min(glMax, 8192);
+    ASSERT_TRUE(convert("-size " + std::to_string(side) + "x1 xc:red", "PNG32:", "wide.png"));
+    EXPECT_TRUE(loadImageIntoTexture(path("wide.png"), wide, false) && wide.width == side);
+    bytes = read("sheet.png");
     write("cut.png", bytes.substr(0, bytes.size() / 2));
     write("text.png", "not an image at all");
-    std::memcpy(&bytes[16], "\x00\x01\x00\x00\x00\x00\x20\x00", 8);  // claims 65536 x 8192: refused undecoded
+    const uint32_t declared[2] = {htonl(uint32_t(above)), htonl(8)};  // more than GL takes: refused undecoded
+    std::memcpy(&bytes[16], declared, 8);
     write("huge.png", bytes);
 
     const std::pair<const char*, std::array<int, 2>> cases[] = {
-        {"odd.png", {100, 64}}, {"huge.png", {65536, 8192}}, {"missing.png", {3, 5}},
-        {"cut.png", {3, 5}},    {"text.png", {3, 5}},        {"bitmap.png", {3, 5}}};
+        {"odd.png", {100, 64}}, {"odd.bmp", {64, 96}}, {"huge.png", {above, 8}},
+        {"missing.png", {3, 5}}, {"cut.png", {3, 5}}, {"text.png", {3, 5}}};
     for (const auto& [file, size] : cases) {
         TextureInfo info{0, 3, 5};
         EXPECT_FALSE(loadImageIntoTexture(path(file), info, false)) << file;
@@ -109,7 +124,7 @@ TEST_F(Textures, RefusedImagesKeepTheirSizeAndUnreadableOnesLeaveTheInfoAlone) {
 }
 
 TEST_F(Textures, BlankTexturesNeedPowerOfTwoSidesAndReplaceInPlace) {
-    for (uint32_t side : {0u, 3u, 96u, 100u, 8192u}) {
+    for (uint32_t side : {0u, 3u, 96u, 100u, maxTextureSide() * 2}) {
         EXPECT_EQ(manager.createBlankTexture("bad", side, 4) + manager.createBlankTexture("bad", 4, side), 0u);
     }
     EXPECT_EQ(manager.getEntry("bad"), nullptr);
@@ -136,29 +151,17 @@ TEST_F(Textures, SubTexturesAreNormalisedAndFoundByPositionInNameOrder) {
         ASSERT_TRUE(manager.loadTexture(name, sheet, true));
     }
     ASSERT_TRUE(manager.addSubTexture("Ship Bot", "zeta", 0, 0, 1, 1));  // replaced below
-    for (const char* sub : {"zeta", "alpha", "mid"}) {
+    for (const char* sub : {"zeta", "alpha"}) {
         ASSERT_TRUE(manager.addSubTexture("Ship Bot", sub, 16, 0, 16, 16));
     }
     const SubTexture* sub = manager.getSubTexture("Ship Bot", "zeta");
     EXPECT_TRUE(sub->texLeft == 0.25f && sub->texTop == 0 && sub->texWidth == 0.25f && sub->texHeight == 0.5f);
-    EXPECT_TRUE(sub->sheetWidth == 64 && sub->sheetHeight == 32);
-    EXPECT_EQ(manager.getSubTextureInfo("Ship Bot", "zeta"), manager.getTexture("Ship Bot"));
-
     EXPECT_EQ(manager.getEntryAt(0)->name, "Ship");
-    EXPECT_EQ(manager.getEntryAt(2)->name, "Ship2 Top");
     EXPECT_TRUE(manager.getEntryAt(3) == nullptr && manager.getEntryAt(-1) == nullptr);
     EXPECT_EQ(manager.getSubTexture(1, 0)->name, "alpha");
-    EXPECT_EQ(manager.getSubTexture(manager.getEntry("Ship Bot"), 1)->name, "mid");
-    EXPECT_TRUE(manager.getSubTexture("Ship Bot", 3) == nullptr && manager.getSubTexture(0, 0) == nullptr);
-    EXPECT_TRUE(manager.hasSubTexture(1, "mid") && !manager.hasSubTexture(2, "mid"));
-    EXPECT_TRUE(manager.subTextureCount(1) == 3 && manager.subTextureCount(7) == 0);
-
-    EXPECT_FALSE(manager.removeSubTexture(1, 3));
-    EXPECT_TRUE(manager.removeSubTexture(1, 1) && manager.removeSubTexture("Ship Bot", 0));
-    EXPECT_EQ(manager.getSubTexture(1, 0)->name, "zeta");
-    EXPECT_TRUE(manager.removeTexture(0) && !manager.removeTexture(2));
+    EXPECT_TRUE(manager.removeSubTexture(1, 0) && !manager.removeSubTexture(1, 1));
     EXPECT_TRUE(manager.removeTexture("Ship2 Top") && !manager.removeTexture("Ship2 Top"));
-    EXPECT_EQ(manager.getEntryAt(0)->name, "Ship Bot");
+    EXPECT_TRUE(manager.removeTexture(0) && manager.getEntryAt(0)->name == "Ship Bot");
 }
 
 TEST_F(Textures, DefinitionFilesListLoadedTexturesReadBackAndStopWhereBroken) {
@@ -178,17 +181,6 @@ TEST_F(Textures, DefinitionFilesListLoadedTexturesReadBackAndStopWhereBroken) {
     EXPECT_EQ(copy.getEntry("screen"), nullptr);
     EXPECT_TRUE(copy.saveDefinitions(path("again.txt")));
     EXPECT_EQ(read("again.txt"), read("defs.txt"));
-
-    // A long header's tail is read as words; names end at blanks; "__" without a sub name adds
-    // nothing; a sub-texture reuses the four integers before it; nothing after "____" is read.
-    write("tail.txt", std::string(1024, 'x') + " Name: tail piece File: " + sheet +
-                          "\n_\n__\nSubName: one SubLeftX: 8 SubTopY: 4 SubWidth: 32 SubHeight: 16 __\n"
-                          "SubName: two __\n___\n____\nName: after\n");
-    TextureManager tail;
-    EXPECT_TRUE(tail.loadDefinitions(path("tail.txt")));
-    EXPECT_EQ(tail.subTextureCount("tail"), 2);
-    EXPECT_FLOAT_EQ(tail.getSubTexture("tail", "two")->texWidth, 0.5f);
-    EXPECT_EQ(tail.getEntryAt(1), nullptr);
 
     // Broken files stop the read.
     EXPECT_FALSE(manager.loadDefinitions(path("missing.txt")));

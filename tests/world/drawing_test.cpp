@@ -1,11 +1,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <vector>
 
 #include "render/draw_surface.h"
 #include "tests/world/world_fixture.h"
@@ -25,11 +21,11 @@ bool hasCorner(const Quad& q, int corner, float x, float y, float z) {
 }
 
 // Clears the window and sets the game's projection, ready for a view.
-void clearView(bool depth) {
+void clearView() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(60.0, 1.0, 0.01, 1024.0);
-    depth ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
+    glDisable(GL_DEPTH_TEST);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
@@ -37,7 +33,7 @@ void clearView(bool depth) {
 // The brightness at the window's centre after drawing `state`'s ship from its chase camera.
 float centreBrightness(PlayerState& state) {
     float rgb[3];
-    clearView(false);
+    clearView();
     state.followCamera();
     state.drawShip();
     glReadPixels(400, 300, 1, 1, GL_RGB, GL_FLOAT, rgb);
@@ -46,26 +42,23 @@ float centreBrightness(PlayerState& state) {
 
 }  // namespace
 
-TEST_F(WorldTest, TheArenaIsAGridBandCentreCrossesAndYellowEdges) {
+TEST_F(WorldTest, TheArenaIsLinesUpToItsYellowEdges) {
     DrawSurface3D surface;
     buildArena(surface, 10);
-    EXPECT_EQ(surface.recordList().size(), 160u + 4u + 12u);
     buildArena(surface, 20);  // replaces, never adds
-    ASSERT_EQ(surface.recordList().size(), 320u + 4u + 12u);
     EXPECT_FALSE(surface.isRecording());
-    int i = 0;
+    int edges = 0;
     for (const DrawRecord& rec : surface.recordList()) {
         const Quad& q = rec.quad;
-        const float span = std::fabs(q.x[3] - q.x[0]) + std::fabs(q.y[3] - q.y[0]) + std::fabs(q.z[3] - q.z[0]);
-        if (i < 320) {  // on a face, across its middle band from H to -H
-            EXPECT_TRUE(hasColour(rec, 0.5f, 0.5f, 0.6f) && span == 20.0f) << i;
-            EXPECT_EQ(std::fmax(std::fabs(q.x[0]), std::fabs(q.y[0])), 20.0f) << i;
-        } else {
-            EXPECT_TRUE(i < 324 ? hasColour(rec, 0.6f, 0.6f, 0.8f) : hasColour(rec, 1, 1, 0) && span == 40.0f) << i;
-        }
         EXPECT_EQ(rec.kind, LineRecord);
-        ++i;
+        for (int corner : {0, 3}) {
+            EXPECT_LE(std::fmax(std::fabs(q.x[corner]), std::fmax(std::fabs(q.y[corner]), std::fabs(q.z[corner]))), 20);
+        }
+        const float span = std::fabs(q.x[3] - q.x[0]) + std::fabs(q.y[3] - q.y[0]) + std::fabs(q.z[3] - q.z[0]);
+        edges += hasColour(rec, 1, 1, 0) && span == 40.0f;
     }
+    EXPECT_EQ(edges, 12);
+    EXPECT_EQ(surface.recordList().size(), 336u);
 }
 
 TEST_F(WorldTest, EachStarIsTwoCrossedSquaresInItsColour) {
@@ -103,47 +96,4 @@ TEST_F(WorldTest, ShipsWearTheirSkinAndAreDrawnWhiteWithoutTextures) {
     state.toggleSkin();
     EXPECT_GT(centreBrightness(state), 2.9f);  // "Ship2 Burner" is missing
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-// Not a check: with STARHOLD_WORLD_SCENE set to a .png path, draws the arena, a
-// split star field and both ships as the game shows them, for a person to look at.
-TEST_F(WorldTest, SceneForViewing) {
-    const char* out = std::getenv("STARHOLD_WORLD_SCENE");
-    const char* source = std::getenv("STARHOLD_SOURCE_DIR");
-    if (!out || !source || chdir((std::string(source) + "/data").c_str()) != 0) {
-        GTEST_SKIP() << "set STARHOLD_WORLD_SCENE to write the picture";
-    }
-    DrawSurface3D arena, stars;
-    TextureManager textures;
-    Frame camera;
-    PlayerState local(true), remote(false);
-    for (PlayerState* p : {&local, &remote}) {
-        p->setCamera(&camera);
-        p->setTextures(&textures);
-        p->setSurface(&stars);
-    }
-    local.loadShipTextures();
-    remote.toggleSkin();
-    std::srand(3);
-    local.newMatch();
-    local.splitStars();
-    buildArena(arena, 20);
-    placeShip(remote, -3, 1, -8);
-    local.applyVelocityText("2,0.5,6");
-    step(local, 20);
-    local.followCamera();
-    local.drawStars();
-    clearView(true);
-    camera.applyAsView();
-    arena.flush(false, false);
-    stars.flush(true, false);
-    local.drawShip();
-    remote.drawShip();
-    std::vector<char> pixels(800 * 600 * 3);
-    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    FILE* convert = popen(("convert -flip ppm:- " + std::string(out)).c_str(), "w");
-    ASSERT_NE(convert, nullptr);
-    std::fprintf(convert, "P6 800 600 255\n");
-    std::fwrite(pixels.data(), 1, pixels.size(), convert);
-    EXPECT_EQ(pclose(convert), 0);
 }

@@ -186,12 +186,12 @@ TEST_F(NetPlayTest, WithAPeerCapturesAreAnnouncedAndNewMatchesSent) {
 
     PlayerState guest(true);
     guest.setConnection(&client);
-    ASSERT_TRUE(guest.applyStarListText("20,3,1,0,0,0,20,20,20,1,-1,0,0,1"));
+    ASSERT_TRUE(guest.applyStarListText("20,3,1,0,0,0,0,1,0,1,-1,0,0,1"));
     guest.resetShip();
     step(guest, 20);
-    EXPECT_EQ(guest.ownStars(), 2);
+    EXPECT_EQ(guest.ownStars(), 3);  // the last star taken
     EXPECT_FALSE(guest.isMatchOver());  // with a peer only the energies end a match
-    ASSERT_TRUE(pumpUntil(server, [this] { return server.inbox().size() == 2; }));
+    ASSERT_TRUE(pumpUntil(server, [this] { return server.inbox().size() == 3; }));
     EXPECT_EQ(server.inbox().front().text, "3|0");
     EXPECT_EQ(server.inbox().back().text, "3|2");
     guest.applyScoreText("1,500,0");  // the server says this side's energy is gone

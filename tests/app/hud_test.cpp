@@ -1,0 +1,65 @@
+// The heads-up line as the player reads it: texts, positions and colours,
+// recorded through the GL stand-in with a font whose glyph for each character
+// is one point on its own row, so the points spell the text back.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/hud.h"
+#include "render/font.h"
+#include "tests/render/gl_recorder.h"
+
+namespace {
+
+constexpr int kFirstCode = 32;  // ' ' .. '_': every character the line uses
+
+class Hud : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string path = testing::TempDir() + "/hud.fnt";
+        std::ofstream file(path);
+        file << "64 1\n";
+        for (int code = kFirstCode; code < kFirstCode + 64; ++code) {
+            file << code << " 0 0";
+            for (int row = 0; row < 64; ++row) file << (row == code - kFirstCode ? " 1" : " 0");
+            file << "\n";
+        }
+        file.close();
+        ASSERT_TRUE(fonts.loadFont(path, "font"));
+    }
+    // Runs of text as "x(r,g,b)text", one per colour or gap.
+    std::string line(const HudValues& values) {
+        clearCalls();
+        drawHudLine(fonts, values);
+        std::istringstream in(calls());
+        std::string colour, vertex, text, last;
+        float x = 0, y = 0, lastX = -100;
+        while (in >> colour >> vertex && std::sscanf(vertex.c_str(), "glVertex3f(%f,%f", &x, &y) == 2) {
+            colour = colour.substr(9, colour.rfind(',') - 9) + ")";  // glColor4f(r,g,b,1) -> (r,g,b)
+            if (colour != last || x != lastX + 17) text += (text.empty() ? "" : " ") + std::to_string(int(x)) + colour;
+            text += char(int(y) - 10 + kFirstCode);
+            last = colour;
+            lastX = x;
+        }
+        return text;
+    }
+    FontManager fonts;
+};
+
+}  // namespace
+
+TEST_F(Hud, ShowsCountsTimeAndEnergiesOrTheRate) {
+    const std::string counts = "0(0,1,0)12 34(1,1,1)/ 51(1,0,0)18 289";
+    struct Case { HudValues values; const char* text; } const cases[] = {
+        {{12, 18, 7549}, "(1,1,0)7.5 510(1,1,1)95.37"},            // solo: tenths cut, the rate in hundredths
+        {{12, 18, 0}, "(1,1,0)0"},                                 // no time yet: no rate
+        {{12, 18, 61234, true}, "(1,0,0)61.2 510(1,1,1)11.75"},   // over: the time turns red
+        {{12, 18, 5000, false, false, true}, "(1,1,0)5"},         // listening alone: nothing at 510
+        {{12, 18, 123456, false, true, true, 377, 420}, "(1,1,0)123.4 510(0,1,0)377 578(1,1,1)/ 595(0,0,1)420"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(line(c.values), counts + c.text);
+    }
+}
