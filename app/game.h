@@ -7,6 +7,7 @@
 
 #include "app/input.h"
 #include "app/settings.h"
+#include "app/status_line.h"
 #include "app/timer.h"
 #include "net/connection.h"
 #include "render/draw_surface.h"
@@ -38,6 +39,8 @@ public:
     const InputState& inputState() const { return input; }
     const Frame& camera() const { return mainCamera; }
     const GameSettings& gameSettings() const { return settings; }
+    // The texts drawn over the world this pass: status line, banner, key panel, hint.
+    std::vector<HudText> overlayTexts();
 
 private:
     // Start-up steps
@@ -58,6 +61,9 @@ private:
     void moveCamera();
     void drawFrame();
     void drawHud();
+    void drawOverlay();
+    void observeConnection();
+    uint32_t now();
     void waitForNextDue();
 
     // Keys that reach the network
@@ -93,4 +99,7 @@ private:
     Timer ownersTimer;
     Timer scoreTimer;
     InputState input;
+    Timer runClock;  // time since start-up, for the status line and hint
+    StatusLine status;
+    bool showKeys = false;
 };

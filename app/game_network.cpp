@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/game.h"
+#include "app/data_folder.h"
 #include "app/text.h"
 #include "world/arena.h"
 
@@ -33,7 +34,7 @@ enum MessageType {
 bool Game::readConnectionFile(int32_t& port, std::string& host) {
     port = -1;
     host = "NULL";
-    std::ifstream file("connection.txt");
+    std::ifstream file(settingsPath("connection.txt"));
     std::string portToken;
     std::string hostToken;
     file >> portToken >> hostToken;
@@ -55,7 +56,9 @@ void Game::listen() {
     int32_t port;
     std::string host;
     readConnectionFile(port, host);
-    connection.startServer(port);
+    if (!connection.startServer(port)) {
+        status.showEvent(couldNotListenText(connection.port()), 1, 0.4f, 0.4f, now());
+    }
     local.splitStars();
 }
 
@@ -63,7 +66,9 @@ void Game::connect() {
     int32_t port;
     std::string host;
     readConnectionFile(port, host);
-    connection.connectTo(host, port);
+    if (!connection.connectTo(host, port)) {
+        status.showEvent(couldNotConnectText(connection.host(), connection.port()), 1, 0.4f, 0.4f, now());
+    }
     connection.send("2|!", kAllPeers, false);
 }
 
@@ -139,6 +144,7 @@ void Game::dispatch(const ReceivedMessage& message) {
 
 void Game::applyStarList(const std::string& payload) {
     if (!local.applyStarListText(payload)) {
+        status.showEvent(starListRefusedText(""), 1, 0.4f, 0.4f, now());
         return;
     }
     local.resetShip();

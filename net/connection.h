@@ -54,6 +54,7 @@ public:
 
     bool isServer() const { return server; }
     bool isClient() const { return client; }
+    bool isConnecting() const { return false; }  // a connect under way
     int peerCount() const { return static_cast<int>(sockets.size()); }
     int32_t port() const { return currentPort; }
     const std::string& host() const { return currentHost; }

@@ -17,6 +17,8 @@
 #include <string>
 
 #include "app/game.h"
+#include "app/text.h"
+#include <GL/gl.h>
 #include "tests/support/fake_clock.h"
 
 namespace fs = std::filesystem;
@@ -87,6 +89,7 @@ protected:
         fs::copy(fs::path(source) / "data", folder, fs::copy_options::recursive);
         previous = fs::current_path();
         fs::current_path(folder);
+        setenv("XDG_CONFIG_HOME", (folder / "settings").c_str(), 1);  // the player's own files stay out
     }
     void TearDown() override {
         game.reset();
@@ -249,4 +252,130 @@ TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
     EXPECT_EQ(local.ownStars(), 1);
     EXPECT_EQ(local.opponentEnergy(), 420);
     EXPECT_FALSE(local.isMatchOver());
+}
+
+// The status line's text and colour as "text r g b", or "" when it is empty.
+std::string statusLine(Game& game) {
+    for (const HudText& t : game.overlayTexts()) {
+        if (t.y == kStatusY && t.x == 0) return t.text + " " + toText(t.r) + " " + toText(t.g) + " " + toText(t.b);
+    }
+    return "";
+}
+
+// Pixels of the last frame in a box of heads-up units that pass the colour test.
+int countPixels(int left, int top, int right, int bottom, bool (*match)(const uint8_t*)) {
+    auto px = [](int x) { return static_cast<int>(33 + 1.155 * x); };
+    auto py = [](int y) { return 600 - static_cast<int>((y + 5) * 0.866); };  // GL rows count from the bottom
+    std::vector<uint8_t> rgb(800 * 600 * 3);
+    glReadBuffer(GL_BACK);  // Mesa keeps the swapped frame there
+    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    int n = 0;
+    for (int y = py(bottom); y < py(top); ++y)
+        for (int x = px(left); x < px(right); ++x) n += match(&rgb[(y * 800 + x) * 3]);
+    return n;
+}
+bool isGreen(const uint8_t* p) { return p[1] > 200 && p[0] < 80 && p[2] < 80; }
+bool isRed(const uint8_t* p) { return p[0] > 200 && p[1] < 80 && p[2] < 80; }
+bool isYellow(const uint8_t* p) { return p[0] > 200 && p[1] > 200 && p[2] < 80; }
+
+TEST_F(GameTest, StatusLineFollowsTheConnection) {
+    const int port = freePort();
+    const std::string p = std::to_string(port);
+    setConnectionFile(port);
+    start();
+    EXPECT_EQ(statusLine(*game), "");
+    tap(SDLK_l);
+    pass();
+    EXPECT_EQ(statusLine(*game), "listening on port " + p + " 1 1 0");
+    EXPECT_GT(countPixels(0, 34, 300, 50, isYellow), 30);
+    {
+        RawPeer peer;
+        ASSERT_TRUE(peer.connectTo(port));
+        ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
+        EXPECT_EQ(statusLine(*game), "connected on port " + p + " 0 1 0");
+    }
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 0; }));
+    EXPECT_EQ(statusLine(*game), "connection closed 1 0.4 0.4");
+    pass(StatusLine::kEventMs - StatusLine::kFadeMs / 2);
+    EXPECT_EQ(statusLine(*game), "connection closed 0.5 0.2 0.2");  // fading
+    pass(StatusLine::kFadeMs);
+    EXPECT_EQ(statusLine(*game), "listening on port " + p + " 1 1 0");
+
+    RawPeer squatter;
+    const int busy = squatter.listenOnFreePort();
+    setConnectionFile(busy);
+    tap(SDLK_l);
+    pass();
+    EXPECT_EQ(statusLine(*game), "could not listen on port " + std::to_string(busy) + " 1 0.4 0.4");
+    tap(SDLK_o);
+    pass(StatusLine::kEventMs);
+    setConnectionFile(freePort());  // nobody listens there
+    tap(SDLK_c);
+    ASSERT_TRUE(passUntil([&] { return statusLine(*game).find("could not connect to 127.0.0.1:") == 0; }));
+}
+
+TEST_F(GameTest, ClientShowsARefusedStarList) {
+    RawPeer server;
+    setConnectionFile(server.listenOnFreePort());
+    start();
+    tap(SDLK_c);
+    pass();
+    ASSERT_TRUE(server.accept());
+    ASSERT_TRUE(passUntil([&] { return statusLine(*game).find("connected to 127.0.0.1 ") == 0; }));
+    server.send(frame("2|20,99999999"));
+    ASSERT_TRUE(passUntil([&] { return statusLine(*game).find("star list refused") == 0; }));
+}
+
+TEST_F(GameTest, SilentPlayWhenNoSoundDeviceOpens) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    start();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_EQ(statusLine(*game), "no sound device: playing silently 1 1 1");
+    tap(SDLK_m);
+    pass();  // the music key still works
+}
+
+TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
+    start();
+    auto has = [&](const std::string& text, int x, int y) {
+        for (const HudText& t : game->overlayTexts())
+            if (t.text == text && t.x == x && t.y == y) return true;
+        return false;
+    };
+    EXPECT_TRUE(has("F1: keys", 0, 650));
+    pass(kHintMs);
+    EXPECT_FALSE(has("F1: keys", 0, 650));
+    tap(SDLK_F1);
+    pass();
+    EXPECT_TRUE(has("Backspace", 20, 338));
+    EXPECT_TRUE(has("new match", 207, 338));
+    EXPECT_GT(countPixels(20, 130, 180, 490, isYellow), 500);
+    tap(SDLK_F1);
+    pass();
+    EXPECT_FALSE(has("Backspace", 20, 338));
+
+    struct Case {
+        int32_t own, opponent;
+        const char* title;
+        const char* second;
+        bool (*colour)(const uint8_t*);
+    };
+    const Case cases[] = {{0, 0, "FIELD CLEARED", "in 83.4 s", isYellow},
+                          {120, 0, "YOU WIN", "energy 120 / 0", isGreen},
+                          {0, 75, "YOU LOSE", "energy 0 / 75", isRed}};
+    for (const Case& c : cases) {
+        PlayerState& local = game->localPlayer();
+        local.applyScoreText("0,1,1");  // neither out: alone
+        if (c.own || c.opponent) local.applyScoreText("0," + std::to_string(c.opponent) + "," + std::to_string(c.own));
+        local.setMatchOverTime(83456);
+        pass();
+        const int titleX = kHudCentreX - 17 * static_cast<int>(std::string(c.title).size()) / 2;
+        EXPECT_TRUE(has(c.title, titleX, 300)) << c.title;
+        EXPECT_TRUE(has(c.second, kHudCentreX - 17 * static_cast<int>(std::string(c.second).size()) / 2, 330));
+        EXPECT_TRUE(has("Backspace: new match", 150, 370));
+        EXPECT_GT(countPixels(titleX, 300, titleX + 17 * 8, 318, c.colour), 40) << c.title;
+        tap(SDLK_BACKSPACE);
+        pass();
+        EXPECT_FALSE(has(c.title, titleX, 300));
+    }
 }
