@@ -111,12 +111,18 @@ void Game::drawOverlay() {
     if (showKeys) {
         drawShade(5, 115, 630, 500);
     } else if (local.isMatchOver()) {
-        drawShade(kHudCentreX - 200, 285, kHudCentreX + 200, 400);
+        drawShade(kHudCentreX - 240, 155, kHudCentreX + 240, 280);
     }
-    glBegin(GL_POINTS);
     for (const HudText& text : texts) {
-        drawTextLine(fonts, text.text, text.x, text.y, text.r, text.g, text.b);
+        glPushMatrix();
+        glTranslatef(text.x, text.y, 0);
+        glScalef(text.scale, text.scale, 1);
+        glPointSize(1.2f * text.scale);  // one glyph cell stays one solid dot
+        glBegin(GL_POINTS);
+        drawTextLine(fonts, text.text, 0, 0, text.r, text.g, text.b);
+        glEnd();
+        glPopMatrix();
     }
-    glEnd();
+    glPointSize(1);
     glPopAttrib();
 }

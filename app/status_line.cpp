@@ -17,8 +17,10 @@ HudText line(const std::string& text, int x, int y, float r, float g, float b) {
     return t;
 }
 
-HudText centred(const std::string& text, int y, float r, float g, float b) {
-    return line(text, kHudCentreX - static_cast<int>(text.size()) * kAdvance / 2, y, r, g, b);
+HudText centred(const std::string& text, int y, float r, float g, float b, int scale = 1) {
+    HudText t = line(text, kHudCentreX - static_cast<int>(text.size()) * kAdvance * scale / 2, y, r, g, b);
+    t.scale = scale;
+    return t;
 }
 
 HudText stateOf(const ConnectionView& view) {
@@ -80,15 +82,15 @@ std::vector<HudText> resultBanner(const MatchResult& result) {
     std::vector<HudText> banner;
     if (result.versus) {
         const bool won = result.ownEnergy > result.opponentEnergy;
-        banner.push_back(centred(won ? "YOU WIN" : "YOU LOSE", 300, won ? 0.f : 1.f, won ? 1.f : 0.f, 0));
-        banner.push_back(centred("energy " + toText(result.ownEnergy) + " / " + toText(result.opponentEnergy), 330,
+        banner.push_back(centred(won ? "YOU WIN" : "YOU LOSE", 170, won ? 0.f : 1.f, won ? 1.f : 0.f, 0, 2));
+        banner.push_back(centred("energy " + toText(result.ownEnergy) + " / " + toText(result.opponentEnergy), 215,
                                  1, 1, 1));
     } else {
         const float seconds = static_cast<float>(result.matchMs / 100) / 10.0f;
-        banner.push_back(centred("FIELD CLEARED", 300, 1, 1, 0));
-        banner.push_back(centred("in " + toText(seconds) + " s", 330, 1, 1, 1));
+        banner.push_back(centred("FIELD CLEARED", 170, 1, 1, 0, 2));
+        banner.push_back(centred("in " + toText(seconds) + " s", 215, 1, 1, 1));
     }
-    banner.push_back(centred("Backspace: new match", 370, 0.7f, 0.7f, 0.7f));
+    banner.push_back(centred("Backspace: new match", 250, 0.7f, 0.7f, 0.7f));
     return banner;
 }
 

@@ -13,6 +13,7 @@ struct HudText {
     int x = 0;
     int y = 0;
     float r = 1, g = 1, b = 1;
+    int scale = 1;  // 2 draws every glyph twice as large
 };
 
 // The connection as the status line sees it, read afresh each pass.

@@ -369,13 +369,13 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
         if (c.own || c.opponent) local.applyScoreText("0," + std::to_string(c.opponent) + "," + std::to_string(c.own));
         local.setMatchOverTime(83456);
         pass();
-        const int titleX = kHudCentreX - 17 * static_cast<int>(std::string(c.title).size()) / 2;
-        EXPECT_TRUE(has(c.title, titleX, 300)) << c.title;
-        EXPECT_TRUE(has(c.second, kHudCentreX - 17 * static_cast<int>(std::string(c.second).size()) / 2, 330));
-        EXPECT_TRUE(has("Backspace: new match", 150, 370));
-        EXPECT_GT(countPixels(titleX, 300, titleX + 17 * 8, 318, c.colour), 40) << c.title;
+        const int titleX = kHudCentreX - 17 * static_cast<int>(std::string(c.title).size());  // twice as large
+        EXPECT_TRUE(has(c.title, titleX, 170)) << c.title;
+        EXPECT_TRUE(has(c.second, kHudCentreX - 17 * static_cast<int>(std::string(c.second).size()) / 2, 215));
+        EXPECT_TRUE(has("Backspace: new match", 150, 250));
+        EXPECT_GT(countPixels(titleX, 170, titleX + 17 * 14, 204, c.colour), 150) << c.title;
         tap(SDLK_BACKSPACE);
         pass();
-        EXPECT_FALSE(has(c.title, titleX, 300));
+        EXPECT_FALSE(has(c.title, titleX, 170));
     }
 }

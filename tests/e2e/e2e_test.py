@@ -44,9 +44,13 @@ class XServer:
 class Game:
     """One running instance with its own data folder and display."""
 
-    def __init__(self, workdir, config=None, port=None, host="127.0.0.1"):
+    def __init__(self, workdir, config=None, port=None, host="127.0.0.1", binary=None):
+        """With a binary of its own the game starts in an empty folder and finds its data itself."""
         self.workdir = workdir
-        shutil.copytree(ARGS.data, workdir)
+        if binary:
+            os.makedirs(workdir)
+        else:
+            shutil.copytree(ARGS.data, workdir)
         if config:
             with open(os.path.join(workdir, "config.txt"), "w") as f:
                 f.write(config)
@@ -54,9 +58,10 @@ class Game:
             with open(os.path.join(workdir, "connection.txt"), "w") as f:
                 f.write("%d %s\n" % (port, host))
         self.x = XServer()
-        self.env = dict(os.environ, DISPLAY=self.x.name, SDL_AUDIODRIVER="dummy")
-        self.errors = open(os.path.join(workdir, "stderr.txt"), "w+")
-        self.proc = subprocess.Popen([ARGS.binary], cwd=workdir, env=self.env, stderr=self.errors)
+        self.env = dict(os.environ, DISPLAY=self.x.name, SDL_AUDIODRIVER="dummy",
+                        XDG_CONFIG_HOME=os.path.join(workdir, "settings"))
+        self.errors = open(workdir + ".stderr", "w+")
+        self.proc = subprocess.Popen([binary or ARGS.binary], cwd=workdir, env=self.env, stderr=self.errors)
         self.window = int(self.xdotool("search", "--sync", "--name", "^starhold$").split()[0])
         time.sleep(0.5)
 
@@ -122,6 +127,7 @@ class Game:
             self.proc.kill()
             self.proc.wait()
         self.x.stop()
+        self.errors.close()
 
 
 def count_pixels(shot, test, box=None):
@@ -143,6 +149,10 @@ def yellow(r, g, b):
 
 def green(r, g, b):
     return g > 200 and r < 80 and b < 80
+
+
+def textured_ship(r, g, b):
+    return g > 150 and r < 120  # the green cockpit lights: an untextured ship is plain white
 
 
 def star_list(text):
@@ -184,6 +194,62 @@ class E2E(unittest.TestCase):
                             "a new match places new stars")
         self.assertEqual(game.close(), 0)
         self.assertEqual(game.stderr(), "")
+
+    def test_one_line_and_failure_without_a_display_or_data(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "SDL_VIDEODRIVER")}
+        alone = os.path.join(self.tmp, "alone", "bin")
+        os.makedirs(alone)
+        shutil.copy(ARGS.binary, alone)
+        cases = [(ARGS.binary, env, "starhold needs a graphical session"),
+                 (os.path.join(alone, "starhold"), dict(env, DISPLAY=":0"), "starhold: no game data")]
+        for binary, environment, line in cases:
+            result = subprocess.run([binary], cwd=self.tmp, env=environment, capture_output=True, text=True,
+                                    timeout=20)
+            self.assertNotEqual(result.returncode, 0)
+            self.assertEqual(result.stdout, "")
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertTrue(result.stderr.startswith(line), result.stderr)
+
+    def test_runs_from_any_folder_from_the_build_tree_and_installed(self):
+        prefix = os.path.join(self.tmp, "prefix")
+        subprocess.run(["cmake", "--install", os.path.dirname(ARGS.binary), "--prefix", prefix], check=True,
+                       capture_output=True, timeout=60)
+        for name, binary in [("build", ARGS.binary), ("installed", os.path.join(prefix, "bin", "starhold"))]:
+            game = self.start(name, binary=binary)
+            time.sleep(1.0)
+            shot = game.screenshot()
+            self.assertGreater(count_pixels(shot, green, (0, 0, 200, 30)), 5, name + ": heads-up line")
+            self.assertGreater(count_pixels(shot, textured_ship, (360, 285, 440, 315)), 5, name + ": textured ship")
+            self.assertEqual(game.close(), 0)
+            self.assertEqual(game.stderr(), "")
+
+    def test_client_shows_its_connection_and_the_result(self):
+        with socket.socket() as listener:
+            listener.bind(("127.0.0.1", 0))
+            listener.listen(1)
+            listener.settimeout(20)
+            game = self.start("client", port=listener.getsockname()[1])
+            game.key("c")
+            conn, _ = listener.accept()
+        conn.settimeout(None)
+        p = peer.Peer(sock=conn)
+        try:
+            p.wait_for("2|!")
+            p.send("2|20,2,3,-7,12,1,0,5,-20,2")
+            p.send("5|1,420,377")
+            time.sleep(1.0)
+            status = (0, 28, 400, 52)  # the status line under the heads-up line
+            self.assertGreater(count_pixels(game.screenshot(), green, status), 20, "connected to 127.0.0.1")
+            p.send("5|1,0,377")  # the opponent is out of energy: the next energy tick ends the match
+            time.sleep(2.0)
+            shot = game.screenshot(self.shot_path("result.png"))
+            self.assertGreater(count_pixels(shot, green, (250, 145, 550, 180)), 150, "YOU WIN")
+            game.key("BackSpace")
+            time.sleep(0.5)
+            self.assertEqual(count_pixels(game.screenshot(), green, (250, 145, 550, 180)), 0, "banner cleared")
+        finally:
+            p.close()
+        self.assertEqual(game.close(), 0)
 
     def test_protocol_peer_plays_against_a_listening_game(self):
         port = free_port()
