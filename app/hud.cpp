@@ -108,6 +108,11 @@ void Game::drawOverlay() {
     glDisable(GL_ALPHA_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    for (const HudText& text : texts) {
+        if (text.y == kStatusY) {
+            drawShade(-5, kStatusY - 3, text.x + 17 * static_cast<int>(text.text.size()) + 3, kStatusY + 19);
+        }
+    }
     if (showKeys) {
         drawShade(5, 115, 630, 500);
     } else if (local.isMatchOver()) {

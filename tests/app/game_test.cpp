@@ -379,3 +379,17 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
         EXPECT_FALSE(has(c.title, titleX, 170));
     }
 }
+
+TEST_F(GameTest, PlayersOwnSettingsFolderComesFirst) {
+    const fs::path own = folder / "settings" / "starhold";
+    fs::create_directories(own);
+    std::ofstream(own / "config.txt") << "minstars 900\nmaxstars 1000\n";
+    const int port = freePort();
+    std::ofstream(own / "connection.txt") << port << " 127.0.0.1\n";
+    setConnectionFile(freePort());  // the data folder's copy is passed over
+    start();
+    EXPECT_GE(game->localPlayer().starCount(), 900);
+    tap(SDLK_l);
+    pass();
+    EXPECT_EQ(game->network().port(), port);
+}

@@ -30,7 +30,7 @@ class XServer:
     def __init__(self):
         read_end, write_end = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as f:
@@ -83,8 +83,11 @@ class Game:
             self.xdotool("keyup", key)
 
     def screenshot(self, path=None):
-        """The screen as (width, height, rgb bytes); also saved as PNG when a path is given."""
-        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
+        """The window as (width, height, rgb bytes); also saved as PNG when a path is given.
+
+        The window itself, not the screen: sdl12-compat centres a window that
+        the original SDL 1.2 puts at the top left."""
+        ppm = subprocess.run(["import", "-window", str(self.window), "-depth", "8", "ppm:-"], env=self.env,
                              check=True, capture_output=True).stdout
         if path:
             subprocess.run(["convert", "ppm:-", path], input=ppm, check=True)
