@@ -226,34 +226,6 @@ class E2E(unittest.TestCase):
             self.assertEqual(game.close(), 0)
             self.assertEqual(game.stderr(), "")
 
-    def test_client_shows_its_connection_and_the_result(self):
-        with socket.socket() as listener:
-            listener.bind(("127.0.0.1", 0))
-            listener.listen(1)
-            listener.settimeout(20)
-            game = self.start("client", port=listener.getsockname()[1])
-            game.key("c")
-            conn, _ = listener.accept()
-        conn.settimeout(None)
-        p = peer.Peer(sock=conn)
-        try:
-            p.wait_for("2|!")
-            p.send("2|20,2,3,-7,12,1,0,5,-20,2")
-            p.send("5|1,420,377")
-            time.sleep(1.0)
-            status = (0, 28, 400, 52)  # the status line under the heads-up line
-            self.assertGreater(count_pixels(game.screenshot(), green, status), 20, "connected to 127.0.0.1")
-            p.send("5|1,0,377")  # the opponent is out of energy: the next energy tick ends the match
-            time.sleep(2.0)
-            shot = game.screenshot(self.shot_path("result.png"))
-            self.assertGreater(count_pixels(shot, green, (250, 145, 550, 180)), 150, "YOU WIN")
-            game.key("BackSpace")
-            time.sleep(0.5)
-            self.assertEqual(count_pixels(game.screenshot(), green, (250, 145, 550, 180)), 0, "banner cleared")
-        finally:
-            p.close()
-        self.assertEqual(game.close(), 0)
-
     def test_protocol_peer_plays_against_a_listening_game(self):
         port = free_port()
         game = self.start("server", port=port)

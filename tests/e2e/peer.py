@@ -37,11 +37,9 @@ class FrameReader:
 class Peer:
     """A TCP peer that records every message it receives with its arrival time."""
 
-    def __init__(self, host=None, port=None, timeout=10.0, sock=None):
-        """Connects to host:port, or takes over a socket accepted from a game that connected."""
+    def __init__(self, host, port, timeout=10.0):
         deadline = time.monotonic() + timeout
-        self.sock = sock
-        while self.sock is None:
+        while True:
             try:
                 self.sock = socket.create_connection((host, port), timeout=1.0)
                 break
