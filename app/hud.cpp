@@ -64,7 +64,7 @@ std::vector<HudText> Game::overlayTexts() {
     if (status.current(now(), line)) {
         texts.push_back(line);
     }
-    if (local.isMatchOver()) {
+    if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
         MatchResult result;
         result.ownEnergy = local.ownEnergy();
         result.opponentEnergy = local.opponentEnergy();
