@@ -5,7 +5,9 @@ JOBS ?= $(shell nproc)
 WERROR ?= OFF
 CMAKE_FLAGS = -DSTARHOLD_WERROR=$(WERROR)
 
-.PHONY: all deps build run test test-asan test-tsan clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps build run install test test-asan test-tsan clean
 
 all: build
 
@@ -18,6 +20,10 @@ build: deps
 
 run: build
 	cd data && ../build/starhold
+
+# The game, its data, a menu entry and an icon under $(PREFIX) (default /usr/local).
+install: build
+	cmake --install build --prefix "$(PREFIX)"
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS)

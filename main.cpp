@@ -1,3 +1,3 @@
 #include "app/application.h"
 
-int main(int /*argc*/, char** /*argv*/) { return runStarhold(); }
+int main(int /*argc*/, char** argv) { return runStarhold(argv[0]); }

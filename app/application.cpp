@@ -2,9 +2,35 @@
 
 #include <SDL.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/data_folder.h"
 #include "app/game.h"
 
-int runStarhold() {
+namespace {
+
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && value[0] != '\0';
+}
+
+// Without a display SDL would fall back to its text-mode drivers, fill the
+// terminal with escape codes and still fail for want of OpenGL.
+bool hasDisplay() {
+    if (isSet("DISPLAY") || isSet("SDL_VIDEODRIVER")) {
+        return true;
+    }
+    std::fprintf(stderr, "starhold needs a graphical session: neither DISPLAY nor SDL_VIDEODRIVER is set\n");
+    return false;
+}
+
+}  // namespace
+
+int runStarhold(const char* argv0) {
+    if (!hasDisplay() || !enterDataFolder(executablePath(argv0))) {
+        return 1;
+    }
     int status = 0;
     {
         Game game;

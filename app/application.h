@@ -1,4 +1,5 @@
 #pragma once
 
 // Runs the game from start-up to teardown; the process exit status.
-int runStarhold();
+// `argv0` locates the data folder when /proc/self/exe cannot be read.
+int runStarhold(const char* argv0);

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
+#include "app/data_folder.h"
 #include "app/text.h"
 #include "world/arena.h"
 
@@ -29,6 +31,7 @@ Game::Game() = default;
 Game::~Game() { connection.stopNetworking(); }
 
 bool Game::startUp() {
+    runClock.start();
     if (!startVideo()) {
         return false;
     }
@@ -63,12 +66,17 @@ bool Game::startVideo() {
     return true;
 }
 
-void Game::readConfiguration() { loadSettings("config.txt", settings, std::cerr); }
+void Game::readConfiguration() { loadSettings(settingsPath("config.txt"), settings, std::cerr); }
 
+// Without a sound device the game plays silently through SDL's dummy driver,
+// so the music key and the sound calls behave as they would with one.
 bool Game::startAudio() {
     if (!sounds.openAudio()) {
-        std::fprintf(stderr, "Audio initialization failed: %s\n", Mix_GetError());
-        return false;
+        std::fprintf(stderr, "No sound device (%s); playing without sound\n", Mix_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        sounds.openAudio();  // should even this fail, the sound calls do nothing
+        status.showEvent(kSilentPlayText, 1, 1, 1, now());
     }
     sounds.loadMusic("audio/drx.ogg", "1");
     sounds.playMusic("1", -1);
@@ -168,6 +176,7 @@ void Game::handleKey(SDLKey key, bool pressed) {
         case KeyAction::Listen: listen(); break;
         case KeyAction::Connect: connect(); break;
         case KeyAction::Disconnect: connection.disconnect(); break;
+        case KeyAction::ToggleKeys: showKeys = !showKeys; break;
         case KeyAction::None: break;
     }
 }
@@ -234,6 +243,7 @@ void Game::drawFrame() {
     if (connection.peerCount() > 0) {
         remote.drawShip();
     }
+    drawOverlay();
     sceneSurface.endFrame();
     if (input.firstFrame) {
         local.resetShip();

@@ -8,6 +8,7 @@
 #include "app/hud.h"
 #include "app/input.h"
 #include "app/settings.h"
+#include "app/status_line.h"
 #include "app/timer.h"
 #include "net/connection.h"
 #include "render/draw_surface.h"
@@ -39,6 +40,8 @@ public:
     const Frame& camera() const { return mainCamera; }
     const DrawSurface3D& scene() const { return sceneSurface; }
     HudValues hudValues();  // what the heads-up line shows now
+    // The texts drawn over the world this pass: status line, banner, key panel, hint.
+    std::vector<HudText> overlayTexts();
 
 private:
     // Start-up steps
@@ -59,6 +62,9 @@ private:
     void moveCamera();
     void drawFrame();
     void drawHud();
+    void drawOverlay();
+    void observeConnection();
+    uint32_t now();
     void waitForNextDue();
 
     // Keys that reach the network
@@ -95,4 +101,7 @@ private:
     Timer ownersTimer;
     Timer scoreTimer;
     InputState input;
+    Timer runClock;  // time since start-up, for the status line and hint
+    StatusLine status;
+    bool showKeys = false;
 };

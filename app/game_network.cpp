@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/game.h"
+#include "app/data_folder.h"
 #include "app/text.h"
 #include "world/arena.h"
 
@@ -34,7 +35,7 @@ enum MessageType {
 bool Game::readConnectionFile(int32_t& port, std::string& host) {
     port = -1;
     host = "NULL";
-    std::ifstream file("connection.txt");
+    std::ifstream file(settingsPath("connection.txt"));
     std::string portToken;
     std::string hostToken;
     file >> portToken >> hostToken;
@@ -52,7 +53,9 @@ void Game::listen() {
     int32_t port;
     std::string host;  // listening takes any address: the host token is not used
     readConnectionFile(port, host);
-    connection.startServer(port);
+    if (!connection.startServer(port)) {
+        status.showEvent(couldNotListenText(connection.port()), 1, 0.4f, 0.4f, now());
+    }
     local.splitStars();
 }
 
@@ -63,7 +66,11 @@ void Game::connect() {
     if (host == "NULL") {
         std::fprintf(stderr, "connection.txt has no host; using %s\n", connection.host().c_str());
     }
-    connection.connectTo(host, port);
+    if (connection.connectTo(host, port)) {
+        observeConnection();  // a connect refused within this pass still shows its failure
+    } else {
+        status.showEvent(couldNotConnectText(connection.host(), connection.port()), 1, 0.4f, 0.4f, now());
+    }
     connection.send("2|!", kAllPeers, false);
 }
 
@@ -151,6 +158,8 @@ void Game::applyStarList(const std::string& payload) {
     if (!local.applyStarListText(payload, &reason)) {
         std::fprintf(stderr, "%s; disconnecting\n", reason.c_str());
         connection.disconnect();
+        observeConnection();  // the lost peer first, so the reason is what stays on screen
+        status.showEvent(reason, 1, 0.4f, 0.4f, now());
         return;
     }
     local.resetShip();

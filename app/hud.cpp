@@ -56,3 +56,87 @@ void Game::drawHud() {
     drawHudLine(fonts, hudValues());
     glEnd();
 }
+
+uint32_t Game::now() { return static_cast<uint32_t>(runClock.elapsed()); }
+
+void Game::observeConnection() {
+    ConnectionView view;
+    view.server = connection.isServer();
+    view.client = connection.isClient();
+    view.connecting = connection.isConnecting();
+    view.peers = connection.peerCount();
+    view.host = connection.host();
+    view.port = connection.port();
+    status.observe(view, now());
+}
+
+std::vector<HudText> Game::overlayTexts() {
+    observeConnection();
+    std::vector<HudText> texts = status.current(now());
+    if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
+        MatchResult result;
+        result.ownEnergy = local.ownEnergy();
+        result.opponentEnergy = local.opponentEnergy();
+        result.versus = result.ownEnergy <= 0 || result.opponentEnergy <= 0;
+        result.matchMs = local.matchTime();
+        const std::vector<HudText> banner = resultBanner(result);
+        texts.insert(texts.end(), banner.begin(), banner.end());
+    }
+    if (showKeys) {
+        const std::vector<HudText> panel = keyPanel();
+        texts.insert(texts.end(), panel.begin(), panel.end());
+    } else if (now() < kHintMs) {
+        texts.push_back(keysHint());
+    }
+    return texts;
+}
+
+namespace {
+
+// A dark backing so text over the arena stays readable.
+void drawShade(int left, int top, int right, int bottom) {
+    glColor4f(0, 0, 0, 0.75f);
+    glBegin(GL_QUADS);
+    glVertex3f(left, top, 0);
+    glVertex3f(right, top, 0);
+    glVertex3f(right, bottom, 0);
+    glVertex3f(left, bottom, 0);
+    glEnd();
+}
+
+}  // namespace
+
+// Drawn after the world, so that neither the arena nor a ship hides it.
+void Game::drawOverlay() {
+    const std::vector<HudText> texts = overlayTexts();
+    glLoadIdentity();
+    hudCamera.applyAsView();
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    for (const HudText& text : texts) {
+        if (text.y == kStatusY || text.y == kStatusY + kStatusRowHeight) {
+            drawShade(-5, text.y - 3, text.x + 17 * static_cast<int>(text.text.size()) + 3, text.y + 19);
+        }
+    }
+    if (showKeys) {
+        drawShade(5, 115, 630, 500);
+    } else if (local.isMatchOver()) {
+        drawShade(kHudCentreX - 240, 155, kHudCentreX + 240, 280);
+    }
+    for (const HudText& text : texts) {
+        glPushMatrix();
+        glTranslatef(text.x, text.y, 0);
+        glScalef(text.scale, text.scale, 1);
+        glPointSize(1.2f * text.scale);  // one glyph cell stays one solid dot
+        glBegin(GL_POINTS);
+        drawTextLine(fonts, text.text, 0, 0, text.r, text.g, text.b);
+        glEnd();
+        glPopMatrix();
+    }
+    glPointSize(1);
+    glPopAttrib();
+}

@@ -21,6 +21,7 @@ KeyAction applyPress(InputState& input, SDLKey key) {
         case SDLK_y: (input.shift ? input.w : input.s) = true; break;
         case SDLK_z: (input.shift ? input.up : input.down) = true; break;
         case SDLK_LSHIFT: input.shift = true; break;
+        case SDLK_F1: return KeyAction::ToggleKeys;
         default: break;
     }
     return KeyAction::None;

@@ -21,6 +21,7 @@ enum class KeyAction {
     Listen,          // l released
     Connect,         // c released
     Disconnect,      // o released
+    ToggleKeys,      // F1 pressed: show or hide the key panel
 };
 
 // Updates the flags for a key press or release and names the action it asks for.

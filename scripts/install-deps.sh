@@ -9,6 +9,7 @@ packages=(
   libsdl1.2-dev libsdl-mixer1.2-dev libsdl-image1.2-dev libsdl-net1.2-dev
   libglu1-mesa-dev libgl1-mesa-dri
   xvfb xauth xdotool x11-utils
+  libsdl2-2.0-0
   imagemagick sox libsox-fmt-all
   python3 python3-xlib
 )

@@ -19,6 +19,8 @@
 #include <string>
 
 #include "app/game.h"
+#include "app/text.h"
+#include <GL/gl.h>
 #include "tests/support/fake_clock.h"
 
 namespace fs = std::filesystem;
@@ -89,6 +91,7 @@ protected:
         fs::copy(fs::path(source) / "data", folder, fs::copy_options::recursive);
         previous = fs::current_path();
         fs::current_path(folder);
+        setenv("XDG_CONFIG_HOME", (folder / "settings").c_str(), 1);  // the player's own files stay out
     }
     void TearDown() override {
         game.reset();
@@ -287,7 +290,7 @@ TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
     pass();
     ASSERT_TRUE(server.accept());
     ASSERT_TRUE(passUntil([&] { return server.receive().find(frame("2|!")) != std::string::npos; }));
-    ASSERT_TRUE(game->network().isClient());
+    ASSERT_TRUE(passUntil([&] { return game->network().isClient(); }));  // the connect completes in the background
 
     EXPECT_EQ(arenaReach(), 20.0f);
     server.send(frame("2|30,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,377"));
@@ -319,6 +322,10 @@ TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     ASSERT_TRUE(left);
     EXPECT_EQ(game->network().peerCount(), 0);
     EXPECT_EQ(game->localPlayer().starListText(), field);
+    std::string shown;  // the reason, on two rows since it is too long for one
+    for (const HudText& t : game->overlayTexts())
+        if (t.y == kStatusY || t.y == kStatusY + kStatusRowHeight) shown += t.text + "|";
+    EXPECT_EQ(shown, "star list refused:|star count 9000 is outside 0..8192|");
 }
 
 TEST_F(GameTest, ConnectionFileKeepsAHostWithoutAPortAndListeningNeedsNoHost) {
@@ -336,4 +343,107 @@ TEST_F(GameTest, ConnectionFileKeepsAHostWithoutAPortAndListeningNeedsNoHost) {
     EXPECT_TRUE(game->network().isServer());
     EXPECT_EQ(errors.find("connection.txt is missing or has no port; using port 1337\n"), 0u) << errors;
     EXPECT_EQ(errors.find("no host"), std::string::npos) << errors;
+}
+
+// The status line's text and colour as "text r g b", or "" when it is empty.
+std::string statusLine(Game& game) {
+    for (const HudText& t : game.overlayTexts())
+        if (t.y == kStatusY) return t.text + " " + toText(t.r) + " " + toText(t.g) + " " + toText(t.b);
+    return "";
+}
+
+// Pixels of the last frame, in a box of heads-up units, whose channels are all near (r, g, b).
+int countPixels(int left, int top, int right, int bottom, float r, float g, float b) {
+    std::vector<uint8_t> rgb(800 * 600 * 3);
+    glReadBuffer(GL_BACK);  // Mesa keeps the swapped frame there
+    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    int n = 0;
+    for (int y = 600 - int((bottom + 5) * 0.866); y < 600 - int((top + 5) * 0.866); ++y)  // rows from the bottom
+        for (int x = int(33 + 1.155 * left); x < int(33 + 1.155 * right); ++x) {
+            const uint8_t* p = &rgb[(y * 800 + x) * 3];
+            n += std::abs(p[0] - 255 * r) < 60 && std::abs(p[1] - 255 * g) < 60 && std::abs(p[2] - 255 * b) < 60;
+        }
+    return n;
+}
+
+TEST_F(GameTest, StatusLineFollowsTheConnection) {
+    const int port = freePort();
+    const std::string p = std::to_string(port);
+    setConnectionFile(port);
+    start();
+    EXPECT_EQ(statusLine(*game), "");
+    tap(SDLK_l);
+    pass();
+    EXPECT_EQ(statusLine(*game), "listening on port " + p + " 1 1 0");
+    {
+        RawPeer peer;
+        ASSERT_TRUE(peer.connectTo(port));
+        ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
+        EXPECT_EQ(statusLine(*game), "connected on port " + p + " 0 1 0");
+    }
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 0; }));
+    EXPECT_EQ(statusLine(*game), "connection closed 1 0.4 0.4");
+    pass(StatusLine::kEventMs - StatusLine::kFadeMs / 2);
+    EXPECT_EQ(statusLine(*game), "connection closed 0.5 0.2 0.2");  // fading
+    pass(StatusLine::kFadeMs);
+    EXPECT_EQ(statusLine(*game), "listening on port " + p + " 1 1 0");
+
+    RawPeer squatter;
+    const int busy = squatter.listenOnFreePort();
+    setConnectionFile(busy);
+    tap(SDLK_l);
+    pass();
+    EXPECT_EQ(statusLine(*game), "could not listen on port " + std::to_string(busy) + " 1 0.4 0.4");
+    tap(SDLK_o);
+    setConnectionFile(freePort());  // nobody listens there
+    tap(SDLK_c);
+    ASSERT_TRUE(passUntil([&] { return statusLine(*game).find("could not connect to 127.0.0.1:") == 0; }));
+}
+
+TEST_F(GameTest, SilentPlayAndThePlayersOwnSettings) {
+    const fs::path own = folder / "settings" / "starhold";
+    fs::create_directories(own);
+    std::ofstream(own / "config.txt") << "minstars 900\nmaxstars 1000\n";  // passes over the data folder's
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    start();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_EQ(statusLine(*game), "no sound device: playing silently 1 1 1");
+    EXPECT_GE(game->localPlayer().starCount(), 900);
+}
+
+TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
+    start();
+    auto texts = [&] {
+        std::string all;
+        for (const HudText& t : game->overlayTexts()) all += t.text + "@" + toText(t.x) + "," + toText(t.y) + " ";
+        return all;
+    };
+    EXPECT_EQ(texts(), "F1: keys@0,650 ");
+    pass(kHintMs);
+    EXPECT_EQ(texts(), "");
+    tap(SDLK_F1);
+    pass();
+    EXPECT_NE(texts().find("Backspace@20,338 new match@207,338 "), std::string::npos);
+    EXPECT_GT(countPixels(20, 130, 180, 490, 1, 1, 0), 500);  // the yellow key names
+    tap(SDLK_F1);
+    pass();
+    EXPECT_EQ(texts(), "");
+
+    const struct {
+        const char* score;  // server's stars, server's energy (the opponent), ours
+        const char* banner;
+        float r, g, b;
+    } cases[] = {{"0,1,1", "FIELD CLEARED@99,170 in 83.4 s@244,215 ", 1, 1, 0},
+                 {"0,0,120", "YOU WIN@201,170 energy 120 / 0@201,215 ", 0, 1, 0},
+                 {"0,75,0", "YOU LOSE@184,170 energy 0 / 75@210,215 ", 1, 0, 0}};
+    for (const auto& c : cases) {
+        game->localPlayer().applyScoreText(c.score);
+        game->localPlayer().setMatchOverTime(83456);
+        pass();
+        EXPECT_EQ(texts(), std::string(c.banner) + "Backspace: new match@150,250 ");
+        EXPECT_GT(countPixels(100, 170, 540, 204, c.r, c.g, c.b), 150) << c.banner;  // the large title
+        tap(SDLK_BACKSPACE);
+        pass();
+        EXPECT_EQ(texts(), "");
+    }
 }

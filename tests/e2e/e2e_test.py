@@ -30,7 +30,7 @@ class XServer:
     def __init__(self):
         read_end, write_end = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as f:
@@ -44,9 +44,13 @@ class XServer:
 class Game:
     """One running instance with its own data folder and display."""
 
-    def __init__(self, workdir, config=None, port=None, host="127.0.0.1"):
+    def __init__(self, workdir, config=None, port=None, host="127.0.0.1", binary=None):
+        """With a binary of its own the game starts in an empty folder and finds its data itself."""
         self.workdir = workdir
-        shutil.copytree(ARGS.data, workdir)
+        if binary:
+            os.makedirs(workdir)
+        else:
+            shutil.copytree(ARGS.data, workdir)
         if config:
             with open(os.path.join(workdir, "config.txt"), "w") as f:
                 f.write(config)
@@ -54,9 +58,10 @@ class Game:
             with open(os.path.join(workdir, "connection.txt"), "w") as f:
                 f.write("%d %s\n" % (port, host))
         self.x = XServer()
-        self.env = dict(os.environ, DISPLAY=self.x.name, SDL_AUDIODRIVER="dummy")
-        self.errors = open(os.path.join(workdir, "stderr.txt"), "w+")
-        self.proc = subprocess.Popen([ARGS.binary], cwd=workdir, env=self.env, stderr=self.errors)
+        self.env = dict(os.environ, DISPLAY=self.x.name, SDL_AUDIODRIVER="dummy",
+                        XDG_CONFIG_HOME=os.path.join(workdir, "settings"))
+        self.errors = open(workdir + ".stderr", "w+")
+        self.proc = subprocess.Popen([binary or ARGS.binary], cwd=workdir, env=self.env, stderr=self.errors)
         self.window = int(self.xdotool("search", "--sync", "--name", "^starhold$").split()[0])
         time.sleep(0.5)
 
@@ -78,8 +83,11 @@ class Game:
             self.xdotool("keyup", key)
 
     def screenshot(self, path=None):
-        """The screen as (width, height, rgb bytes); also saved as PNG when a path is given."""
-        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env,
+        """The window as (width, height, rgb bytes); also saved as PNG when a path is given.
+
+        The window itself, not the screen: sdl12-compat centres a window that
+        the original SDL 1.2 puts at the top left."""
+        ppm = subprocess.run(["import", "-window", str(self.window), "-depth", "8", "ppm:-"], env=self.env,
                              check=True, capture_output=True).stdout
         if path:
             subprocess.run(["convert", "ppm:-", path], input=ppm, check=True)
@@ -122,6 +130,7 @@ class Game:
             self.proc.kill()
             self.proc.wait()
         self.x.stop()
+        self.errors.close()
 
 
 def count_pixels(shot, test, box=None):
@@ -143,6 +152,10 @@ def yellow(r, g, b):
 
 def green(r, g, b):
     return g > 200 and r < 80 and b < 80
+
+
+def textured_ship(r, g, b):
+    return g > 150 and r < 120  # the green cockpit lights: an untextured ship is plain white
 
 
 def star_list(text):
@@ -178,6 +191,34 @@ class E2E(unittest.TestCase):
         self.assertGreater(count_pixels(first, green, (0, 0, 800, 120)), 5, "star count shown")
         self.assertEqual(game.close(), 0)
         self.assertEqual(game.stderr(), "")
+
+    def test_one_line_and_failure_without_a_display_or_data(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "SDL_VIDEODRIVER")}
+        alone = os.path.join(self.tmp, "alone", "bin")
+        os.makedirs(alone)
+        shutil.copy(ARGS.binary, alone)
+        cases = [(ARGS.binary, env, "starhold needs a graphical session"),
+                 (os.path.join(alone, "starhold"), dict(env, DISPLAY=":0"), "starhold: no game data")]
+        for binary, environment, line in cases:
+            result = subprocess.run([binary], cwd=self.tmp, env=environment, capture_output=True, text=True,
+                                    timeout=20)
+            self.assertNotEqual(result.returncode, 0)
+            self.assertEqual(result.stdout, "")
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertTrue(result.stderr.startswith(line), result.stderr)
+
+    def test_runs_from_any_folder_from_the_build_tree_and_installed(self):
+        prefix = os.path.join(self.tmp, "prefix")
+        subprocess.run(["cmake", "--install", os.path.dirname(ARGS.binary), "--prefix", prefix], check=True,
+                       capture_output=True, timeout=60)
+        for name, binary in [("build", ARGS.binary), ("installed", os.path.join(prefix, "bin", "starhold"))]:
+            game = self.start(name, binary=binary)
+            time.sleep(1.0)
+            shot = game.screenshot()
+            self.assertGreater(count_pixels(shot, green, (0, 0, 200, 30)), 5, name + ": heads-up line")
+            self.assertGreater(count_pixels(shot, textured_ship, (360, 285, 440, 315)), 5, name + ": textured ship")
+            self.assertEqual(game.close(), 0)
+            self.assertEqual(game.stderr(), "")
 
     def test_protocol_peer_plays_against_a_listening_game(self):
         port = free_port()

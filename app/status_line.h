@@ -1,0 +1,73 @@
+#pragma once
+// What the game tells the player beyond the heads-up line: the status line under
+// it (connection state and short-lived events), the match-result banner, the
+// key panel and the "F1: keys" hint. Everything here is text laid out in the
+// heads-up camera's units, drawn by the game with the bitmap font.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct HudText {
+    std::string text;
+    int x = 0;
+    int y = 0;
+    float r = 1, g = 1, b = 1;
+    int scale = 1;  // 2 draws every glyph twice as large
+};
+
+// The connection as the status line sees it, read afresh each pass.
+struct ConnectionView {
+    bool server = false;
+    bool client = false;
+    bool connecting = false;
+    int peers = 0;
+    std::string host;
+    int32_t port = 0;
+};
+
+class StatusLine {
+public:
+    static constexpr uint32_t kEventMs = 4000;  // how long an event shows
+    static constexpr uint32_t kFadeMs = 1000;   // the last part of it, fading out
+
+    // Sets the state message from the connection and raises the events its
+    // changes imply: a peer lost, a connect attempt that ended without one.
+    void observe(const ConnectionView& view, uint32_t now);
+    void showEvent(const std::string& text, float r, float g, float b, uint32_t now);
+    // The lines to draw at `now`: a live event (dimmed as it fades) or else the
+    // state. An event too long for one line is broken after its first ": ".
+    std::vector<HudText> current(uint32_t now) const;
+
+private:
+    HudText state;
+    std::vector<HudText> event;
+    uint32_t eventStart = 0;
+    bool hasEvent = false;
+    ConnectionView last;
+};
+
+// Event texts, kept here so every caller words them alike.
+std::string couldNotListenText(int32_t port);
+std::string couldNotConnectText(const std::string& host, int32_t port);
+extern const char* const kSilentPlayText;
+
+// How a match ended, for the banner.
+struct MatchResult {
+    bool versus = false;  // against a friend: energies decided it
+    int32_t ownEnergy = 0;
+    int32_t opponentEnergy = 0;
+    int32_t matchMs = 0;  // alone: how long the field took
+};
+
+std::vector<HudText> resultBanner(const MatchResult& result);
+std::vector<HudText> keyPanel();
+HudText keysHint();
+
+// Where things go, in heads-up units: the visible area runs about -26..666
+// across and -5..688 down, one unit 1.15 pixels across and 0.87 down.
+constexpr int kStatusY = 34;
+constexpr int kStatusRowHeight = 22;
+constexpr size_t kStatusChars = 40;  // what fits across the window
+constexpr int kHudCentreX = 320;
+constexpr uint32_t kHintMs = 6000;  // how long the first-start hint shows
