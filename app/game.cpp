@@ -135,10 +135,23 @@ void Game::run() {
 
 void Game::runPass() {
     drainEvents();
-    updateStep();
+    const bool updated = updateStep();
     networkStep();
-    movementStep();
-    drawFrame();
+    const bool moved = movementStep();
+    if (frameDue(updated, moved)) {
+        drawFrame();
+        drawnSinceUpdate = true;
+    }
+}
+
+// A frame shows something new only after the world moved, and one frame per
+// update period is all the eye gets: a second one in between only makes the
+// spacing uneven. The very first pass draws so the first frame's resets run.
+bool Game::frameDue(bool updated, bool moved) {
+    if (updated) {
+        drawnSinceUpdate = false;
+    }
+    return input.firstFrame || ((updated || moved) && !drawnSinceUpdate);
 }
 
 void Game::drainEvents() {
@@ -174,15 +187,16 @@ void Game::handleKey(SDLKey key, bool pressed) {
     }
 }
 
-void Game::updateStep() {
+bool Game::updateStep() {
     if (updateTimer.elapsed() < kUpdatePeriod) {
-        return;
+        return false;
     }
     local.update();
     if (connection.peerCount() > 0) {
         remote.update();
     }
     updateTimer.restart();
+    return true;
 }
 
 void Game::networkStep() {
@@ -192,10 +206,10 @@ void Game::networkStep() {
     }
 }
 
-void Game::movementStep() {
+bool Game::movementStep() {
     const int32_t ms = frameTimer.elapsed();
     if (ms <= kMovementPeriod) {
-        return;
+        return false;
     }
     if (input.freeCamera) {
         moveCamera();
@@ -203,6 +217,7 @@ void Game::movementStep() {
         moveShip(settings.sensitivity * static_cast<float>(ms) / 1000.0f);
     }
     frameTimer.restart();
+    return true;
 }
 
 void Game::moveShip(float s) {

@@ -51,9 +51,10 @@ private:
     // Loop steps
     void drainEvents();
     void handleKey(SDLKey key, bool pressed);
-    void updateStep();
+    bool updateStep();    // true when the players were updated
     void networkStep();
-    void movementStep();
+    bool movementStep();  // true when the held keys were applied
+    bool frameDue(bool updated, bool moved);
     void moveShip(float s);
     void moveCamera();
     void drawFrame();
@@ -93,4 +94,5 @@ private:
     Timer ownersTimer;
     Timer scoreTimer;
     InputState input;
+    bool drawnSinceUpdate = false;
 };

@@ -48,7 +48,10 @@ void DrawSurface::beginRecording() { recording = true; }
 
 void DrawSurface::endRecording() { recording = false; }
 
-void DrawSurface::clearRecording() { records.clear(); }
+void DrawSurface::clearRecording() {
+    records.clear();
+    recordsChanged = true;
+}
 
 void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
     DrawRecord rec;
@@ -60,6 +63,7 @@ void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, 
     rec.b = b;
     rec.a = a;
     records.push_back(rec);
+    recordsChanged = true;
 }
 
 void DrawSurface::recordPolygon(int kind, const Polygon& polygon, float r, float g, float b, float a) {
@@ -106,19 +110,18 @@ void DrawSurface::drawPolygonLinesIn(BatchFlags& batches, const Polygon& polygon
     surface_detail::sendCached(polygon);
 }
 
-void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::function<void(DrawRecord&)>& replay) {
+void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::function<void()>& replayAll) {
     endBatch();
     if (sortFirst) {
         surface_detail::sortByDepth(records);
+        recordsChanged = true;
     }
     const bool wasRecording = recording;
     recording = false;  // a replay must not append to the list it walks
-    for (DrawRecord& rec : records) {
-        replay(rec);
-    }
+    replayAll();
     recording = wasRecording;
     if (clearAfter) {
-        records.clear();
+        clearRecording();
     }
     endBatch();
 }

@@ -1,6 +1,8 @@
 #include <GL/glu.h>
 #include <SDL.h>
 
+#include <iterator>
+
 #include "render/draw_surface.h"
 #include "render/surface_detail.h"
 
@@ -10,7 +12,12 @@ DrawSurface3D::DrawSurface3D() { videoFlags = SDL_OPENGL | SDL_ANYFORMAT; }
 
 DrawSurface3D::DrawSurface3D(const DrawSurface3D& other) = default;
 
-DrawSurface3D::~DrawSurface3D() { endBatch(); }
+DrawSurface3D::~DrawSurface3D() {
+    endBatch();
+    if (keptList.name != 0) {
+        glDeleteLists(keptList.name, 1);
+    }
+}
 
 DrawSurface3D& DrawSurface3D::operator=(const DrawSurface3D& other) = default;
 
@@ -60,7 +67,83 @@ void DrawSurface3D::applyState(float vw, float vh) {
 }
 
 void DrawSurface3D::flush(bool clearAfter, bool sortFirst) {
-    replayRecords(clearAfter, sortFirst, [this](DrawRecord& rec) { replay(rec); });
+    if (!clearAfter && !sortFirst && !recording) {
+        replayKept();
+        return;
+    }
+    replayRecords(clearAfter, sortFirst, [this] { replayInOrder(); });
+}
+
+// Records replayed every frame unchanged (the arena) are compiled once into a
+// display list; any change to them compiles it again at the next replay.
+void DrawSurface3D::replayKept() {
+    endBatch();
+    if (keptList.name == 0) {
+        keptList.name = glGenLists(1);
+    }
+    if (keptList.name == 0) {  // no list to be had: replay as recorded
+        replayInOrder();
+        endBatch();
+        return;
+    }
+    if (recordsChanged || !keptList.compiled) {
+        glNewList(keptList.name, GL_COMPILE);
+        replayInOrder();
+        endBatch();
+        glEndList();
+        keptList.compiled = true;
+        recordsChanged = false;
+    }
+    glCallList(keptList.name);
+}
+
+namespace {
+
+bool isFlatQuad(const DrawRecord& rec) { return rec.kind == QuadRecord && !rec.textured; }
+
+}  // namespace
+
+void DrawSurface3D::replayInOrder() {
+    for (RecordIterator it = records.begin(); it != records.end();) {
+        const RecordIterator next = std::next(it);
+        if (isFlatQuad(*it) && next != records.end() && isFlatQuad(*next)) {
+            it = drawQuadRun(it);
+        } else {
+            replay(*it);
+            it = next;
+        }
+    }
+}
+
+// A run of untextured quads (the star markers) goes to GL as one vertex array,
+// each corner carrying its quad's colour, instead of nine calls per quad. The
+// current colour and texture coordinate end as immediate drawing leaves them.
+DrawSurface3D::RecordIterator DrawSurface3D::drawQuadRun(RecordIterator first) {
+    static const int kCornerOrder[4] = {0, 2, 3, 1};
+    runVertices.clear();
+    runColours.clear();
+    RecordIterator it = first;
+    const DrawRecord* last = &*first;
+    for (; it != records.end() && isFlatQuad(*it); ++it) {
+        last = &*it;
+        for (int corner : kCornerOrder) {
+            runVertices.insert(runVertices.end(), {last->quad.x[corner], last->quad.y[corner], last->quad.z[corner]});
+            runColours.insert(runColours.end(), {last->r, last->g, last->b, last->a});
+        }
+    }
+    endBatch();
+    glDisable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, runVertices.data());
+    glColorPointer(4, GL_FLOAT, 0, runColours.data());
+    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(runVertices.size() / 3));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    const Quad& q = last->quad;
+    glColor4f(last->r, last->g, last->b, last->a);
+    glTexCoord2f(q.texLeft + q.texWidth, q.texTop);
+    return it;
 }
 
 void DrawSurface3D::replay(DrawRecord& rec) {
