@@ -141,6 +141,7 @@ void Game::runPass() {
     if (frameDue(updated, moved)) {
         drawFrame();
         drawnSinceUpdate = true;
+        ++frameCount;
     }
 }
 

@@ -38,6 +38,7 @@ public:
     const InputState& inputState() const { return input; }
     const Frame& camera() const { return mainCamera; }
     const GameSettings& gameSettings() const { return settings; }
+    int framesDrawn() const { return frameCount; }
 
 private:
     // Start-up steps
@@ -95,4 +96,5 @@ private:
     Timer scoreTimer;
     InputState input;
     bool drawnSinceUpdate = false;
+    int frameCount = 0;
 };
