@@ -54,7 +54,8 @@ void DrawSurface::clearRecording() {
 }
 
 void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
-    DrawRecord rec;
+    records.emplace_back();  // filled in place: a frame records thousands of these
+    DrawRecord& rec = records.back();
     rec.kind = kind;
     rec.quad = quad;
     rec.textured = textured;
@@ -62,7 +63,6 @@ void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, 
     rec.g = g;
     rec.b = b;
     rec.a = a;
-    records.push_back(rec);
     recordsChanged = true;
 }
 
