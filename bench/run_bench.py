@@ -314,47 +314,47 @@ def print_row(row):
 
 
 def draw_histograms(results, path):
-    """One panel per scenario: how many frames followed their previous one
-    after each gap (0.5 ms bins up to 30 ms); every build in its own colour."""
-    scenarios = []
+    """One panel per scenario: the share of frames that came each gap after the
+    previous one (0.5 ms bins up to 30 ms), every build in its own colour."""
+    scenarios, builds = [], []
     for build, name, _ in results:
-        if name not in scenarios:
-            scenarios.append(name)
-    builds = []
-    for build, _, _ in results:
-        if build not in builds:
-            builds.append(build)
+        scenarios += [] if name in scenarios else [name]
+        builds += [] if build in builds else [build]
     colours = ["#1f6fd0", "#d06a1f", "#2a9d3a", "#8a2ad0"]
-    pw, ph, bins, top = 560, 200, 60, 30.0
-    mvg = ["viewbox 0 0 %d %d" % (pw * 2 + 40, (ph + 60) * ((len(scenarios) + 1) // 2) + 40),
-           "fill white rectangle 0 0 %d %d" % (pw * 2 + 40, (ph + 60) * ((len(scenarios) + 1) // 2) + 40),
+    pw, ph, bins, top, gap = 540, 200, 60, 30.0, 70
+    rows = (len(scenarios) + 1) // 2
+    width, height = 2 * pw + 3 * gap, rows * (ph + gap) + 30
+    mvg = ["viewbox 0 0 %d %d" % (width, height), "fill white rectangle 0 0 %d %d" % (width, height),
            "font DejaVu-Sans"]
     for i, name in enumerate(scenarios):
-        x0 = 20 + (i % 2) * (pw + 10)
-        y0 = 40 + (i // 2) * (ph + 60)
-        mvg.append("fill black font-size 14 text %d %d '%s: gap between frames'" % (x0, y0 - 8, name))
-        mvg.append("fill none stroke #888888 rectangle %d %d %d %d" % (x0, y0, x0 + pw, y0 + ph))
-        for ms in range(0, 31, 5):
-            x = x0 + pw * ms / top
-            mvg.append("stroke none fill #555555 font-size 11 text %d %d '%d ms'" % (x - 10, y0 + ph + 14, ms))
-        for k, build in enumerate(builds):
+        x0, y0 = gap + (i % 2) * (pw + gap), 40 + (i // 2) * (ph + gap)
+        shares = {}
+        for build in builds:
             gaps = next((g for b, n, g in results if b == build and n == name), [])
-            if not gaps:
-                continue
             counts = [0] * bins
             for g in gaps:
                 counts[min(bins - 1, int(g / (top / bins)))] += 1
-            colour = colours[k % len(colours)]
-            share = [c / float(len(gaps)) for c in counts]
+            shares[build] = [c / float(len(gaps)) for c in counts] if gaps else []
+        peak = max([max(v) for v in shares.values() if v] + [0.01])
+        mvg.append("fill black font-size 14 text %d %d '%s: gap between frames'" % (x0, y0 - 10, name))
+        mvg.append("fill none stroke #888888 rectangle %d %d %d %d" % (x0, y0, x0 + pw, y0 + ph))
+        mvg.append("stroke none fill #555555 font-size 11 text %d %d '%d%%'" % (x0 - 36, y0 + 10, round(100 * peak)))
+        mvg.append("stroke none fill #555555 font-size 11 text %d %d '0'" % (x0 - 14, y0 + ph))
+        for ms in range(0, 31, 5):
+            x = x0 + pw * ms / top
+            mvg.append("stroke none fill #555555 font-size 11 text %d %d '%d ms'" % (x - 12, y0 + ph + 14, ms))
+        for k, build in enumerate(builds):
+            if not shares[build]:
+                continue
             points = []
-            for b, s in enumerate(share):
-                left = x0 + pw * b / bins
-                right = x0 + pw * (b + 1) / bins
-                y = y0 + ph - min(1.0, s) * ph
-                points += ["%.1f,%.1f" % (left, y), "%.1f,%.1f" % (right, y)]
+            for b, share in enumerate(shares[build]):
+                y = y0 + ph - share / peak * ph
+                points += ["%.1f,%.1f" % (x0 + pw * b / bins, y), "%.1f,%.1f" % (x0 + pw * (b + 1) / bins, y)]
+            colour = colours[k % len(colours)]
             mvg.append("fill none stroke %s stroke-width 2 polyline %s" % (colour, " ".join(points)))
+            frames = len(next(g for b, n, g in results if b == build and n == name)) + 1
             mvg.append("stroke none fill %s font-size 12 text %d %d '%s (%d frames)'" % (
-                colour, x0 + pw - 200, y0 + 16 + 14 * k, build, len(gaps) + 1))
+                colour, x0 + pw - 190, y0 + 18 + 15 * k, build, frames))
     mvg_path = path + ".mvg"
     with open(mvg_path, "w") as f:
         f.write("\n".join(mvg) + "\n")
