@@ -35,7 +35,7 @@ test-tsan: deps
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) -L net
 
 # The real game measured under a private Xvfb: one row per scenario, bench/results.csv
-# and bench/frame_times.png. BENCH_SECONDS sets each measured window (default 8);
+# and bench/frame_times.png. BENCH_SECONDS sets each measured window (default 6);
 # BENCH_BASELINE=<game binary> measures another build in the same run.
 bench: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null

@@ -261,10 +261,13 @@ void Game::drawFrame() {
 }
 
 void Game::waitForNextDue() {
-    // Sleep until the next timer falls due, so an early frame does not spin the processor.
-    // The receive timer is left out: it waits overdue while the inbox is empty.
-    const int32_t wait =
-        std::min(kUpdatePeriod - updateTimer.elapsed(), kMovementPeriod + 1 - frameTimer.elapsed());
+    // Sleep until the next timer falls due, so an early pass does not spin the processor.
+    // An overdue receive timer is left out: it waits for a message, not for the clock.
+    int32_t wait = std::min(kUpdatePeriod - updateTimer.elapsed(), kMovementPeriod + 1 - frameTimer.elapsed());
+    const int32_t receive = receiveDueIn();
+    if (receive > 0) {
+        wait = std::min(wait, receive);
+    }
     if (wait > 0) {
         SDL_Delay(static_cast<Uint32>(wait));
     }

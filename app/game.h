@@ -69,6 +69,7 @@ private:
 
     // Message protocol
     void runReceiveBatch();
+    int32_t receiveDueIn();
     void dispatch(const ReceivedMessage& message);
     void applyStarList(const std::string& payload);
     void sendPeriodicMessages();

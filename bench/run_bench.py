@@ -368,7 +368,7 @@ def main():
     parser.add_argument("--data", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--out", required=True, help="folder for results.csv and frame_times.png")
-    parser.add_argument("--seconds", type=float, default=float(os.environ.get("BENCH_SECONDS", "8")))
+    parser.add_argument("--seconds", type=float, default=float(os.environ.get("BENCH_SECONDS", "6")))
     parser.add_argument("--warmup", type=float, default=1.0)
     parser.add_argument("--baseline", help="another game binary measured in the same run, for comparison")
     args = parser.parse_args()
