@@ -48,10 +48,7 @@ void DrawSurface::beginRecording() { recording = true; }
 
 void DrawSurface::endRecording() { recording = false; }
 
-void DrawSurface::clearRecording() {
-    records.clear();
-    recordsChanged = true;
-}
+void DrawSurface::clearRecording() { records.clear(); }
 
 void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
     records.emplace_back();  // filled in place: a frame records thousands of these
@@ -63,7 +60,6 @@ void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, 
     rec.g = g;
     rec.b = b;
     rec.a = a;
-    recordsChanged = true;
 }
 
 void DrawSurface::recordPolygon(int kind, const Polygon& polygon, float r, float g, float b, float a) {
@@ -114,14 +110,13 @@ void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::func
     endBatch();
     if (sortFirst) {
         surface_detail::sortByDepth(records);
-        recordsChanged = true;
     }
     const bool wasRecording = recording;
     recording = false;  // a replay must not append to the list it walks
     replayAll();
     recording = wasRecording;
     if (clearAfter) {
-        clearRecording();
+        records.clear();
     }
     endBatch();
 }

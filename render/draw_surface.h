@@ -104,7 +104,6 @@ protected:
     int width = 0;
     int height = 0;
     bool recording = false;
-    bool recordsChanged = true;  // since a kind last cached what the records draw
 };
 
 // Orthographic, whole-pixel coordinates, origin top-left; render targets.
@@ -174,29 +173,14 @@ public:
 private:
     using RecordIterator = std::list<DrawRecord>::iterator;
 
-    // A GL display list holding what the kept records draw. A copy of the
-    // surface compiles its own: the name stays with the surface that made it.
-    struct KeptList {
-        GLuint name = 0;
-        bool compiled = false;
-        KeptList() = default;
-        KeptList(const KeptList&) {}
-        KeptList& operator=(const KeptList&) {
-            compiled = false;
-            return *this;
-        }
-    };
-
     void applyState(float vw, float vh);  // vw == -1: the stored viewport size
     void replay(DrawRecord& record);
     void replayInOrder();
-    void replayKept();
-    RecordIterator drawQuadRun(RecordIterator first);
+    RecordIterator drawArrayRun(RecordIterator first);
 
     float viewportWidth = -1.0f;
     float viewportHeight = -1.0f;
     BatchFlags batches;
-    KeptList keptList;
-    std::vector<GLfloat> runVertices;  // reused by drawQuadRun, so a frame allocates nothing
+    std::vector<GLfloat> runVertices;  // reused by drawArrayRun, so a frame allocates nothing
     std::vector<GLfloat> runColours;
 };

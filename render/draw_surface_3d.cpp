@@ -12,12 +12,7 @@ DrawSurface3D::DrawSurface3D() { videoFlags = SDL_OPENGL | SDL_ANYFORMAT; }
 
 DrawSurface3D::DrawSurface3D(const DrawSurface3D& other) = default;
 
-DrawSurface3D::~DrawSurface3D() {
-    endBatch();
-    if (keptList.name != 0) {
-        glDeleteLists(keptList.name, 1);
-    }
-}
+DrawSurface3D::~DrawSurface3D() { endBatch(); }
 
 DrawSurface3D& DrawSurface3D::operator=(const DrawSurface3D& other) = default;
 
@@ -67,47 +62,24 @@ void DrawSurface3D::applyState(float vw, float vh) {
 }
 
 void DrawSurface3D::flush(bool clearAfter, bool sortFirst) {
-    if (!clearAfter && !sortFirst && !recording) {
-        replayKept();
-        return;
-    }
     replayRecords(clearAfter, sortFirst, [this] { replayInOrder(); });
-}
-
-// Records replayed every frame unchanged (the arena) are compiled once into a
-// display list; any change to them compiles it again at the next replay.
-void DrawSurface3D::replayKept() {
-    endBatch();
-    if (keptList.name == 0) {
-        keptList.name = glGenLists(1);
-    }
-    if (keptList.name == 0) {  // no list to be had: replay as recorded
-        replayInOrder();
-        endBatch();
-        return;
-    }
-    if (recordsChanged || !keptList.compiled) {
-        glNewList(keptList.name, GL_COMPILE);
-        replayInOrder();
-        endBatch();
-        glEndList();
-        keptList.compiled = true;
-        recordsChanged = false;
-    }
-    glCallList(keptList.name);
 }
 
 namespace {
 
-bool isFlatQuad(const DrawRecord& rec) { return rec.kind == QuadRecord && !rec.textured; }
+// The kinds whose runs go to GL as one vertex array: lines (the arena) and
+// untextured quads (the star markers).
+bool drawsAsArray(const DrawRecord& rec) {
+    return rec.kind == LineRecord || (rec.kind == QuadRecord && !rec.textured);
+}
 
 }  // namespace
 
 void DrawSurface3D::replayInOrder() {
     for (RecordIterator it = records.begin(); it != records.end();) {
         const RecordIterator next = std::next(it);
-        if (isFlatQuad(*it) && next != records.end() && isFlatQuad(*next)) {
-            it = drawQuadRun(it);
+        if (drawsAsArray(*it) && next != records.end() && next->kind == it->kind && drawsAsArray(*next)) {
+            it = drawArrayRun(it);
         } else {
             replay(*it);
             it = next;
@@ -115,19 +87,25 @@ void DrawSurface3D::replayInOrder() {
     }
 }
 
-// A run of untextured quads (the star markers) goes to GL as one vertex array,
-// each corner carrying its quad's colour, instead of nine calls per quad. The
-// current colour and texture coordinate end as immediate drawing leaves them.
-DrawSurface3D::RecordIterator DrawSurface3D::drawQuadRun(RecordIterator first) {
-    static const int kCornerOrder[4] = {0, 2, 3, 1};
+// One glDrawArrays for a run of records of one kind, each vertex carrying its
+// record's colour, instead of several calls per vertex. The picture is the
+// same pixel for pixel; the current colour and texture coordinate are left as
+// immediate drawing leaves them.
+DrawSurface3D::RecordIterator DrawSurface3D::drawArrayRun(RecordIterator first) {
+    static const int kQuadCorners[4] = {0, 2, 3, 1};
+    static const int kLineEnds[2] = {0, 3};
+    const bool quads = first->kind == QuadRecord;
+    const int* corners = quads ? kQuadCorners : kLineEnds;
+    const int count = quads ? 4 : 2;
     runVertices.clear();
     runColours.clear();
     RecordIterator it = first;
     const DrawRecord* last = &*first;
-    for (; it != records.end() && isFlatQuad(*it); ++it) {
+    for (; it != records.end() && it->kind == first->kind && drawsAsArray(*it); ++it) {
         last = &*it;
-        for (int corner : kCornerOrder) {
-            runVertices.insert(runVertices.end(), {last->quad.x[corner], last->quad.y[corner], last->quad.z[corner]});
+        for (int i = 0; i < count; ++i) {
+            const int c = corners[i];
+            runVertices.insert(runVertices.end(), {last->quad.x[c], last->quad.y[c], last->quad.z[c]});
             runColours.insert(runColours.end(), {last->r, last->g, last->b, last->a});
         }
     }
@@ -137,12 +115,13 @@ DrawSurface3D::RecordIterator DrawSurface3D::drawQuadRun(RecordIterator first) {
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, runVertices.data());
     glColorPointer(4, GL_FLOAT, 0, runColours.data());
-    glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(runVertices.size() / 3));
+    glDrawArrays(quads ? GL_QUADS : GL_LINES, 0, static_cast<GLsizei>(runVertices.size() / 3));
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
-    const Quad& q = last->quad;
     glColor4f(last->r, last->g, last->b, last->a);
-    glTexCoord2f(q.texLeft + q.texWidth, q.texTop);
+    if (quads) {
+        glTexCoord2f(last->quad.texLeft + last->quad.texWidth, last->quad.texTop);
+    }
     return it;
 }
 

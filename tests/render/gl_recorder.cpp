@@ -81,12 +81,7 @@ void glCopyTexImage2D(GLenum, GLint, GLenum, GLint x, GLint y, GLsizei w, GLsize
     add("glCopyTexImage2D", x, y, w, h);
 }
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) { add("glDrawArrays", constantName(mode), first, count); }
-GLuint glGenLists(GLsizei) { return 1; }
-void glNewList(GLuint list, GLenum) { add("glNewList", list); }
-void glEndList() { add("glEndList"); }
-void glCallList(GLuint list) { add("glCallList", list); }
 // State the tests do not look at.
-void glDeleteLists(GLuint, GLsizei) {}
 void glEnableClientState(GLenum) {}
 void glDisableClientState(GLenum) {}
 void glVertexPointer(GLint, GLenum, GLsizei, const GLvoid*) {}
