@@ -105,8 +105,13 @@ DrawSurface3D::RecordIterator DrawSurface3D::drawArrayRun(RecordIterator first) 
         last = &*it;
         for (int i = 0; i < count; ++i) {
             const int c = corners[i];
-            runVertices.insert(runVertices.end(), {last->quad.x[c], last->quad.y[c], last->quad.z[c]});
-            runColours.insert(runColours.end(), {last->r, last->g, last->b, last->a});
+            runVertices.push_back(last->quad.x[c]);
+            runVertices.push_back(last->quad.y[c]);
+            runVertices.push_back(last->quad.z[c]);
+            runColours.push_back(last->r);
+            runColours.push_back(last->g);
+            runColours.push_back(last->b);
+            runColours.push_back(last->a);
         }
     }
     endBatch();
