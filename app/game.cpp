@@ -141,10 +141,24 @@ void Game::run() {
 
 void Game::runPass() {
     drainEvents();
-    updateStep();
+    const bool updated = updateStep();
     networkStep();
-    movementStep();
-    drawFrame();
+    const bool moved = movementStep();
+    if (frameDue(updated, moved)) {
+        drawFrame();
+        drawnSinceUpdate = true;
+        ++frameCount;
+    }
+}
+
+// A frame shows something new only after the world moved, and one frame per
+// update period is all the eye gets: a second one in between only makes the
+// spacing uneven. The very first pass draws so the first frame's resets run.
+bool Game::frameDue(bool updated, bool moved) {
+    if (updated) {
+        drawnSinceUpdate = false;
+    }
+    return input.firstFrame || ((updated || moved) && !drawnSinceUpdate);
 }
 
 void Game::drainEvents() {
@@ -181,15 +195,16 @@ void Game::handleKey(SDLKey key, bool pressed) {
     }
 }
 
-void Game::updateStep() {
+bool Game::updateStep() {
     if (updateTimer.elapsed() < kUpdatePeriod) {
-        return;
+        return false;
     }
     local.update();
     if (connection.peerCount() > 0) {
         remote.update();
     }
     updateTimer.restart();
+    return true;
 }
 
 void Game::networkStep() {
@@ -199,10 +214,10 @@ void Game::networkStep() {
     }
 }
 
-void Game::movementStep() {
+bool Game::movementStep() {
     const int32_t ms = frameTimer.elapsed();
     if (ms <= kMovementPeriod) {
-        return;
+        return false;
     }
     if (input.freeCamera) {
         moveCamera();
@@ -210,6 +225,7 @@ void Game::movementStep() {
         moveShip(settings.sensitivity * static_cast<float>(ms) / 1000.0f);
     }
     frameTimer.restart();
+    return true;
 }
 
 void Game::moveShip(float s) {
@@ -253,10 +269,13 @@ void Game::drawFrame() {
 }
 
 void Game::waitForNextDue() {
-    // Sleep until the next timer falls due, so an early frame does not spin the processor.
-    // The receive timer is left out: it waits overdue while the inbox is empty.
-    const int32_t wait =
-        std::min(kUpdatePeriod - updateTimer.elapsed(), kMovementPeriod + 1 - frameTimer.elapsed());
+    // Sleep until the next timer falls due, so an early pass does not spin the processor.
+    // An overdue receive timer is left out: it waits for a message, not for the clock.
+    int32_t wait = std::min(kUpdatePeriod - updateTimer.elapsed(), kMovementPeriod + 1 - frameTimer.elapsed());
+    const int32_t receive = receiveDueIn();
+    if (receive > 0) {
+        wait = std::min(wait, receive);
+    }
     if (wait > 0) {
         SDL_Delay(static_cast<Uint32>(wait));
     }

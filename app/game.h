@@ -42,6 +42,7 @@ public:
     HudValues hudValues();  // what the heads-up line shows now
     // The texts drawn over the world this pass: status line, banner, key panel, hint.
     std::vector<HudText> overlayTexts();
+    int framesDrawn() const { return frameCount; }
 
 private:
     // Start-up steps
@@ -55,9 +56,10 @@ private:
     // Loop steps
     void drainEvents();
     void handleKey(SDLKey key, bool pressed);
-    void updateStep();
+    bool updateStep();    // true when the players were updated
     void networkStep();
-    void movementStep();
+    bool movementStep();  // true when the held keys were applied
+    bool frameDue(bool updated, bool moved);
     void moveShip(float s);
     void moveCamera();
     void drawFrame();
@@ -74,6 +76,7 @@ private:
 
     // Message protocol
     void runReceiveBatch();
+    int32_t receiveDueIn();
     void dispatch(const ReceivedMessage& message);
     void applyStarList(const std::string& payload);
     void sendPeriodicMessages();
@@ -104,4 +107,6 @@ private:
     Timer runClock;  // time since start-up, for the status line and hint
     StatusLine status;
     bool showKeys = false;
+    bool drawnSinceUpdate = false;
+    int frameCount = 0;
 };

@@ -96,6 +96,16 @@ void Game::sendPeriodicMessages() {
     }
 }
 
+// Milliseconds until the receive batch is next allowed to run while a peer is
+// connected; 0 once it is overdue (it then waits for a message), -1 with no peer.
+int32_t Game::receiveDueIn() {
+    if (connection.peerCount() <= 0) {
+        return -1;
+    }
+    const int32_t left = kReceivePeriod - receiveTimer.elapsed();
+    return left > 0 ? left : 0;
+}
+
 void Game::runReceiveBatch() {
     connection.receivePending();  // one round of reading per pass
     if (receiveTimer.elapsed() < kReceivePeriod) {

@@ -51,7 +51,8 @@ void DrawSurface::endRecording() { recording = false; }
 void DrawSurface::clearRecording() { records.clear(); }
 
 void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
-    DrawRecord rec;
+    records.emplace_back();  // filled in place: a frame records thousands of these
+    DrawRecord& rec = records.back();
     rec.kind = kind;
     rec.quad = quad;
     rec.textured = textured;
@@ -59,7 +60,6 @@ void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, 
     rec.g = g;
     rec.b = b;
     rec.a = a;
-    records.push_back(rec);
 }
 
 void DrawSurface::recordPolygon(int kind, const Polygon& polygon, float r, float g, float b, float a) {
@@ -106,16 +106,14 @@ void DrawSurface::drawPolygonLinesIn(BatchFlags& batches, const Polygon& polygon
     surface_detail::sendCached(polygon);
 }
 
-void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::function<void(DrawRecord&)>& replay) {
+void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::function<void()>& replayAll) {
     endBatch();
     if (sortFirst) {
         surface_detail::sortByDepth(records);
     }
     const bool wasRecording = recording;
     recording = false;  // a replay must not append to the list it walks
-    for (DrawRecord& rec : records) {
-        replay(rec);
-    }
+    replayAll();
     recording = wasRecording;
     if (clearAfter) {
         records.clear();

@@ -93,7 +93,7 @@ protected:
     void drawPolygonIn(BatchFlags& batches, const Polygon& polygon, bool textured);
     void drawPolygonLinesIn(BatchFlags& batches, const Polygon& polygon);
     // Closes the batch, replays every record (depth-sorted first if asked), clears them if asked.
-    void replayRecords(bool clearAfter, bool sortFirst, const std::function<void(DrawRecord&)>& replay);
+    void replayRecords(bool clearAfter, bool sortFirst, const std::function<void()>& replayAll);
 
     int targetDepth = -1;
     std::vector<int> targetX, targetY, targetWidth, targetHeight;
@@ -171,10 +171,16 @@ public:
     void drawPolygonTriangles3(const Polygon& polygon);  // each vertex in its own colour
 
 private:
+    using RecordIterator = std::list<DrawRecord>::iterator;
+
     void applyState(float vw, float vh);  // vw == -1: the stored viewport size
     void replay(DrawRecord& record);
+    void replayInOrder();
+    RecordIterator drawArrayRun(RecordIterator first);
 
     float viewportWidth = -1.0f;
     float viewportHeight = -1.0f;
     BatchFlags batches;
+    std::vector<GLfloat> runVertices;  // reused by drawArrayRun, so a frame allocates nothing
+    std::vector<GLfloat> runColours;
 };

@@ -51,7 +51,11 @@ void DrawSurface2D::applyState(int w, int h) {
 }
 
 void DrawSurface2D::flush(bool clearAfter, bool sortFirst) {
-    replayRecords(clearAfter, sortFirst, [this](DrawRecord& rec) { replay(rec); });
+    replayRecords(clearAfter, sortFirst, [this] {
+        for (DrawRecord& rec : records) {
+            replay(rec);
+        }
+    });
 }
 
 void DrawSurface2D::replay(DrawRecord& rec) {

@@ -1,6 +1,8 @@
 #include <GL/glu.h>
 #include <SDL.h>
 
+#include <iterator>
+
 #include "render/draw_surface.h"
 #include "render/surface_detail.h"
 
@@ -60,7 +62,72 @@ void DrawSurface3D::applyState(float vw, float vh) {
 }
 
 void DrawSurface3D::flush(bool clearAfter, bool sortFirst) {
-    replayRecords(clearAfter, sortFirst, [this](DrawRecord& rec) { replay(rec); });
+    replayRecords(clearAfter, sortFirst, [this] { replayInOrder(); });
+}
+
+namespace {
+
+// The kinds whose runs go to GL as one vertex array: lines (the arena) and
+// untextured quads (the star markers).
+bool drawsAsArray(const DrawRecord& rec) {
+    return rec.kind == LineRecord || (rec.kind == QuadRecord && !rec.textured);
+}
+
+}  // namespace
+
+void DrawSurface3D::replayInOrder() {
+    for (RecordIterator it = records.begin(); it != records.end();) {
+        const RecordIterator next = std::next(it);
+        if (drawsAsArray(*it) && next != records.end() && next->kind == it->kind && drawsAsArray(*next)) {
+            it = drawArrayRun(it);
+        } else {
+            replay(*it);
+            it = next;
+        }
+    }
+}
+
+// One glDrawArrays for a run of records of one kind, each vertex carrying its
+// record's colour, instead of several calls per vertex. The picture is the
+// same pixel for pixel; the current colour and texture coordinate are left as
+// immediate drawing leaves them.
+DrawSurface3D::RecordIterator DrawSurface3D::drawArrayRun(RecordIterator first) {
+    static const int kQuadCorners[4] = {0, 2, 3, 1};
+    static const int kLineEnds[2] = {0, 3};
+    const bool quads = first->kind == QuadRecord;
+    const int* corners = quads ? kQuadCorners : kLineEnds;
+    const int count = quads ? 4 : 2;
+    runVertices.clear();
+    runColours.clear();
+    RecordIterator it = first;
+    const DrawRecord* last = &*first;
+    for (; it != records.end() && it->kind == first->kind && drawsAsArray(*it); ++it) {
+        last = &*it;
+        for (int i = 0; i < count; ++i) {
+            const int c = corners[i];
+            runVertices.push_back(last->quad.x[c]);
+            runVertices.push_back(last->quad.y[c]);
+            runVertices.push_back(last->quad.z[c]);
+            runColours.push_back(last->r);
+            runColours.push_back(last->g);
+            runColours.push_back(last->b);
+            runColours.push_back(last->a);
+        }
+    }
+    endBatch();
+    glDisable(GL_TEXTURE_2D);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, runVertices.data());
+    glColorPointer(4, GL_FLOAT, 0, runColours.data());
+    glDrawArrays(quads ? GL_QUADS : GL_LINES, 0, static_cast<GLsizei>(runVertices.size() / 3));
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glColor4f(last->r, last->g, last->b, last->a);
+    if (quads) {
+        glTexCoord2f(last->quad.texLeft + last->quad.texWidth, last->quad.texTop);
+    }
+    return it;
 }
 
 void DrawSurface3D::replay(DrawRecord& rec) {

@@ -86,10 +86,7 @@ void PlayerState::generateStars() {
                 break;
             }
         }
-        star.r = static_cast<float>(randomInt(30, 80)) / 100.0f;
-        const int32_t greenLimit = static_cast<int32_t>(static_cast<double>(star.r) * 100.0);
-        star.g = static_cast<float>(randomInt(0, greenLimit)) / 100.0f;
-        star.b = 0.0f;
+        giveWarmColour(star, 80);
         star.owner = 0.0f;
         starField.push_back(star);
     }

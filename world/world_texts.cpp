@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/random.h"
 #include "app/settings.h"
 #include "app/text.h"
 #include "world/player_state.h"
@@ -91,10 +90,7 @@ Star mirroredStar(float x, float y, float z, float owner) {
     star.z = z;
     if (!takeMirroredOwner(star, owner)) {
         star.owner = owner;
-        star.r = static_cast<float>(randomInt(30, 100)) / 100.0f;
-        const int32_t greenLimit = static_cast<int32_t>(static_cast<double>(star.r) * 100.0);
-        star.g = static_cast<float>(randomInt(0, greenLimit)) / 100.0f;
-        star.b = 0.0f;
+        giveWarmColour(star, 100);  // a wider range than a new field's
     }
     return star;
 }

@@ -174,6 +174,18 @@ TEST_F(GameTest, AMissingFontIsReportedInOneLine) {
     EXPECT_NE(messages.find("characters.fnt"), std::string::npos);
 }
 
+TEST_F(GameTest, DrawsOnlyAfterTheWorldMovedAndOncePerUpdatePeriod) {
+    start();
+    const int first = game->framesDrawn();
+    pass(0);
+    pass(0);
+    EXPECT_EQ(game->framesDrawn(), first);
+    for (int ms = 0; ms < 100; ++ms) {
+        pass(1);  // updates fall due every 10 ms, movement steps every 11 ms
+    }
+    EXPECT_EQ(game->framesDrawn() - first, 10);
+}
+
 TEST_F(GameTest, HeldKeysSteerOnlyWhenTheirPartnerIsNotHeld) {
     start("sensitivity 2.5\n");
     key(SDLK_LEFT, true);

@@ -80,7 +80,12 @@ void glHint(GLenum target, GLenum mode) { add("glHint", target, mode); }
 void glCopyTexImage2D(GLenum, GLint, GLenum, GLint x, GLint y, GLsizei w, GLsizei h, GLint) {
     add("glCopyTexImage2D", x, y, w, h);
 }
+void glDrawArrays(GLenum mode, GLint first, GLsizei count) { add("glDrawArrays", constantName(mode), first, count); }
 // State the tests do not look at.
+void glEnableClientState(GLenum) {}
+void glDisableClientState(GLenum) {}
+void glVertexPointer(GLint, GLenum, GLsizei, const GLvoid*) {}
+void glColorPointer(GLint, GLenum, GLsizei, const GLvoid*) {}
 void glShadeModel(GLenum) {}
 void glMatrixMode(GLenum) {}
 void glLoadIdentity() {}

@@ -186,6 +186,41 @@ TEST_F(Pixels, TheWindowDrawsInPerspectiveWithAspectOne) {
     EXPECT_TRUE(image.at(400, 455) == kGreen || image.at(400, 456) == kGreen);
 }
 
+// Runs of recorded quads and lines replay as vertex arrays: the picture must be
+// immediate drawing's, pixel for pixel, replay after replay.
+TEST_F(Pixels, ReplayedRunsOfQuadsAndLinesDrawWhatImmediateDrawingDoes) {
+    window.initialise();
+    auto scene = [&](float shift) {
+        for (int i = 0; i < 3; ++i) {
+            Quad quad;
+            quad.setCorners(i - 2 + shift, -1, -5, i - 1.5f + shift, 1, -6);
+            window.drawQuad3(quad, 0.3f * i, 1, 0.5f, 1, false);
+        }
+        window.drawLine3(-2, -1.5f, -5, 2, -1.5f, -5, 1, 1, 0, 1);
+        window.drawLine3(-2 + shift, -2, -5, 2, -1.2f, -7, 0.5f, 0.5f, 0.6f, 1);
+        window.endBatch();
+    };
+    auto replayed = [&](float shift, bool clearAfter, int times) {
+        window.clearRecording();
+        window.beginRecording();
+        scene(shift);
+        window.endRecording();
+        for (int i = 0; i < times; ++i) {
+            window.beginFrame();
+            window.flush(clearAfter, false);
+        }
+        return screen().bytes;
+    };
+    for (float shift : {0.0f, 0.7f}) {
+        window.beginFrame();
+        scene(shift);
+        const std::vector<unsigned char> immediate = screen().bytes;
+        EXPECT_TRUE(replayed(shift, true, 1) == immediate) << shift;
+        EXPECT_TRUE(replayed(shift, false, 2) == immediate) << shift;
+    }
+    window.clearRecording();
+}
+
 TEST_F(Pixels, TheHeadsUpLineReadsUprightLeftToRight) {
     FontManager fonts;
     ASSERT_TRUE(fonts.loadFont(std::string(std::getenv("STARHOLD_SOURCE_DIR")) + "/data/characters.fnt", "font"));

@@ -1,0 +1,405 @@
+#!/usr/bin/env python3
+"""Benchmark of the real game: frame pacing, cost per frame, CPU, memory and
+network latency, each game under its own Xvfb with SDL's dummy audio driver.
+
+The game binary is run unchanged with bench/frame_probe.so preloaded; the probe
+writes the buffer swaps, the main thread's sleeps and the sounds started to the
+file named by STARHOLD_BENCH_LOG. A small protocol peer times "2|!" answers.
+Prints one row per scenario, writes results.csv and frame_times.png."""
+
+import argparse
+import csv
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from Xlib import X, display, protocol
+
+ALONE = [
+    ("alone, defaults", ""),
+    ("alone, 1000 stars", "minstars 999\nmaxstars 1000\n"),
+    ("alone, mapdimensions 200", "mapdimensions 200\n"),
+]
+PAIR = ("pair over loopback", "mapdimensions 10\nminstars 300\nmaxstars 301\n")
+COLUMNS = ["build", "scenario", "fps", "work_p50_ms", "work_p99_ms", "work_max_ms", "gap_p50_ms", "gap_p99_ms",
+           "cpu_pct", "peak_rss_mb", "request_p50_ms", "request_p99_ms", "capture_p50_ms", "capture_p99_ms",
+           "requests", "captures"]
+
+
+def percentile(values, p):
+    if not values:
+        return float("nan")
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(round(p / 100.0 * (len(ordered) - 1))))]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class XServer:
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as f:
+            self.name = ":" + f.readline().strip()
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=10)
+
+
+class Game:
+    """One copy of the game in its own folder and display, probe preloaded."""
+
+    def __init__(self, args, workdir, config, port=None):
+        shutil.copytree(args.data, workdir)
+        with open(os.path.join(workdir, "config.txt"), "a") as f:
+            f.write(config)
+        if port:
+            with open(os.path.join(workdir, "connection.txt"), "w") as f:
+                f.write("%d 127.0.0.1\n" % port)
+        self.log = os.path.join(workdir, "bench.log")
+        self.x = XServer()
+        self.env = dict(os.environ, DISPLAY=self.x.name, SDL_AUDIODRIVER="dummy",
+                        LD_PRELOAD=args.probe, STARHOLD_BENCH_LOG=self.log)
+        self.errors = open(os.path.join(workdir, "stderr.txt"), "w")
+        self.proc = subprocess.Popen([args.binary], cwd=workdir, env=self.env, stderr=self.errors)
+        self.window = int(self.xdotool("search", "--sync", "--name", "^starhold$").split()[0])
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=20,
+                              capture_output=True, text=True).stdout
+
+    def keys(self, action, *keys):
+        self.xdotool("windowfocus", "--sync", str(self.window))
+        self.xdotool(action, "--delay", "40", *keys)
+
+    def cpu_seconds(self):
+        with open("/proc/%d/stat" % self.proc.pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def peak_rss_mb(self):
+        with open("/proc/%d/status" % self.proc.pid) as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1]) / 1024.0
+        return float("nan")
+
+    def close(self):
+        try:
+            for _ in range(6):
+                d = display.Display(self.x.name)
+                w = d.create_resource_object("window", self.window)
+                w.send_event(protocol.event.ClientMessage(
+                    window=w, client_type=d.intern_atom("WM_PROTOCOLS"),
+                    data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
+                d.flush()
+                d.close()
+                try:
+                    self.proc.wait(timeout=3)
+                    break
+                except subprocess.TimeoutExpired:
+                    pass
+        finally:
+            if self.proc.poll() is None:
+                self.proc.kill()
+                self.proc.wait()
+            self.errors.close()
+            self.x.stop()
+
+    def events(self):
+        with open(self.log) as f:
+            return [line.split() for line in f if line.strip()]
+
+
+class Measure:
+    """CPU and wall time of one game over the measured window."""
+
+    def __init__(self, game):
+        self.game = game
+        self.start_cpu = game.cpu_seconds()
+        self.start = time.monotonic_ns()
+
+    def finish(self):
+        self.end = time.monotonic_ns()
+        self.cpu = self.game.cpu_seconds() - self.start_cpu
+        self.rss = self.game.peak_rss_mb()
+
+
+def frame_figures(game, measure):
+    swaps = [(int(e[1]), int(e[2])) for e in game.events() if e[0] == "swap"]
+    inside = [s for s in swaps if measure.start <= s[0] <= measure.end]
+    gaps, work = [], []
+    for (t0, _), (t1, slept) in zip(inside, inside[1:]):
+        gaps.append((t1 - t0) / 1e6)
+        work.append(max(0.0, (t1 - t0 - slept) / 1e6))
+    seconds = (measure.end - measure.start) / 1e9
+    return {
+        "fps": len(inside) / seconds,
+        "work_p50_ms": percentile(work, 50), "work_p99_ms": percentile(work, 99),
+        "work_max_ms": max(work) if work else float("nan"),
+        "gap_p50_ms": percentile(gaps, 50), "gap_p99_ms": percentile(gaps, 99),
+        "cpu_pct": 100.0 * measure.cpu / seconds, "peak_rss_mb": measure.rss,
+    }, gaps
+
+
+def run_alone(args, build, name, config, folder):
+    game = Game(args, os.path.join(folder, "game"), config)
+    try:
+        time.sleep(args.warmup)
+        measure = Measure(game)
+        time.sleep(args.seconds)
+        measure.finish()
+    finally:
+        game.close()
+    row, gaps = frame_figures(game, measure)
+    row.update(build=build, scenario=name)
+    return row, gaps
+
+
+def encode(text):
+    body = text.encode("latin-1")
+    return str(len(body) + 1).encode() + b"~" + body + b"\0"
+
+
+class RequestProbe:
+    """A peer of the listening game that asks for the star list again and again
+    and times each answer."""
+
+    def __init__(self, port):
+        deadline = time.monotonic() + 10
+        while True:
+            try:
+                self.sock = socket.create_connection(("127.0.0.1", port), timeout=1.0)
+                break
+            except OSError:
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.1)
+        self.latencies = []
+        self.stop = threading.Event()
+        self.answered = threading.Event()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        pending = b""
+        while not self.stop.is_set():
+            try:
+                data = self.sock.recv(65536)
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+            if not data:
+                return
+            pending += data
+            while True:
+                sep = pending.find(b"~")
+                if sep < 0:
+                    break
+                end = sep + 1 + int(pending[:sep] or b"0")
+                if len(pending) < end:
+                    break
+                if pending[sep + 1:sep + 3] == b"2|":
+                    self.answered.set()
+                pending = pending[end:]
+
+    def run(self, seconds, interval=0.1):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.answered.clear()
+            sent = time.monotonic()
+            self.sock.sendall(encode("2|!"))
+            if self.answered.wait(1.0):
+                self.latencies.append((time.monotonic() - sent) * 1000.0)
+            time.sleep(max(0.0, sent + interval - time.monotonic()))
+
+    def close(self):
+        self.stop.set()
+        self.sock.close()
+        self.reader.join(timeout=2)
+
+
+def capture_latencies(sender, receiver, start, end):
+    """From each capture on one side to the peer's capture sound on the other."""
+    captures = [int(e[1]) for e in sender.events() if e[0] == "play" and e[2] == "pop.ogg"]
+    arrivals = [int(e[1]) for e in receiver.events() if e[0] == "play" and e[2] == "enemyPop.ogg"]
+    latencies, j = [], 0
+    for t in (c for c in captures if start <= c <= end):
+        while j < len(arrivals) and arrivals[j] < t:
+            j += 1
+        if j < len(arrivals) and arrivals[j] - t < 1e9:
+            latencies.append((arrivals[j] - t) / 1e6)
+            j += 1
+    return latencies
+
+
+def fly(game, keys, holds):
+    """Holds the keys together and lets each go after its own time."""
+    game.keys("keydown", *keys)
+    start = time.monotonic()
+    for key, hold in sorted(zip(keys, holds), key=lambda pair: pair[1]):
+        time.sleep(max(0.0, start + hold - time.monotonic()))
+        game.keys("keyup", key)
+
+
+def run_pair(args, build, folder):
+    name, config = PAIR
+    port = free_port()
+    server = Game(args, os.path.join(folder, "server"), config, port)
+    client = None
+    probe = None
+    try:
+        time.sleep(0.5)
+        server.keys("key", "l")
+        time.sleep(0.3)
+        client = Game(args, os.path.join(folder, "client"), config, port)
+        time.sleep(0.5)
+        client.keys("key", "c")
+        time.sleep(0.5)
+        fly(server, ["Up", "Right", "w"], [2.0, 0.7, 0.4])
+        fly(client, ["Down", "Left", "s"], [1.8, 0.5, 0.3])
+        probe = RequestProbe(port)
+        time.sleep(args.warmup)
+        measure = Measure(server)
+        client_measure = Measure(client)
+        probe.run(args.seconds)
+        measure.finish()
+        client_measure.finish()
+    finally:
+        if probe:
+            probe.close()
+        if client:
+            client.close()
+        server.close()
+    row, gaps = frame_figures(server, measure)
+    captures = (capture_latencies(server, client, measure.start, measure.end) +
+                capture_latencies(client, server, measure.start, measure.end))
+    row.update(build=build, scenario=name,
+               request_p50_ms=percentile(probe.latencies, 50), request_p99_ms=percentile(probe.latencies, 99),
+               capture_p50_ms=percentile(captures, 50), capture_p99_ms=percentile(captures, 99),
+               requests=len(probe.latencies), captures=len(captures))
+    return row, gaps
+
+
+def cell(value, digits=1):
+    if isinstance(value, float):
+        return "-" if value != value else "%.*f" % (digits, value)
+    return str(value)
+
+
+def print_row(row):
+    latency = ""
+    if "requests" in row:
+        latency = " | request %s / %s ms (%d) | capture %s / %s ms (%d)" % (
+            cell(row["request_p50_ms"]), cell(row["request_p99_ms"]), row["requests"],
+            cell(row["capture_p50_ms"]), cell(row["capture_p99_ms"]), row["captures"])
+    print("%-8s | %-26s | %5.0f fps | work %s / %s / %s ms | gap %s / %s ms | CPU %s%% | RSS %s MB%s" % (
+        row["build"], row["scenario"], row["fps"], cell(row["work_p50_ms"], 2), cell(row["work_p99_ms"], 2),
+        cell(row["work_max_ms"], 2), cell(row["gap_p50_ms"]), cell(row["gap_p99_ms"]), cell(row["cpu_pct"]),
+        cell(row["peak_rss_mb"], 0), latency), flush=True)
+
+
+def draw_histograms(results, path):
+    """One panel per scenario: the share of frames that came each gap after the
+    previous one (0.5 ms bins up to 30 ms), every build in its own colour."""
+    scenarios, builds = [], []
+    for build, name, _ in results:
+        scenarios += [] if name in scenarios else [name]
+        builds += [] if build in builds else [build]
+    colours = ["#1f6fd0", "#d06a1f", "#2a9d3a", "#8a2ad0"]
+    pw, ph, bins, top, gap = 540, 200, 60, 30.0, 70
+    rows = (len(scenarios) + 1) // 2
+    width, height = 2 * pw + 3 * gap, rows * (ph + gap) + 30
+    mvg = ["viewbox 0 0 %d %d" % (width, height), "fill white rectangle 0 0 %d %d" % (width, height),
+           "font DejaVu-Sans"]
+    for i, name in enumerate(scenarios):
+        x0, y0 = gap + (i % 2) * (pw + gap), 40 + (i // 2) * (ph + gap)
+        shares = {}
+        for build in builds:
+            gaps = next((g for b, n, g in results if b == build and n == name), [])
+            counts = [0] * bins
+            for g in gaps:
+                counts[min(bins - 1, int(g / (top / bins)))] += 1
+            shares[build] = [c / float(len(gaps)) for c in counts] if gaps else []
+        peak = max([max(v) for v in shares.values() if v] + [0.01])
+        mvg.append("fill black font-size 14 text %d %d '%s: gap between frames'" % (x0, y0 - 10, name))
+        mvg.append("fill none stroke #888888 rectangle %d %d %d %d" % (x0, y0, x0 + pw, y0 + ph))
+        mvg.append("stroke none fill #555555 font-size 11 text %d %d '%d%%'" % (x0 - 36, y0 + 10, round(100 * peak)))
+        mvg.append("stroke none fill #555555 font-size 11 text %d %d '0'" % (x0 - 14, y0 + ph))
+        for ms in range(0, 31, 5):
+            x = x0 + pw * ms / top
+            mvg.append("stroke none fill #555555 font-size 11 text %d %d '%d ms'" % (x - 12, y0 + ph + 14, ms))
+        for k, build in enumerate(builds):
+            if not shares[build]:
+                continue
+            points = []
+            for b, share in enumerate(shares[build]):
+                y = y0 + ph - share / peak * ph
+                points += ["%.1f,%.1f" % (x0 + pw * b / bins, y), "%.1f,%.1f" % (x0 + pw * (b + 1) / bins, y)]
+            colour = colours[k % len(colours)]
+            mvg.append("fill none stroke %s stroke-width 2 polyline %s" % (colour, " ".join(points)))
+            frames = len(next(g for b, n, g in results if b == build and n == name)) + 1
+            mvg.append("stroke none fill %s font-size 12 text %d %d '%s (%d frames)'" % (
+                colour, x0 + pw - 190, y0 + 18 + 15 * k, build, frames))
+    mvg_path = path + ".mvg"
+    with open(mvg_path, "w") as f:
+        f.write("\n".join(mvg) + "\n")
+    subprocess.run(["convert", "mvg:" + mvg_path, path], check=True)
+    os.remove(mvg_path)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--binary", required=True)
+    parser.add_argument("--data", required=True)
+    parser.add_argument("--probe", required=True)
+    parser.add_argument("--out", required=True, help="folder for results.csv and frame_times.png")
+    parser.add_argument("--seconds", type=float, default=float(os.environ.get("BENCH_SECONDS", "6")))
+    parser.add_argument("--warmup", type=float, default=1.0)
+    parser.add_argument("--baseline", help="another game binary measured in the same run, for comparison")
+    args = parser.parse_args()
+    args.probe = os.path.abspath(args.probe)
+
+    builds = [("current", os.path.abspath(args.binary))]
+    if args.baseline:
+        builds.append(("baseline", os.path.abspath(args.baseline)))
+    rows, results = [], []
+    with tempfile.TemporaryDirectory(prefix="starhold-bench-") as folder:
+        for n, (name, config) in enumerate(ALONE + [PAIR]):
+            for build, binary in builds:
+                args.binary = binary
+                here = os.path.join(folder, "%d-%s" % (n, build))
+                if (name, config) == PAIR:
+                    row, gaps = run_pair(args, build, here)
+                else:
+                    row, gaps = run_alone(args, build, name, config, here)
+                print_row(row)
+                rows.append(row)
+                results.append((build, name, gaps))
+    os.makedirs(args.out, exist_ok=True)
+    with open(os.path.join(args.out, "results.csv"), "w", newline="") as f:
+        writer = csv.DictWriter(f, fieldnames=COLUMNS, extrasaction="ignore")
+        writer.writeheader()
+        for row in rows:
+            writer.writerow({k: (round(v, 3) if isinstance(v, float) else v) for k, v in row.items()})
+    draw_histograms(results, os.path.join(args.out, "frame_times.png"))
+    print("wrote %s and %s" % (os.path.join(args.out, "results.csv"), os.path.join(args.out, "frame_times.png")))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
