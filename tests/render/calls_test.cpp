@@ -41,10 +41,6 @@ protected:
         clearCalls();
         fonts.setSurface(&flat);
     }
-    size_t meshSize(const std::string& font, int code) const {
-        const auto& meshes = fonts.getFont(font)->meshes;
-        return meshes.count(code) ? meshes.at(code).vertices.size() : 0;
-    }
     DrawSurface2D flat;
     FontManager fonts;
 };
@@ -118,15 +114,6 @@ TEST(SurfaceVideo, StartUpFailuresPrintTheirReason) {
     }
 }
 
-TEST_F(GlCalls, GlyphsArePointsOneUnitPerFilledCell) {
-    ASSERT_TRUE(fonts.loadFont(fontFile(kDiagonal), "font"));
-    fonts.drawGlyphPoints("font", 65, 100, 10, 1, 0.5f, 0, 1);
-    fonts.drawGlyphPoints("font", 66, 0, 0, 1, 1, 1, 1);   // no such glyph
-    fonts.drawGlyphPoints("other", 65, 0, 0, 1, 1, 1, 1);  // no such font
-    EXPECT_EQ(calls(), "glColor4f(1,0.5,0,1) glVertex3f(100,10,0) glColor4f(1,0.5,0,1) glVertex3f(101,11,0) "
-                       "glColor4f(1,0.5,0,1) glVertex3f(102,12,0)");
-}
-
 TEST_F(GlCalls, FontLoadingRefusesWhatItCannotUseAndStopsAtTheFirstBadNumber) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(fonts.loadFont(testing::TempDir() + "/no-such-font.fnt", "font"));
@@ -148,32 +135,4 @@ TEST_F(GlCalls, FontLoadingRefusesWhatItCannotUseAndStopsAtTheFirstBadNumber) {
     ASSERT_TRUE(fonts.loadFont(fontFile("1 2\n65 0 0 1 70000\n66 0 0 1 1"), "cells"));  // 70000 is no cell
     EXPECT_EQ(fonts.getFont("cells")->glyphs.at(65).cells, (Cells{{1, 0}}));
     EXPECT_EQ(fonts.getFont("cells")->glyphs.count(66), 0u);
-}
-
-TEST_F(GlCalls, MeshesBridgeDiagonalStrokesAndDrawScaledInOneColour) {
-    const std::string file = fontFile("3 3\n"
-                                      "65 0 0 1 0 0 0 1 0 0 0 1\n"    // the diagonal
-                                      "66 0 0 1 1 0 0 0 0 0 0 0\n"    // two side by side
-                                      "67 0 0 0 0 0 0 6 0 0 0 0\n"    // asks for an up-left bridge
-                                      "68 0 0 0 0 0 0 0 0 0 0 0\n"    // empty
-                                      "69 0 1 1 0 0 0 0 0 0 0 0\n"    // one cell, drawn one cell lower
-                                      "-5 0 0 1 0 0 0 0 0 0 0 0\n");  // negative codes get no mesh
-    ASSERT_TRUE(fonts.loadFont(file, "plain"));
-    ASSERT_TRUE(fonts.loadFont(file, "smooth"));
-    ASSERT_TRUE(fonts.buildGlyphMeshes("plain", false));
-    ASSERT_TRUE(fonts.buildGlyphMeshes("smooth", true));
-    const int sizes[][3] = {{65, 18, 30}, {66, 12, 12}, {67, 6, 9}, {68, 0, 0}, {69, 6, 6}, {-5, 0, 0}};
-    for (const auto& [code, plain, smooth] : sizes) {
-        EXPECT_EQ(meshSize("plain", code), size_t(plain)) << code;
-        EXPECT_EQ(meshSize("smooth", code), size_t(smooth)) << code;
-    }
-
-    clearCalls();
-    fonts.drawGlyph("smooth", 69, 10, 20, 2, 0, 0, 1, 1);
-    fonts.drawGlyph("smooth", 70, 10, 20, 2, 0, 0, 1, 1);
-    flat.endBatch();
-    // (v - 1) * 2 + 3 + x, and y further down by yOffset * scale
-    EXPECT_EQ(calls({"glBegin", "glColor", "glVertex"}),
-              "glBegin(GL_TRIANGLES) glColor4f(0,0,1,1) glVertex3f(9,21,0) glVertex3f(9,25,0) glVertex3f(13,25,0) "
-              "glVertex3f(13,25,0) glVertex3f(13,21,0) glVertex3f(9,21,0)");
 }

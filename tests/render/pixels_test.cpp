@@ -7,7 +7,6 @@
 #include <array>
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <vector>
 
 #include "render/draw_surface.h"
@@ -254,29 +253,4 @@ TEST_F(Pixels, TheHeadsUpLineReadsUprightLeftToRight) {
     expectUprightL(image, letter);
     EXPECT_LT(letter.right - letter.left, 16);  // 10 units at about 1.15 pixels each
     EXPECT_LT(letter.bottom - letter.top, 14);  // 14 units at about 0.87 pixels each
-}
-
-TEST_F(Pixels, LetterTexturesDrawTheGlyphBack) {
-    FontManager fonts;
-    fonts.setTextureManager(&textures);
-    const std::string path = testing::TempDir() + "/letter.fnt";
-    std::ofstream(path) << "4 4\n76 0 0\n1 0 0 0\n1 0 0 0\n1 0 0 0\n1 1 1 1\n";
-    ASSERT_TRUE(fonts.loadFont(path, "font"));
-    ASSERT_TRUE(fonts.buildGlyphMeshes("font", true));
-    EXPECT_FALSE(fonts.buildLetterTextures("font", "white", 4, 1, 1, 1, 1));  // nothing to draw them on
-    EXPECT_EQ(textures.getEntry("font|76|white"), nullptr);
-    fonts.setSurface(&flat);
-    ASSERT_TRUE(fonts.buildLetterTextures("font", "white", 4, 1, 1, 1, 1));
-    ASSERT_NE(textures.getSubTexture("font|76|white", "letter"), nullptr);
-    EXPECT_EQ(textures.getTexture("font|76|white")->width, 32);
-
-    flat.resize(kWidth, kHeight);
-    flat.beginFrame();
-    fonts.drawLetter("font", "white", 76, 100, 200, 4, 1, 1, 1, 1);
-    fonts.drawLetter("font", "white", 77, 300, 200, 4, 1, 1, 1, 1);  // no such letter: nothing
-    flat.endBatch();
-    const Image image = screen();
-    const Box box = litBox(image, 0, kHeight);
-    EXPECT_TRUE(box.left >= 100 && box.right <= 132 && box.top >= 200 && box.bottom <= 232);
-    expectUprightL(image, box);
 }
