@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +19,7 @@
 #include "app/text.h"
 #include <GL/gl.h>
 #include "tests/support/fake_clock.h"
+#include "tests/support/raw_peer.h"
 
 namespace fs = std::filesystem;
 
@@ -29,56 +27,9 @@ namespace {
 
 std::string frame(const std::string& text) { return std::to_string(text.size() + 1) + "~" + text + '\0'; }
 
-// A plain TCP socket on the loopback that speaks the wire format.
-class RawPeer {
-public:
-    ~RawPeer() {
-        if (fd >= 0) close(fd);
-        if (listener >= 0) close(listener);
-    }
-    bool connectTo(int port) {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = loopback(port);
-        return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    int listenOnFreePort() {
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = loopback(0);
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener, 1);
-        socklen_t size = sizeof address;
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-        return ntohs(address.sin_port);
-    }
-    bool accept() {
-        fd = ::accept(listener, nullptr, nullptr);
-        return fd >= 0;
-    }
-    void send(const std::string& bytes) { ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), 0), ssize_t(bytes.size())); }
-    // Reads whatever has arrived, without waiting.
-    std::string receive() {
-        char buffer[65536];
-        const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n > 0) received.append(buffer, n);
-        return received;
-    }
-    std::string received;
-
-private:
-    static sockaddr_in loopback(int port) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return address;
-    }
-    int fd = -1;
-    int listener = -1;
-};
-
 int freePort() {
     RawPeer probe;
-    return probe.listenOnFreePort();
+    return probe.listen(1);
 }
 
 class GameTest : public ::testing::Test {
@@ -246,29 +197,6 @@ TEST_F(GameTest, BackspaceStartsANewMatchAndQuitEndsTheLoop) {
     EXPECT_TRUE(game->quitRequested());
 }
 
-TEST_F(GameTest, ListeningOnABusyPortStillSplitsTheStars) {
-    RawPeer squatter;
-    setConnectionFile(squatter.listenOnFreePort());
-    start();
-    tap(SDLK_l);
-    pass();
-    EXPECT_FALSE(game->network().isServer());
-    EXPECT_EQ(game->localPlayer().ownStars(), game->localPlayer().starCount() / 2);
-    const HudValues hud = game->hudValues();  // alone, so the rate shows
-    EXPECT_TRUE(hud.ownStars == hud.opponentStars && hud.ownStars > 0 && !hud.connected && !hud.networking);
-    EXPECT_GT(hud.matchTime, 0);
-}
-
-TEST_F(GameTest, MissingConnectionFileFallsBackToTheHeldValues) {
-    start();
-    fs::remove(folder / "connection.txt");
-    tap(SDLK_c);
-    pass();
-    EXPECT_EQ(game->network().port(), 1337);
-    EXPECT_EQ(game->network().host(), "localhost");
-    EXPECT_EQ(game->network().peerCount(), game->network().isClient() ? 1 : 0);
-}
-
 TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
     const int port = freePort();
     setConnectionFile(port);
@@ -279,33 +207,33 @@ TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
     RawPeer peer, other;
     ASSERT_TRUE(peer.connectTo(port) && other.connectTo(port));
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 2; }));
-    peer.send(frame("2|!"));
-    ASSERT_TRUE(passUntil([&] { return peer.receive().find("~2|") != std::string::npos; }));
+    ASSERT_TRUE(peer.sendAll(frame("2|!")));
+    ASSERT_TRUE(passUntil([&] { return peer.arrived().find("~2|") != std::string::npos; }));
 
     PlayerState& local = game->localPlayer();
     const int32_t held = local.ownStars();
     // Noise and hostile messages first; each is ignored and the good one behind them applies.
-    peer.send("xx" + frame("q|1") + frame("3|-4") + frame("3|99999") + frame("3|abc") + frame("7|0") +
-              frame("2|20,99999999") + frame("3|0"));
+    ASSERT_TRUE(peer.sendAll("xx" + frame("q|1") + frame("3|-4") + frame("3|99999") + frame("3|abc") +
+                             frame("7|0") + frame("2|20,99999999") + frame("3|0")));
     ASSERT_TRUE(passUntil([&] { return local.ownStars() == held - 1; }));
     EXPECT_EQ(local.stars()[0].owner, 2.0f);
-    ASSERT_TRUE(passUntil([&] { return peer.receive().find("~5|" + std::to_string(held - 1) + ",") != std::string::npos; }));
-    ASSERT_TRUE(passUntil([&] { return other.receive().find("~5|") != std::string::npos; }));
+    ASSERT_TRUE(passUntil([&] { return peer.arrived().find("~5|" + std::to_string(held - 1) + ",") != std::string::npos; }));
+    ASSERT_TRUE(passUntil([&] { return other.arrived().find("~5|") != std::string::npos; }));
     EXPECT_EQ(other.received.find("~2|"), std::string::npos);  // the star list went to the asker only
 }
 
 TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
     RawPeer server;
-    setConnectionFile(server.listenOnFreePort());
+    setConnectionFile(server.listen(1));
     start();
     tap(SDLK_c);
     pass();
     ASSERT_TRUE(server.accept());
-    ASSERT_TRUE(passUntil([&] { return server.receive().find(frame("2|!")) != std::string::npos; }));
+    ASSERT_TRUE(passUntil([&] { return server.arrived().find(frame("2|!")) != std::string::npos; }));
     ASSERT_TRUE(passUntil([&] { return game->network().isClient(); }));  // the connect completes in the background
 
     EXPECT_EQ(arenaReach(), 20.0f);
-    server.send(frame("2|30,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,377"));
+    ASSERT_TRUE(server.sendAll(frame("2|30,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,377")));
     PlayerState& local = game->localPlayer();
     ASSERT_TRUE(passUntil([&] { return local.ownEnergy() == 377; }));
     EXPECT_EQ(arenaReach(), 30.0f);  // the arena is drawn anew for the server's size
@@ -319,7 +247,7 @@ TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
 
 TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     RawPeer server;
-    setConnectionFile(server.listenOnFreePort());
+    setConnectionFile(server.listen(1));
     start();
     tap(SDLK_c);
     pass();
@@ -327,7 +255,7 @@ TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     ASSERT_TRUE(passUntil([&] { return game->network().isClient(); }));
     const std::string field = game->localPlayer().starListText();
     testing::internal::CaptureStderr();
-    server.send(frame("2|20,9000"));
+    ASSERT_TRUE(server.sendAll(frame("2|20,9000")));
     const bool left = passUntil([&] { return !game->network().isClient(); });
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "star list refused: star count 9000 is outside 0..8192; disconnecting\n");
@@ -340,10 +268,15 @@ TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     EXPECT_EQ(shown, "star list refused:|star count 9000 is outside 0..8192|");
 }
 
-TEST_F(GameTest, ConnectionFileKeepsAHostWithoutAPortAndListeningNeedsNoHost) {
+TEST_F(GameTest, ConnectionFileFallsBackToTheHeldValuesAndListeningNeedsNoHost) {
     start();
+    fs::remove(folder / "connection.txt");
+    tap(SDLK_c);
+    pass();
+    EXPECT_TRUE(game->network().port() == 1337 && game->network().host() == "localhost");
     std::ofstream(folder / "connection.txt") << "x 127.0.0.1\n";
     testing::internal::CaptureStderr();
+    tap(SDLK_o);
     tap(SDLK_c);
     pass();
     EXPECT_EQ(game->network().host(), "127.0.0.1");
@@ -401,11 +334,16 @@ TEST_F(GameTest, StatusLineFollowsTheConnection) {
     EXPECT_EQ(statusLine(*game), "listening on port " + p + " 1 1 0");
 
     RawPeer squatter;
-    const int busy = squatter.listenOnFreePort();
+    const int busy = squatter.listen(1);
     setConnectionFile(busy);
+    tap(SDLK_o);
     tap(SDLK_l);
     pass();
     EXPECT_EQ(statusLine(*game), "could not listen on port " + std::to_string(busy) + " 1 0.4 0.4");
+    EXPECT_FALSE(game->network().isServer());
+    EXPECT_EQ(game->localPlayer().ownStars(), game->localPlayer().starCount() / 2);  // split all the same
+    const HudValues hud = game->hudValues();  // alone, so the rate shows
+    EXPECT_TRUE(hud.ownStars == hud.opponentStars && hud.ownStars > 0 && !hud.connected && !hud.networking);
     tap(SDLK_o);
     setConnectionFile(freePort());  // nobody listens there
     tap(SDLK_c);

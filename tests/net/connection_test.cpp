@@ -265,7 +265,7 @@ TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
     std::atomic<bool> stop{false};
     std::thread drain([&] {
         while (!stop) {
-            const size_t got = reader.discardArrived();
+            const size_t got = reader.takeArrived();
             received += got;
             if (got == 0) {
                 SDL_Delay(1);

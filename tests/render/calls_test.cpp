@@ -1,5 +1,5 @@
-// The exact GL call sequences of the drawing surfaces and the font, observed
-// through the recording stand-in for OpenGL.
+// The drawing surfaces and the font observed through the recording stand-in for
+// OpenGL: call sequences, start-up failures and font files.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,21 +11,6 @@
 
 namespace {
 
-Quad quadAt(float x1, float y1, float z1, float x2, float y2, float z2, GLuint texture = 0) {
-    Quad quad;
-    quad.setCorners(x1, y1, z1, x2, y2, z2);
-    quad.texture = texture;
-    return quad;
-}
-
-const Vertex kRed0{0, 0, 0, 1, 0, 0, 1}, kRed1{1, 0, 0, 1, 0, 0, 1}, kRed2{0, 1, 0, 1, 0, 0, 1};
-Polygon poly(std::vector<Vertex> vertices) {
-    Polygon polygon;
-    polygon.vertices = std::move(vertices);
-    return polygon;
-}
-
-const Polygon kRedTriangle = poly({kRed0, kRed1, kRed2});
 const char* const kDiagonal = "3 3\n65 0 0\n1 0 0\n0 1 0\n0 0 1";
 
 std::string fontFile(const std::string& text) {
@@ -48,57 +33,13 @@ protected:
 }  // namespace
 
 TEST_F(GlCalls, QuadsWithoutTextureShowTheYellowMarker) {
-    Quad quad = quadAt(0, 0, 1, 8, 4, 3);
+    Quad quad;
+    quad.setCorners(0, 0, 1, 8, 4, 3);
     quad.depth = 2;
     flat.drawQuad(quad, 1, 1, 0, 1, true);  // the outline and its crossing
     EXPECT_EQ(calls({"glBegin", "glColor", "glBind"}), "glBegin(GL_QUADS) glColor4f(1,1,0,1)");
     EXPECT_EQ(countCalls("glVertex3f(0,0,2)"), 2);  // 2-D corners sit at the quad's depth
     EXPECT_EQ(countCalls("glVertex"), 8);
-}
-
-TEST_F(GlCalls, RecordingDrawsNothingAndReplaysTheSameCalls) {
-    const Quad quad = quadAt(1, 2, 0, 3, 4, 0, 9);
-    auto drawAll = [&] {
-        flat.drawPoint(1, 2, 3, 1, 0, 0, 1);
-        flat.drawLine(1, 2, 3, 4, 5, 0, 1, 0);
-        flat.drawTriangle(1, 2, 3, 4, 5, 6, 7, 1, 1, 1, 1);
-        flat.drawRectRGB(1, 2, 3, 4, 5, 1, 0, 1);
-        flat.drawRect(1, 2, 3, 4, 5, 1, 0, 1, 0.5f);
-        flat.drawQuad(quad, 1, 1, 1, 1, true);
-        flat.drawPolygon(kRedTriangle, true);
-        flat.drawPolygon(kRedTriangle, false);
-        flat.drawPolygonLines(poly({kRed0, kRed1}));
-        flat.drawPolygonPoints(kRedTriangle);
-        flat.drawPolygonTriangles(kRedTriangle, 0.5f, 0.5f, 0.5f, 1);
-        flat.endBatch();
-    };
-    drawAll();
-    const std::string immediate = calls();
-    clearCalls();
-    flat.beginRecording();
-    drawAll();
-    flat.endRecording();
-    EXPECT_EQ(calls(), "");
-    ASSERT_EQ(flat.recordList().size(), 11u);
-    for (bool clearAfter : {false, true}) {
-        clearCalls();
-        flat.flush(clearAfter, false);
-        EXPECT_EQ(calls(), immediate);
-    }
-    EXPECT_TRUE(flat.recordList().empty());
-}
-
-TEST_F(GlCalls, SortedReplayIsStableAndUsesEachRecordsDepth) {
-    flat.beginRecording();
-    flat.drawPolygonPoints(Polygon());  // no vertices: no depth, sorted last
-    const int depths[] = {5, -2, 5, 0};
-    for (int i = 0; i < 4; ++i) {
-        flat.drawPoint(i + 1, 0, float(depths[i]), 1, 1, 1, 1);
-    }
-    flat.flush(false, true);
-    EXPECT_EQ(calls({"glVertex"}), "glVertex3f(2,0,-2) glVertex3f(4,0,0) glVertex3f(1,0,5) glVertex3f(3,0,5)");
-    EXPECT_EQ(flat.recordList().size(), 5u);  // flushing while recording neither loops nor appends
-    EXPECT_TRUE(flat.isRecording());
 }
 
 TEST(SurfaceVideo, StartUpFailuresPrintTheirReason) {

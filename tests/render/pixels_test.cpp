@@ -20,7 +20,7 @@ constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 
 using Rgba = std::array<int, 4>;
-const Rgba kBlack = {0, 0, 0, 0}, kRed = {255, 0, 0, 255}, kGreen = {0, 255, 0, 255}, kBlue = {0, 0, 255, 255};
+const Rgba kBlack = {0, 0, 0, 0}, kGreen = {0, 255, 0, 255};
 
 // RGBA pixels as GL reads them, bottom row first; the screen is addressed from its top row.
 struct Image {
@@ -44,13 +44,6 @@ struct Image {
 Image screen() {
     Image image{kWidth, kHeight, true};
     glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.bytes.data());
-    return image;
-}
-
-Image texture(GLuint name, int w, int h) {
-    Image image{w, h, false};
-    glBindTexture(GL_TEXTURE_2D, name);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.bytes.data());
     return image;
 }
 
@@ -105,46 +98,6 @@ DrawSurface3D Pixels::window;
 bool Pixels::windowOpen = false;
 
 }  // namespace
-
-TEST_F(Pixels, FlatPrimitivesLandOnTheirPixels) {
-    flat.drawRect(10, 20, 30, 40, 0, 1, 0, 0, 1);
-    flat.drawTriangle(100, 100, 140, 100, 100, 140, 0, 0, 1, 0, 1);
-    flat.drawLine(200, 50, 300, 50, 0, 0, 0, 1);
-    flat.endBatch();
-    const Image image = screen();
-    const std::pair<std::array<int, 2>, Rgba> expected[] = {{{20, 30}, kRed},     {{9, 30}, kBlack},
-                                                            {{20, 41}, kBlack},   {{105, 105}, kGreen},
-                                                            {{135, 135}, kBlack}, {{250, 50}, kBlue}};
-    for (const auto& [at, colour] : expected) {
-        EXPECT_EQ(image.at(at[0], at[1]), colour) << at[0] << "," << at[1];
-    }
-}
-
-TEST_F(Pixels, TargetsAreCopiedIntoTheirTextures) {
-    const GLuint single = textures.createBlankTexture("single", 64, 32);
-    flat.beginTarget(0, 0, 64, 32, single, 0, 0, 0, 0);
-    flat.drawRect(0, 0, 32, 32, 0, 0, 1, 0, 1);  // inside a target y grows upwards
-    flat.drawRect(32, 0, 64, 8, 0, 1, 0, 0, 1);
-    flat.endTarget();
-    const Image image = texture(single, 64, 32);
-    EXPECT_EQ(image.at(5, 20), kGreen);
-    EXPECT_EQ(image.at(40, 2), kRed);     // texture row 0 is the target's bottom row
-    EXPECT_EQ(image.at(40, 20), kBlack);  // transparent where nothing was drawn
-
-    const GLuint outer = textures.createBlankTexture("outer", 64, 32);
-    const GLuint inner = textures.createBlankTexture("inner", 16, 16);
-    flat.beginTarget(0, 0, 64, 32, outer, 1, 0, 0, 1);
-    flat.beginTarget(64, 0, 16, 16, inner, 0, 0, 1, 1);  // clearing blue also covers the outer rectangle
-    flat.drawRect(64, 0, 80, 16, 0, 0, 1, 0, 1);
-    flat.endTarget();
-    EXPECT_EQ(flat.activeTargetDepth(), 0);
-    flat.endTarget();
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_TRUE(viewport[2] == kWidth && viewport[3] == kHeight);
-    EXPECT_EQ(texture(inner, 16, 16).at(8, 8), kGreen);
-    EXPECT_EQ(texture(outer, 64, 32).at(30, 10), kBlue);
-}
 
 TEST_F(Pixels, TexturesAreSmoothedWhenMagnified) {
     const GLuint two = textures.createBlankTexture("two", 2, 2);

@@ -1,0 +1,122 @@
+#pragma once
+// A raw POSIX peer on the loopback that sees and sends the exact bytes.
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+
+class RawPeer {
+public:
+    ~RawPeer() { close(); }
+
+    bool connectTo(int port) {
+        close();
+        sockaddr_in address = loopback(port);
+        stream = socket(AF_INET, SOCK_STREAM, 0);
+        const timeval timeout{5, 0};  // no receive waits longer
+        setsockopt(stream, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+        return connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+
+    // Listens on a free loopback port with the given backlog; returns the port.
+    int listen(int backlog) {
+        sockaddr_in address = loopback(0);
+        stream = socket(AF_INET, SOCK_STREAM, 0);
+        bind(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::listen(stream, backlog);
+        socklen_t size = sizeof(address);
+        getsockname(stream, reinterpret_cast<sockaddr*>(&address), &size);
+        return ntohs(address.sin_port);
+    }
+
+    // Takes the first connection to come in on the listening socket.
+    bool accept() {
+        const int listener = stream;
+        stream = ::accept(listener, nullptr, nullptr);
+        ::close(listener);
+        return stream >= 0;
+    }
+
+    // Starts a connect without waiting; true when it completes within `ms`.
+    bool connectsWithin(int port, int ms) {
+        close();
+        sockaddr_in address = loopback(port);
+        stream = socket(AF_INET, SOCK_STREAM, 0);
+        fcntl(stream, F_SETFL, O_NONBLOCK);
+        connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        pollfd writable{stream, POLLOUT, 0};
+        int error = -1;
+        socklen_t size = sizeof(error);
+        return poll(&writable, 1, ms) == 1 && getsockopt(stream, SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+               error == 0;
+    }
+
+    bool sendAll(const std::string& bytes) {
+        ssize_t now = 1;
+        for (size_t sent = 0; now > 0 && sent < bytes.size(); sent += static_cast<size_t>(now)) {
+            now = send(stream, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        }
+        return now > 0;
+    }
+
+    bool receive(size_t count, std::string& bytes) {
+        bytes.clear();
+        char chunk[4096];
+        for (ssize_t got = 1; got > 0 && bytes.size() < count;) {
+            got = recv(stream, chunk, std::min(sizeof(chunk), count - bytes.size()), 0);
+            bytes.append(chunk, static_cast<size_t>(std::max<ssize_t>(got, 0)));
+        }
+        return bytes.size() == count;
+    }
+
+    // Takes what has arrived without waiting, keeping it in `received` when asked; how many bytes.
+    size_t takeArrived(bool keep = false) {
+        char chunk[65536];
+        const ssize_t got = std::max<ssize_t>(recv(stream, chunk, sizeof(chunk), MSG_DONTWAIT), 0);
+        if (keep) {
+            received.append(chunk, static_cast<size_t>(got));
+        }
+        return static_cast<size_t>(got);
+    }
+    const std::string& arrived() {
+        takeArrived(true);
+        return received;
+    }
+
+    bool seesEndOfStream() {  // closed, or reset with bytes it sent still unread
+        char byte;
+        const ssize_t got = recv(stream, &byte, 1, 0);
+        return got == 0 || (got < 0 && errno == ECONNRESET);
+    }
+
+    void close(bool reset = false) {  // reset: the other side gets a connection reset
+        const linger abortive{1, 0};
+        if (stream >= 0 && reset) {
+            setsockopt(stream, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+        }
+        if (stream >= 0) {
+            ::close(stream);
+        }
+        stream = -1;
+    }
+
+    std::string received;
+
+private:
+    static sockaddr_in loopback(int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+
+    int stream = -1;
+};
