@@ -37,17 +37,6 @@ TEST(NumberToText, WritesDefaultStreamFormatThatReadsBack) {
     }
 }
 
-TEST(SplitAtBar, SplitsAtTheFirstBar) {
-    const char* cases[][3] = {{"2|!", "2", "!"}, {"5|1,2|3", "5", "1,2|3"}, {"4|", "4", ""},
-                              {"|x", "", "x"},   {"abc", "abc", "abc"}};
-    for (const auto& c : cases) {
-        std::string head, tail;
-        splitAtBar(c[0], head, tail);
-        EXPECT_EQ(head, c[1]) << c[0];
-        EXPECT_EQ(tail, c[2]) << c[0];
-    }
-}
-
 TEST(FrameText, WritesSixteenFieldsReadsThemBackAndRepeatsTheLastOfAShortText) {
     Frame frame;
     frame.matrix[10] = 1.0f;

@@ -17,8 +17,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-const std::string kHeader = "starhold Vyrn Texture Manager File\n";
-
 // Level 0 of a texture as RGBA bytes, top image row first.
 Bytes readTexture(GLuint name) {
     glBindTexture(GL_TEXTURE_2D, name);
@@ -120,49 +118,6 @@ TEST_F(Textures, RefusedImagesKeepTheirSizeAndUnreadableOnesLeaveTheInfoAlone) {
         TextureInfo info{0, 3, 5};
         EXPECT_FALSE(loadImageIntoTexture(path(file), info, false)) << file;
         EXPECT_TRUE(info.glName == 0 && info.width == size[0] && info.height == size[1]) << file;
-    }
-}
-
-TEST_F(Textures, BlankTexturesNeedPowerOfTwoSidesAndReplaceInPlace) {
-    for (uint32_t side : {0u, 3u, 96u, 100u, maxTextureSide() * 2}) {
-        EXPECT_EQ(manager.createBlankTexture("bad", side, 4) + manager.createBlankTexture("bad", 4, side), 0u);
-    }
-    EXPECT_EQ(manager.getEntry("bad"), nullptr);
-    EXPECT_NE(manager.createBlankTexture("one", 1, 1), 0u);
-    ASSERT_TRUE(manager.loadTexture("Ship Top", sheet, false));
-    const TextureEntry* entry = manager.getEntry("Ship Top");
-    EXPECT_TRUE(entry->file == sheet && !entry->generated);
-    ASSERT_TRUE(manager.addSubTexture("Ship Top", "nose", 0, 0, 16, 8));
-    EXPECT_FALSE(manager.loadTexture("Ship Top", path("missing.png"), false));
-    EXPECT_EQ(manager.subTextureCount("Ship Top"), 1);
-
-    const GLuint oldName = entry->info.glName;
-    const GLuint newName = manager.createBlankTexture("Ship Top", 256, 2);
-    EXPECT_TRUE(newName != 0 && newName != oldName);
-    EXPECT_EQ(manager.getEntry("Ship Top"), entry);
-    EXPECT_TRUE(entry->info.glName == newName && entry->info.width == 256 && entry->file == "none" && entry->generated);
-    EXPECT_EQ(manager.subTextureCount("Ship Top"), 0);
-    EXPECT_EQ(readTexture(newName), Bytes(256 * 2 * 4, 0));
-}
-
-TEST_F(Textures, DefinitionFilesReadBackWhatWasSavedAndStopWhereBroken) {
-    manager.createBlankTexture("screen", 4, 4);  // generated: never saved
-    ASSERT_TRUE(manager.loadTexture("shiptop", sheet, false));
-    manager.addSubTexture("shiptop", "fin", -3, 7, 2, 1);
-    EXPECT_TRUE(manager.saveDefinitions(path("defs.txt")));
-    TextureManager copy;
-    EXPECT_TRUE(copy.loadDefinitions(path("defs.txt")) && copy.hasSubTexture("shiptop", "fin"));
-    EXPECT_EQ(copy.getEntry("screen"), nullptr);
-    EXPECT_TRUE(copy.saveDefinitions(path("again.txt")));
-    EXPECT_EQ(read("again.txt"), read("defs.txt"));
-    const std::string bodies[] = {"Name: cut\nFile: " + sheet + "\n_\nSubName: s\n", "Name:",
-                                  "Name: n File: " + sheet + " _ SubName: s SubLeftX: left __ ____",
-                                  "Name: " + std::string(5000, 'n') + " ____"};
-    for (const std::string& body : bodies) {
-        write("bad.txt", kHeader + body);
-        TextureManager broken;
-        EXPECT_FALSE(broken.loadDefinitions(path("bad.txt"))) << body.substr(0, 40);
-        EXPECT_FALSE(broken.hasSubTexture("n", "s"));
     }
 }
 

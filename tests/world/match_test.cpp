@@ -1,13 +1,12 @@
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <set>
 #include <tuple>
 
 #include "tests/world/world_fixture.h"
 
 TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt) {
-    PlayerState state(true), twin(true);
+    PlayerState state(true);
     for (unsigned seed = 1; seed <= 12; ++seed) {
         std::srand(seed);
         state.setMapSize(seed % 2 ? 10 : 20);
@@ -24,12 +23,6 @@ TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt)
         }
         EXPECT_EQ(places.size(), state.stars().size()) << "seed " << seed;
     }
-    std::srand(12);  // the same seed gives the same field, colours included
-    twin.setMapSize(20);
-    twin.newMatch();
-    ASSERT_EQ(twin.starCount(), state.starCount());
-    EXPECT_EQ(std::memcmp(twin.stars().data(), state.stars().data(), state.stars().size() * sizeof(Star)), 0);
-
     state.splitStars();
     const int32_t n = state.starCount();
     EXPECT_TRUE(state.ownStars() == n / 2 && state.opponentStars() == n / 2);
