@@ -176,9 +176,8 @@ TEST_F(GameTest, FreeCameraKeysMoveAndTurnTheCameraInsteadOfTheShip) {
         pass(30);  // whatever the time, one step
         key(sym, false);
         pass(30);
-        for (int i = 0; i < 16; ++i) {
+        for (int i = 0; i < 16; ++i)
             ASSERT_NEAR(game->camera().matrix[i], expected.matrix[i], 1e-5f) << SDL_GetKeyName(sym) << " " << i;
-        }
     }
     const Ship& ship = game->localPlayer().ship();
     EXPECT_TRUE(ship.vx == 0 && ship.vy == 0 && ship.vz == 1e-8f);

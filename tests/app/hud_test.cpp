@@ -59,7 +59,5 @@ TEST_F(Hud, ShowsCountsTimeAndEnergiesOrTheRate) {
         {{12, 18, 5000, false, false, true}, "(1,1,0)5"},         // listening alone: nothing at 510
         {{12, 18, 123456, false, true, true, 377, 420}, "(1,1,0)123.4 510(0,1,0)377 578(1,1,1)/ 595(0,0,1)420"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(line(c.values), counts + c.text);
-    }
+    for (const Case& c : cases) EXPECT_EQ(line(c.values), counts + c.text);
 }

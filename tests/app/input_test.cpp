@@ -40,9 +40,7 @@ TEST(KeyTable, ActionsComeOnPressOrReleaseAsBound) {
                                                       {SDLK_c, KeyAction::Connect},
                                                       {SDLK_o, KeyAction::Disconnect},
                                                       {SDLK_k, KeyAction::None}};
-    for (const auto& [key, action] : onRelease) {
-        EXPECT_EQ(release(input, key), action) << key;
-    }
+    for (const auto& [key, action] : onRelease) EXPECT_EQ(release(input, key), action) << key;
     press(input, SDLK_SPACE);
     release(input, SDLK_SPACE);
     EXPECT_TRUE(input.freeCamera);

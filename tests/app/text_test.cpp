@@ -14,9 +14,7 @@ TEST(TextToNumber, ReadsTheNumberAtTheFrontOrGivesZero) {
     EXPECT_FLOAT_EQ(toFloat("1e-08"), 1e-08f);
     EXPECT_TRUE(toBool("1"));
     EXPECT_FALSE(toBool("0"));
-    for (const char* bad : {"", "abc", "99999999999", "-99999999999"}) {
-        EXPECT_EQ(toInt(bad), 0) << bad;
-    }
+    for (const char* bad : {"", "abc", "99999999999", "-99999999999"}) EXPECT_EQ(toInt(bad), 0) << bad;
     for (const char* bad : {"nan", "inf", "1e99", "x"}) {
         EXPECT_EQ(toFloat(bad), 0.0f) << bad;  // never a non-finite number
     }
@@ -46,9 +44,7 @@ TEST(FrameText, WritesSixteenFieldsReadsThemBackAndRepeatsTheLastOfAShortText) {
     source.matrix[1] = 1.0f / 3.0f;
     Frame copy;
     frameFromText(copy, frameToText(source));
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(copy.matrix[i], source.matrix[i], 1e-6f) << i;
-    }
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(copy.matrix[i], source.matrix[i], 1e-6f) << i;
     frameFromText(frame, "1,2");
     EXPECT_TRUE(frame.matrix[0] == 1.0f && frame.matrix[1] == 2.0f && frame.matrix[15] == 2.0f);
 }

@@ -29,9 +29,7 @@ Texts feed(const std::string& bytes, size_t piece = 0, FrameReader* into = nullp
     std::string text;
     for (size_t at = 0, step = piece ? piece : bytes.size(); at < bytes.size(); at += step) {
         reader.append(bytes.data() + at, std::min(step, bytes.size() - at));
-        for (int status; (status = reader.next(text)) != FrameReader::NoMessage;) {
-            out.push_back(marks[status] + text);
-        }
+        for (int status; (status = reader.next(text)) != FrameReader::NoMessage;) out.push_back(marks[status] + text);
     }
     return out;
 }
@@ -42,9 +40,8 @@ Texts recordedStream() {
     Texts messages;
     for (int i = 0; i < 1500; ++i) {
         std::string text = std::to_string(i % 5);
-        for (int field = 0, fields = i % 97 == 0 ? 2000 : i % 5 == 0 ? 16 : 3; field < fields; ++field) {
+        for (int field = 0, fields = i % 97 == 0 ? 2000 : i % 5 == 0 ? 16 : 3; field < fields; ++field)
             text += (field ? "," : "|") + std::to_string(static_cast<int>(random() % 40000) - 20000) + ".125";
-        }
         messages.push_back(i % 211 == 0 ? "" : text);
     }
     return messages;
@@ -62,9 +59,8 @@ protected:
 
     Texts takeInbox() {  // damaged messages are marked
         Texts taken;
-        for (ReceivedMessage message; connection.nextMessage(message); connection.dropMessage()) {
+        for (ReceivedMessage message; connection.nextMessage(message); connection.dropMessage())
             taken.push_back((message.damaged ? "damaged:" : "") + message.text);
-        }
         return taken;
     }
 
@@ -90,9 +86,8 @@ TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
         {std::string("6~ab\0", 5) + ok, {"damaged:ab", "ok"}},
     };
     for (const auto& [bytes, expected] : cases) {
-        for (size_t piece : {0, 1, 3, 4096, 5000}) {
+        for (size_t piece : {0, 1, 3, 4096, 5000})
             EXPECT_EQ(feed(bytes, piece), expected) << bytes.substr(0, 20) << " in pieces of " << piece;
-        }
     }
 
     const std::string chunk(4096, 'x');  // memory: at most one frame is ever held
@@ -139,9 +134,7 @@ TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
     ASSERT_TRUE(peer.connectTo(host()));
     const Texts messages = recordedStream();
     std::string wire;
-    for (const std::string& text : messages) {
-        wire += frame(text);
-    }
+    for (const std::string& text : messages) wire += frame(text);
     std::thread writer([&] {
         std::mt19937 random(7);
         for (size_t at = 0, piece; at < wire.size(); at += piece) {
@@ -165,9 +158,7 @@ TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
     ASSERT_EQ(frame("abc") + frame(""), std::string("\x34\x7E\x61\x62\x63\x00" "\x31\x7E\x00", 9));
     std::string echoed;
     std::thread reader([&] { peer.receive(wire.size(), echoed); });
-    for (size_t i = 0; i < messages.size(); ++i) {
-        connection.send(messages[i], i % 2 ? -1 : sender, false);
-    }
+    for (size_t i = 0; i < messages.size(); ++i) connection.send(messages[i], i % 2 ? -1 : sender, false);
     reader.join();
     EXPECT_TRUE(echoed == wire);
 }
@@ -228,9 +219,7 @@ TEST_F(ConnectionTest, HangingConnectFailsAfterFiveSecondsAndDisconnectCancelsOn
     const int port = full.listen(0);
     std::vector<RawPeer> fillers(8);
     size_t used = 0;
-    while (used < fillers.size() && fillers[used].connectsWithin(port, 200)) {
-        ++used;
-    }
+    while (used < fillers.size() && fillers[used].connectsWithin(port, 200)) ++used;
     ASSERT_LT(used, fillers.size());
     CaptureStderr();
     ASSERT_TRUE(connection.connectTo("127.0.0.1", port));
@@ -267,9 +256,7 @@ TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
         while (!stop) {
             const size_t got = reader.takeArrived();
             received += got;
-            if (got == 0) {
-                SDL_Delay(1);
-            }
+            if (got == 0) SDL_Delay(1);
         }
     });
     CaptureStderr();

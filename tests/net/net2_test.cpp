@@ -72,9 +72,7 @@ TEST_F(Net2, DeliversBytesInOrderWithBackPressureAndOneCloseEvent) {
     RawPeer peer;
     const int stream = acceptPeer(peer);
     std::string sent(10000, '\0');
-    for (size_t i = 0; i < sent.size(); ++i) {
-        sent[i] = static_cast<char>(i * 7 % 251);
-    }
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 7 % 251);
     ASSERT_TRUE(peer.sendAll(sent));
     SDL_Event event;
     ASSERT_TRUE(awaitNet2Event(event, NET2_TCPRECEIVEEVENT));
@@ -89,9 +87,7 @@ TEST_F(Net2, DeliversBytesInOrderWithBackPressureAndOneCloseEvent) {
         const int got = net2ReadTcp(stream, chunk, sizeof(chunk));
         ASSERT_LE(got, kNet2TcpBufferSize);
         received.append(chunk, static_cast<size_t>(got));
-        if (received.size() >= sent.size() || !awaitNet2Event(event, NET2_TCPRECEIVEEVENT)) {
-            break;
-        }
+        if (received.size() >= sent.size() || !awaitNet2Event(event, NET2_TCPRECEIVEEVENT)) break;
     }
     EXPECT_TRUE(received == sent);
     EXPECT_GE(events, 3);
@@ -111,9 +107,7 @@ TEST_F(Net2, RefusesPeersPastTheAcceptLimitAndThe1025thSocketAndReusesSlots) {
     RawPeer peer;
     const int stream = acceptPeer(peer);
     std::set<int> opened;
-    for (int udp; opened.size() + 2 < kNet2AcceptLimit && (udp = net2OpenUdp(0, 64)) >= 0;) {
-        opened.insert(udp);
-    }
+    for (int udp; opened.size() + 2 < kNet2AcceptLimit && (udp = net2OpenUdp(0, 64)) >= 0;) opened.insert(udp);
     ASSERT_EQ(opened.size() + 2, static_cast<size_t>(kNet2AcceptLimit));
     RawPeer refused;
     ASSERT_TRUE(refused.connectTo(port));
@@ -129,18 +123,14 @@ TEST_F(Net2, RefusesPeersPastTheAcceptLimitAndThe1025thSocketAndReusesSlots) {
     limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, std::min<rlim_t>(limit.rlim_max, kNet2MaxSockets + 64));
     const bool wholeTable = setrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= kNet2MaxSockets + 64;
     blockNetworkThread(peer, stream);  // so none of the sockets below is watched yet
-    for (int udp; (udp = net2OpenUdp(0, 64)) >= 0;) {
-        opened.insert(udp);
-    }
+    for (int udp; (udp = net2OpenUdp(0, 64)) >= 0;) opened.insert(udp);
     if (wholeTable) {
         EXPECT_EQ(opened.size(), static_cast<size_t>(kNet2MaxSockets - 2));
         EXPECT_STREQ(net2LastError(), "NET2: out of memory");
     } else {
         EXPECT_STREQ(net2LastError(), "NET2: can't open a socket");  // out of descriptors first
     }
-    for (int udp : opened) {
-        net2CloseUdp(udp);
-    }
+    for (int udp : opened) net2CloseUdp(udp);
     while (SDL_PollEvent(&event) == 1) {
     }
     int udp = -1;
@@ -157,9 +147,8 @@ TEST_F(Net2, FailedSendRaisesOneCloseEventWithoutWaitingForAFullQueue) {
     peer.close(true);
     std::atomic<bool> failed{false};
     std::thread sender([&] {
-        for (int attempt = 0; attempt < 500 && !failed; ++attempt, SDL_Delay(1)) {
+        for (int attempt = 0; attempt < 500 && !failed; ++attempt, SDL_Delay(1))
             failed = net2SendTcp(stream, "ping", 4) == -1;
-        }
     });
     const bool finished = waitUntil([&] { return failed.load(); }, 3000);
     SDL_Event event;

@@ -34,9 +34,7 @@ protected:
 
 inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     for (const Uint32 start = SDL_GetTicks(); !done(); SDL_Delay(1)) {
-        if (SDL_GetTicks() - start > static_cast<Uint32>(timeoutMs)) {
-            return false;
-        }
+        if (SDL_GetTicks() - start > static_cast<Uint32>(timeoutMs)) return false;
     }
     return true;
 }
@@ -45,9 +43,7 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
 inline bool awaitNet2Event(SDL_Event& event, int kind, int timeoutMs = 5000) {
     const auto arrived = [&] {
         while (fePoll(&event) > 0) {
-            if (event.type == SDL_USEREVENT && net2EventKind(event) == kind) {
-                return true;
-            }
+            if (event.type == SDL_USEREVENT && net2EventKind(event) == kind) return true;
         }
         return false;
     };
@@ -64,9 +60,7 @@ inline bool net2EventWithin(int kind, int timeoutMs) {
 inline int onFreePort(const std::function<bool(int)>& open) {
     for (int attempt = 0; attempt < 400; ++attempt) {
         const int port = 20000 + (static_cast<int>(getpid() % 2000) * 20 + attempt * 7) % 40000;
-        if (open(port)) {
-            return port;
-        }
+        if (open(port)) return port;
     }
     return -1;
 }
@@ -82,8 +76,6 @@ inline SDL_Event userEvent(int code) {
 inline int fillEventQueue() {  // with harmless user events; returns how many fitted
     SDL_Event filler = userEvent(99);
     int added = 0;
-    while (SDL_PushEvent(&filler) == 0) {
-        ++added;
-    }
+    while (SDL_PushEvent(&filler) == 0) ++added;
     return added;
 }

@@ -58,9 +58,8 @@ TEST(SurfaceVideo, StartUpFailuresPrintTheirReason) {
 TEST_F(GlCalls, FontLoadingRefusesWhatItCannotUseAndStopsAtTheFirstBadNumber) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(fonts.loadFont(testing::TempDir() + "/no-such-font.fnt", "font"));
-    for (const char* grid : {"0 3", "3 65", "x y", "100000000000 2"}) {
+    for (const char* grid : {"0 3", "3 65", "x y", "100000000000 2"})
         EXPECT_FALSE(fonts.loadFont(fontFile(grid), "font")) << grid;
-    }
     EXPECT_EQ(fonts.getFont("font"), nullptr);
     ASSERT_TRUE(fonts.loadFont(fontFile("1 1\n65 0 0 1\n300 0 0 1\n-129 0 0 1\n66 0 0 1"), "codes"));
     EXPECT_NE(testing::internal::GetCapturedStderr(), "");

@@ -13,9 +13,7 @@ namespace {
 
 // Column-major: the X, Y and Z axes, then the position.
 void expectMatrix(const Frame& frame, const std::array<float, 16>& expected) {
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(frame.matrix[i], expected[i], 1e-5f) << i;
-    }
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(frame.matrix[i], expected[i], 1e-5f) << i;
 }
 
 // Where a world point lands in eye coordinates under the current modelview matrix.
@@ -23,9 +21,8 @@ void expectEye(float x, float y, float z, float ex, float ey, float ez) {
     float m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     const float expected[3] = {ex, ey, ez};
-    for (int r = 0; r < 3; ++r) {
+    for (int r = 0; r < 3; ++r)
         EXPECT_NEAR(m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r], expected[r], 1e-5f) << r;
-    }
 }
 
 class FrameGl : public ::testing::Test {

@@ -34,9 +34,7 @@ struct Image {
     bool lit(int x, int y) const { return at(x, y)[0] + at(x, y)[1] + at(x, y)[2] > 0; }
     int litAlong(int x, int y, int dx, int dy, int n) const {
         int count = 0;
-        for (int i = 0; i < n; ++i) {
-            count += lit(x + i * dx, y + i * dy);
-        }
+        for (int i = 0; i < n; ++i) count += lit(x + i * dx, y + i * dy);
         return count;
     }
 };

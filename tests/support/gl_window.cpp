@@ -6,9 +6,7 @@
 
 bool openTestWindow() {
     static bool open = false;
-    if (open) {
-        return true;
-    }
+    if (open) return true;
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         std::fprintf(stderr, "test window: %s\n", SDL_GetError());
         return false;

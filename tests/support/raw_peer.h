@@ -60,9 +60,8 @@ public:
 
     bool sendAll(const std::string& bytes) {
         ssize_t now = 1;
-        for (size_t sent = 0; now > 0 && sent < bytes.size(); sent += static_cast<size_t>(now)) {
+        for (size_t sent = 0; now > 0 && sent < bytes.size(); sent += static_cast<size_t>(now))
             now = send(stream, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        }
         return now > 0;
     }
 
@@ -80,9 +79,7 @@ public:
     size_t takeArrived(bool keep = false) {
         char chunk[65536];
         const ssize_t got = std::max<ssize_t>(recv(stream, chunk, sizeof(chunk), MSG_DONTWAIT), 0);
-        if (keep) {
-            received.append(chunk, static_cast<size_t>(got));
-        }
+        if (keep) received.append(chunk, static_cast<size_t>(got));
         return static_cast<size_t>(got);
     }
     const std::string& arrived() {
@@ -98,12 +95,8 @@ public:
 
     void close(bool reset = false) {  // reset: the other side gets a connection reset
         const linger abortive{1, 0};
-        if (stream >= 0 && reset) {
-            setsockopt(stream, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
-        }
-        if (stream >= 0) {
-            ::close(stream);
-        }
+        if (stream >= 0 && reset) setsockopt(stream, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+        if (stream >= 0) ::close(stream);
         stream = -1;
     }
 

@@ -15,9 +15,7 @@ TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt)
         EXPECT_TRUE(n % 2 == 0 && n >= 30 && n <= 50 && state.stars().size() == size_t(n)) << n;
         std::set<std::tuple<float, float, float>> places;
         for (const Star& s : state.stars()) {
-            for (float c : {s.x, s.y, s.z}) {
-                EXPECT_TRUE(c == std::floor(c) && std::fabs(c) <= state.mapSize()) << c;
-            }
+            for (float c : {s.x, s.y, s.z}) EXPECT_TRUE(c == std::floor(c) && std::fabs(c) <= state.mapSize()) << c;
             EXPECT_TRUE(s.owner == 0 && s.r >= 0.3f && s.r <= 0.8f && s.g <= s.r && s.b == 0);
             places.insert({s.x, s.y, s.z});
         }
@@ -82,9 +80,7 @@ TEST_F(WorldTest, HostileTextsChangeNothing) {
     const std::string hostile[] = {"", "20", "9,1,0,0,0,1", "1001,1,0,0,0,1", "x,1,0,0,0,1", "20,1,1e30,0,0,0",
                                    "20,-1", "20,1,0,-20.5,0,1", "20,8193", "20,2147483647,1", "20,2,0,0,0,1",
                                    "20,1,0,0,0,1,5", "20,1,0,nan,0,1", "20,1,0,x,0,1", "20,1,0,1e999,0,1"};
-    for (const std::string& text : hostile) {
-        EXPECT_FALSE(client.applyStarListText(text)) << text;
-    }
+    for (const std::string& text : hostile) EXPECT_FALSE(client.applyStarListText(text)) << text;
     // Millions of fields announced as a small list are counted once and refused.
     EXPECT_FALSE(client.applyStarListText("20,1000" + std::string(20000000, ',')));
     EXPECT_EQ(client.starListText(), field);

@@ -26,9 +26,7 @@ protected:
                                    22050,       44100,      0x00100002u, 0x61746164u, bytes};
         std::ofstream(wav, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header)
             << std::string(bytes, '\0');
-        for (const char* name : {"wh1", "pop1", "pop2"}) {
-            ASSERT_TRUE(sounds.loadSound(wav, name));
-        }
+        for (const char* name : {"wh1", "pop1", "pop2"}) ASSERT_TRUE(sounds.loadSound(wav, name));
     }
     static int playing() { return Mix_Playing(-1); }
 
@@ -54,15 +52,12 @@ TEST_F(SoundingWorldTest, ShipsWrapAtEachFaceOnlyWhenFlyingOutwards) {
     for (const auto& c : cases) {
         PlayerState ship(false);
         ship.setSounds(&sounds);
-        if (c.secondSkin) {
-            ship.toggleSkin();
-        }
+        if (c.secondSkin) ship.toggleSkin();
         placeShip(ship, c.from[0], c.from[1], c.from[2]);
         ship.applyVelocityText(toText(c.velocity[0]) + "," + toText(c.velocity[1]) + "," + toText(c.velocity[2]));
         step(ship, 100);
-        for (int axis = 0; axis < 3; ++axis) {
+        for (int axis = 0; axis < 3; ++axis)
             EXPECT_NEAR(ship.ship().frame.position[axis], c.to[axis], 1e-4f) << c.from[0] << "," << c.from[1];
-        }
         EXPECT_EQ(playing(), c.sounds) << "from " << c.from[0] << "," << c.from[1] << "," << c.from[2];
         Mix_HaltChannel(-1);
     }
@@ -81,9 +76,7 @@ TEST_F(SoundingWorldTest, CapturesWithinOneAndAHalfUnitsAndOpponentCapturesOfVal
     EXPECT_EQ(playing(), 2);  // "pop1" for each, no notice without a peer
     Mix_HaltChannel(-1);
 
-    for (int32_t bad : {-1, 5, 1 << 30}) {
-        state.starTakenByOpponent(bad);
-    }
+    for (int32_t bad : {-1, 5, 1 << 30}) state.starTakenByOpponent(bad);
     EXPECT_TRUE(state.ownStars() == 3 && playing() == 0);
     state.starTakenByOpponent(1);  // a free star: still counts
     state.starTakenByOpponent(0);
@@ -113,9 +106,8 @@ TEST_F(WorldTest, TheShipTurnsAlongItsVelocityAndKeepsItsHeadingWhenStill) {
     for (int i = 0; i < 8; ++i) {  // the ship's Z axis points at its tail
         ship.applyVelocityText(velocities[i]);
         step(ship, 20);
-        for (int axis = 0; axis < 3; ++axis) {
+        for (int axis = 0; axis < 3; ++axis)
             EXPECT_NEAR(ship.ship().frame.zAxis[axis], tails[i][axis], 1e-5f) << velocities[i];
-        }
     }
 }
 

@@ -35,8 +35,6 @@ inline void placeShip(PlayerState& state, float x, float y, float z) {
 // A field of 30 away from the ship's start, `held` of them on this side.
 inline void holdStars(PlayerState& state, int held) {
     std::string list = "20,30";
-    for (int i = 0; i < 30; ++i) {
-        list += "," + toText(i - 15) + ",10,10," + (i < held ? "2" : "1");
-    }
+    for (int i = 0; i < 30; ++i) list += "," + toText(i - 15) + ",10,10," + (i < held ? "2" : "1");
     ASSERT_TRUE(state.applyStarListText(list));
 }
