@@ -11,21 +11,16 @@ KeyAction release(InputState& input, SDLKey key) { return applyKey(input, key, f
 
 TEST(KeyTable, XYZPickTheirDirectionWithLeftShiftAndReleaseBoth) {
     InputState input;
+    const SDLKey axes[] = {SDLK_x, SDLK_y, SDLK_z};
     press(input, SDLK_RSHIFT);  // only Left Shift counts
-    press(input, SDLK_x);
-    press(input, SDLK_y);
-    press(input, SDLK_z);
+    for (SDLKey key : axes) press(input, key);
     EXPECT_TRUE(input.right && input.s && input.down);
     EXPECT_FALSE(input.left || input.w || input.up);
     press(input, SDLK_LSHIFT);
-    press(input, SDLK_x);
-    press(input, SDLK_y);
-    press(input, SDLK_z);
+    for (SDLKey key : axes) press(input, key);
     EXPECT_TRUE(input.left && input.w && input.up);
     release(input, SDLK_LSHIFT);  // letting Shift go first changes nothing
-    release(input, SDLK_x);
-    release(input, SDLK_y);
-    release(input, SDLK_z);
+    for (SDLKey key : axes) release(input, key);
     EXPECT_FALSE(input.left || input.right || input.w || input.s || input.up || input.down);
 }
 

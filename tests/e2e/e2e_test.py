@@ -43,12 +43,10 @@ class Game:
                         XDG_CONFIG_HOME=os.path.join(workdir, "settings"))
         self.errors = open(workdir + ".stderr", "w+")
         self.proc = subprocess.Popen([binary], cwd=workdir, env=self.env, stderr=self.errors)
-        self.window = int(self.xdotool("search", "--sync", "--name", "^starhold$").split()[0])
+        found = subprocess.run(["xdotool", "search", "--sync", "--name", "^starhold$"], env=self.env, check=True,
+                               timeout=20, capture_output=True, text=True)
+        self.window = int(found.stdout.split()[0])
         time.sleep(0.5)
-
-    def xdotool(self, *args):
-        return subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=20,
-                              capture_output=True, text=True).stdout
 
     def screenshot(self):
         """The window as (width, height, rgb bytes).
@@ -102,14 +100,7 @@ class Game:
 def count_pixels(shot, test, box=None):
     width, height, data = shot
     x0, y0, x1, y1 = box or (0, 0, width, height)
-    n = 0
-    for y in range(y0, y1):
-        row = y * width * 3
-        for x in range(x0, x1):
-            i = row + x * 3
-            if test(data[i], data[i + 1], data[i + 2]):
-                n += 1
-    return n
+    return sum(test(*data[(y * width + x) * 3:(y * width + x) * 3 + 3]) for y in range(y0, y1) for x in range(x0, x1))
 
 
 def yellow(r, g, b):

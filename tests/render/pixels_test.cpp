@@ -1,5 +1,5 @@
-// What the drawing surfaces and the font put on screen and into textures, read
-// back from a real OpenGL context.
+// What the 3-D surface, textures and the font put on screen, read back from a
+// real OpenGL context.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -22,13 +22,12 @@ constexpr int kHeight = 600;
 using Rgba = std::array<int, 4>;
 const Rgba kBlack = {0, 0, 0, 0}, kGreen = {0, 255, 0, 255};
 
-// RGBA pixels as GL reads them, bottom row first; the screen is addressed from its top row.
+// RGBA pixels as GL reads them, bottom row first; addressed from the top row.
 struct Image {
     int width, height;
-    bool fromTop;
     std::vector<unsigned char> bytes = std::vector<unsigned char>(width * height * 4);
     Rgba at(int x, int y) const {
-        const unsigned char* p = &bytes[((fromTop ? height - 1 - y : y) * width + x) * 4];
+        const unsigned char* p = &bytes[((height - 1 - y) * width + x) * 4];
         return {p[0], p[1], p[2], p[3]};
     }
     bool lit(int x, int y) const { return at(x, y)[0] + at(x, y)[1] + at(x, y)[2] > 0; }
@@ -40,7 +39,7 @@ struct Image {
 };
 
 Image screen() {
-    Image image{kWidth, kHeight, true};
+    Image image{kWidth, kHeight};
     glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.bytes.data());
     return image;
 }
@@ -51,13 +50,10 @@ struct Box {
 
 Box litBox(const Image& image, int top, int bottom) {
     Box box;
-    for (int y = top; y < bottom; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            if (image.lit(x, y)) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < image.width; ++x)
+            if (image.lit(x, y))
                 box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
-            }
-        }
-    }
     return box;
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "net/connection.h"
+#include "tests/net/net_test_support.h"
 #include "sound/sound_manager.h"
 #include "tests/world/world_fixture.h"
 
@@ -119,24 +120,16 @@ protected:
     void SetUp() override {
         WorldTest::SetUp();
         ASSERT_TRUE(server.startNetworking());
-        for (int attempt = 0; attempt < 50 && port == 0; ++attempt) {
-            const int candidate = 30000 + (getpid() * 7 + attempt * 131) % 20000;
-            port = server.startServer(candidate) ? candidate : 0;
-        }
-        ASSERT_NE(port, 0);
+        port = onFreePort([this](int candidate) { return server.startServer(candidate); });
+        ASSERT_NE(port, -1);
     }
     void TearDown() override {
         server.disconnect();
         client.disconnect();
         server.stopNetworking();
     }
-    // Pumps `pump`'s events until `done` holds; false after a generous timeout.
     static bool pumpUntil(Connection& pump, const std::function<bool()>& done) {
-        for (int waited = 0; waited < 10000 && !done(); waited += 5) {
-            pump.pumpNetEvents();
-            SDL_Delay(5);
-        }
-        return done();
+        return waitUntil([&] { pump.pumpNetEvents(); return done(); }, 10000);
     }
 
     Connection server, client;
