@@ -60,41 +60,6 @@ TEST_F(Net2, FastEventQueuePushIntoAFullQueueWaitsAndResumes) {
     EXPECT_EQ(event.user.code, 7);
 }
 
-TEST_F(Net2, DeliversBytesInOrderWithBackPressureAndOneCloseEvent) {
-    RawPeer peer;
-    const int stream = acceptPeer(peer);
-    std::string sent(10000, '\0');
-    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 7 % 251);
-    ASSERT_TRUE(peer.sendAll(sent));
-    SDL_Event event;
-    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPRECEIVEEVENT));
-    EXPECT_EQ(net2EventSocket(event), stream);
-    EXPECT_FALSE(net2EventWithin(NET2_TCPRECEIVEEVENT, 100));  // full: the rest waits
-    char chunk[10000];
-    ASSERT_EQ(net2ReadTcp(stream, chunk, 1), 1);
-    EXPECT_FALSE(net2EventWithin(NET2_TCPRECEIVEEVENT, 100));  // refilled but never empty: no event
-    std::string received(chunk, 1);
-    int events = 1;
-    for (;; ++events) {  // each event stands for at most one buffer full
-        const int got = net2ReadTcp(stream, chunk, sizeof(chunk));
-        ASSERT_LE(got, kNet2TcpBufferSize);
-        received.append(chunk, static_cast<size_t>(got));
-        if (received.size() >= sent.size() || !awaitNet2Event(event, NET2_TCPRECEIVEEVENT)) break;
-    }
-    EXPECT_TRUE(received == sent);
-    EXPECT_GE(events, 3);
-
-    // A peer that leaves: exactly one close event, and what it sent last is still readable.
-    ASSERT_TRUE(peer.sendAll("bye"));
-    peer.close();
-    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT));
-    EXPECT_EQ(net2EventSocket(event), stream);
-    EXPECT_FALSE(net2EventWithin(NET2_TCPCLOSEEVENT, 100));
-    EXPECT_EQ(std::string(chunk, static_cast<size_t>(net2ReadTcp(stream, chunk, sizeof(chunk)))), "bye");
-    EXPECT_EQ(net2SendTcp(stream, "x", 1), -1);
-    EXPECT_STREQ(net2LastError(), "NET2: you can't do a TCP send on that socket");
-}
-
 TEST_F(Net2, RefusesPeersPastTheAcceptLimitAndThe1025thSocketAndReusesSlots) {
     RawPeer peer;
     const int stream = acceptPeer(peer);
@@ -154,16 +119,3 @@ TEST_F(Net2, FailedSendRaisesOneCloseEventWithoutWaitingForAFullQueue) {
     EXPECT_FALSE(net2EventWithin(NET2_TCPCLOSEEVENT, 100));
 }
 
-TEST_F(Net2, StopDiscardsEverythingPendingAndStartsAgain) {
-    RawPeer peer;
-    const int stream = acceptPeer(peer);
-    blockNetworkThread(peer, stream);
-    net2Stop();
-    SDL_Event event;
-    EXPECT_EQ(SDL_PollEvent(&event), 0);
-    EXPECT_EQ(net2LastError(), nullptr);
-    ASSERT_EQ(net2Start(), 0);
-    listener = -1;
-    RawPeer again;
-    EXPECT_GE(acceptPeer(again), 0);
-}

@@ -1,5 +1,4 @@
-// The drawing surfaces and the font observed through the recording stand-in for
-// OpenGL: call sequences, start-up failures and font files.
+// What needs no real OpenGL: the window's start-up failures and font files.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +6,6 @@
 
 #include "render/draw_surface.h"
 #include "render/font.h"
-#include "tests/render/gl_recorder.h"
 
 namespace {
 
@@ -20,27 +18,7 @@ std::string fontFile(const std::string& text) {
     return path;
 }
 
-class GlCalls : public ::testing::Test {
-protected:
-    void SetUp() override {
-        clearCalls();
-        fonts.setSurface(&flat);
-    }
-    DrawSurface2D flat;
-    FontManager fonts;
-};
-
 }  // namespace
-
-TEST_F(GlCalls, QuadsWithoutTextureShowTheYellowMarker) {
-    Quad quad;
-    quad.setCorners(0, 0, 1, 8, 4, 3);
-    quad.depth = 2;
-    flat.drawQuad(quad, 1, 1, 0, 1, true);  // the outline and its crossing
-    EXPECT_EQ(calls({"glBegin", "glColor", "glBind"}), "glBegin(GL_QUADS) glColor4f(1,1,0,1)");
-    EXPECT_EQ(countCalls("glVertex3f(0,0,2)"), 2);  // 2-D corners sit at the quad's depth
-    EXPECT_EQ(countCalls("glVertex"), 8);
-}
 
 TEST(SurfaceVideo, StartUpFailuresPrintTheirReason) {
     DrawSurface3D surface;
@@ -55,7 +33,8 @@ TEST(SurfaceVideo, StartUpFailuresPrintTheirReason) {
     }
 }
 
-TEST_F(GlCalls, FontLoadingRefusesWhatItCannotUseAndStopsAtTheFirstBadNumber) {
+TEST(Font, LoadingRefusesWhatItCannotUseAndStopsAtTheFirstBadNumber) {
+    FontManager fonts;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(fonts.loadFont(testing::TempDir() + "/no-such-font.fnt", "font"));
     for (const char* grid : {"0 3", "3 65", "x y", "100000000000 2"})

@@ -4,8 +4,8 @@
 #include <GL/glu.h>
 #include <SDL.h>
 
-#include <algorithm>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -35,28 +35,14 @@ const char* constantName(GLenum constant) {
     }
 }
 
-bool startsWith(const std::string& call, const std::string& prefix) {
-    return call.compare(0, prefix.size(), prefix) == 0;
-}
-
 }  // namespace
 
 void clearCalls() { recorded().clear(); }
 
-std::string calls(const std::vector<std::string>& prefixes) {
+std::string calls() {
     std::string text;
-    for (const std::string& call : recorded()) {
-        if (prefixes.empty() || std::any_of(prefixes.begin(), prefixes.end(),
-                                            [&](const std::string& prefix) { return startsWith(call, prefix); })) {
-            text += (text.empty() ? "" : " ") + call;
-        }
-    }
+    for (const std::string& call : recorded()) text += (text.empty() ? "" : " ") + call;
     return text;
-}
-
-int countCalls(const std::string& prefix) {
-    return int(std::count_if(recorded().begin(), recorded().end(),
-                             [&](const std::string& call) { return startsWith(call, prefix); }));
 }
 
 extern "C" {
