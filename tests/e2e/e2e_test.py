@@ -15,42 +15,30 @@ import unittest
 ARGS = None
 
 
-class XServer:
-    def __init__(self):
+class Game:
+    """One running instance in an empty folder of its own, on its own X server."""
+
+    def __init__(self, workdir, binary):
+        os.makedirs(workdir)
         read_end, write_end = os.pipe()
-        self.proc = subprocess.Popen(
+        self.x = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as f:
-            self.name = ":" + f.readline().strip()
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
-
-
-class Game:
-    """One running instance with its own data folder and display."""
-
-    def __init__(self, workdir, binary):
-        """The game starts in an empty folder and finds its data itself."""
-        os.makedirs(workdir)
-        self.x = XServer()
-        self.env = dict(os.environ, DISPLAY=self.x.name, SDL_AUDIODRIVER="dummy",
+            display = ":" + f.readline().strip()
+        self.env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy",
                         XDG_CONFIG_HOME=os.path.join(workdir, "settings"))
-        self.errors = open(workdir + ".stderr", "w+")
-        self.proc = subprocess.Popen([binary], cwd=workdir, env=self.env, stderr=self.errors)
+        self.errors = workdir + ".stderr"
+        with open(self.errors, "w") as errors:
+            self.proc = subprocess.Popen([binary], cwd=workdir, env=self.env, stderr=errors)
         found = subprocess.run(["xdotool", "search", "--sync", "--name", "^starhold$"], env=self.env, check=True,
                                timeout=20, capture_output=True, text=True)
         self.window = int(found.stdout.split()[0])
-        time.sleep(0.5)
+        time.sleep(1.5)
 
     def screenshot(self):
-        """The window as (width, height, rgb bytes).
-
-        The window itself, not the screen: sdl12-compat centres a window that
-        the original SDL 1.2 puts at the top left."""
+        """The window (not the screen: sdl12-compat centres it) as (width, height, rgb bytes)."""
         ppm = subprocess.run(["import", "-window", str(self.window), "-depth", "8", "ppm:-"], env=self.env,
                              check=True, capture_output=True).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
@@ -58,23 +46,18 @@ class Game:
 
     def close(self):
         """Asks the game to quit as the session would (SDL turns SIGTERM into a quit event); the exit status."""
-        try:
-            self.proc.terminate()
-            return self.proc.wait(timeout=30)
-        finally:
-            self.x.stop()
+        self.proc.terminate()
+        return self.proc.wait(timeout=30)
 
     def stderr(self):
-        self.errors.flush()
-        self.errors.seek(0)
-        return self.errors.read()
+        with open(self.errors) as errors:
+            return errors.read()
 
     def kill(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-        self.x.stop()
-        self.errors.close()
+        for proc in (self.proc, self.x):
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
 
 
 def count_pixels(shot, test, box=None):
@@ -105,11 +88,6 @@ class E2E(unittest.TestCase):
             g.kill()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def start(self, name, binary):
-        game = Game(os.path.join(self.tmp, name), binary)
-        self.games.append(game)
-        return game
-
     def test_one_line_and_failure_without_a_display_or_data(self):
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "SDL_VIDEODRIVER")}
         alone = os.path.join(self.tmp, "alone", "bin")
@@ -130,8 +108,8 @@ class E2E(unittest.TestCase):
         subprocess.run(["cmake", "--install", os.path.dirname(ARGS.binary), "--prefix", prefix], check=True,
                        capture_output=True, timeout=60)
         for name, binary in [("build", ARGS.binary), ("installed", os.path.join(prefix, "bin", "starhold"))]:
-            game = self.start(name, binary)
-            time.sleep(1.0)
+            game = Game(os.path.join(self.tmp, name), binary)
+            self.games.append(game)
             shot = game.screenshot()
             self.assertGreater(count_pixels(shot, yellow), 100, name + ": arena edges")
             self.assertGreater(count_pixels(shot, green, (0, 0, 200, 30)), 5, name + ": heads-up line")
