@@ -6,18 +6,13 @@
 #include "render/frame.h"
 
 TEST(TextToNumber, ReadsTheNumberAtTheFrontOrGivesZero) {
-    EXPECT_EQ(toInt("12abc"), 12);
-    EXPECT_EQ(toInt(" -3"), -3);
-    EXPECT_EQ(toInt("0012"), 12);
-    EXPECT_EQ(toInt("+5"), 5);
-    EXPECT_EQ(toInt("2.9"), 2);
+    const std::pair<const char*, int32_t> ints[] = {{"12abc", 12}, {" -3", -3}, {"0012", 12}, {"+5", 5}, {"2.9", 2},
+                                                    {"", 0}, {"abc", 0}, {"99999999999", 0}, {"-99999999999", 0}};
+    for (const auto& [text, value] : ints) EXPECT_EQ(toInt(text), value) << text;
     EXPECT_FLOAT_EQ(toFloat("1e-08"), 1e-08f);
+    for (const char* bad : {"nan", "inf", "1e99", "x"}) EXPECT_EQ(toFloat(bad), 0.0f) << bad;  // never non-finite
     EXPECT_TRUE(toBool("1"));
     EXPECT_FALSE(toBool("0"));
-    for (const char* bad : {"", "abc", "99999999999", "-99999999999"}) EXPECT_EQ(toInt(bad), 0) << bad;
-    for (const char* bad : {"nan", "inf", "1e99", "x"}) {
-        EXPECT_EQ(toFloat(bad), 0.0f) << bad;  // never a non-finite number
-    }
     int32_t kept = 7;
     EXPECT_FALSE(parseInt("x", kept));
     EXPECT_EQ(kept, 7);

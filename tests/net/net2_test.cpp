@@ -116,6 +116,6 @@ TEST_F(Net2, FailedSendRaisesOneCloseEventWithoutWaitingForAFullQueue) {
     EXPECT_STREQ(net2LastError(), "NET2: can't send TCP data, expect a close event");
     ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT));
     EXPECT_EQ(net2EventSocket(event), stream);
-    EXPECT_FALSE(net2EventWithin(NET2_TCPCLOSEEVENT, 100));
+    EXPECT_FALSE(awaitNet2Event(event, NET2_TCPCLOSEEVENT, 100));
 }
 

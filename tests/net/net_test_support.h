@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 
@@ -33,26 +32,19 @@ protected:
 };
 
 inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    for (const Uint32 start = SDL_GetTicks(); !done(); SDL_Delay(1)) {
+    for (const Uint32 start = SDL_GetTicks(); !done(); SDL_Delay(1))
         if (SDL_GetTicks() - start > static_cast<Uint32>(timeoutMs)) return false;
-    }
     return true;
 }
 
 // Drops SDL events until a NET2 event of `kind` arrives; false on timeout.
 inline bool awaitNet2Event(SDL_Event& event, int kind, int timeoutMs = 5000) {
     const auto arrived = [&] {
-        while (fePoll(&event) > 0) {
+        while (fePoll(&event) > 0)
             if (event.type == SDL_USEREVENT && net2EventKind(event) == kind) return true;
-        }
         return false;
     };
     return waitUntil(arrived, timeoutMs);
-}
-
-inline bool net2EventWithin(int kind, int timeoutMs) {
-    SDL_Event event;
-    return awaitNet2Event(event, kind, timeoutMs);
 }
 
 // Tries `open` on ports drawn from the process id, so parallel runs do not
@@ -66,8 +58,7 @@ inline int onFreePort(const std::function<bool(int)>& open) {
 }
 
 inline SDL_Event userEvent(int code) {
-    SDL_Event event;
-    std::memset(&event, 0, sizeof(event));
+    SDL_Event event{};
     event.type = SDL_USEREVENT;
     event.user.code = code;
     return event;

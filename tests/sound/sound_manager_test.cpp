@@ -47,10 +47,6 @@ TEST(Sound, LoadsByNameKeepsTheFirstAndRefusesBadFiles) {
     unlink(shortTag.c_str());
     EXPECT_FALSE(sound.playSound("x", -1, 0));
     EXPECT_TRUE(sound.loadSound(audioFile("pop.ogg"), "x")) << "a refused file leaves its name free";
-    // An unknown music is remembered but nothing plays.
-    EXPECT_TRUE(sound.playMusic("nothing", -1));
-    EXPECT_EQ(sound.currentMusic(), "nothing");
-    EXPECT_FALSE(sound.isMusicPlaying());
 }
 
 TEST(Sound, MusicPausesAndResumesAndAManagerClosesTheDeviceOnlyIfItOpenedIt) {
