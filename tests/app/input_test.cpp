@@ -31,9 +31,6 @@ TEST(KeyTable, ActionsComeOnPressOrReleaseAsBound) {
     EXPECT_EQ(press(input, SDLK_BACKSPACE), KeyAction::None);
     const std::pair<SDLKey, KeyAction> onRelease[] = {{SDLK_BACKSPACE, KeyAction::NewMatch},
                                                       {SDLK_m, KeyAction::ToggleMusic},
-                                                      {SDLK_l, KeyAction::Listen},
-                                                      {SDLK_c, KeyAction::Connect},
-                                                      {SDLK_o, KeyAction::Disconnect},
                                                       {SDLK_k, KeyAction::None}};
     for (const auto& [key, action] : onRelease) EXPECT_EQ(release(input, key), action) << key;
     press(input, SDLK_SPACE);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <tuple>
 
 #include "app/settings.h"
 
@@ -46,9 +47,8 @@ TEST(Settings, ChecksTheBounds) {
     };
     for (const Case& c : cases) {
         const GameSettings s = read(c.text);
-        EXPECT_EQ(s.minStars, c.min) << c.text;
-        EXPECT_EQ(s.maxStars, c.max) << c.text;
-        EXPECT_EQ(s.mapDimensions, c.map) << c.text;
+        EXPECT_EQ(std::make_tuple(s.minStars, s.maxStars, s.mapDimensions), std::make_tuple(c.min, c.max, c.map))
+            << c.text;
     }
 }
 

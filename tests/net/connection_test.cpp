@@ -106,18 +106,14 @@ TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
     EXPECT_EQ(feed('\0' + frame("ok"), 0, &flooded), Texts{"ok"});
 }
 
-TEST_F(ConnectionTest, ReportsNet2ErrorsAndRefusedConnects) {
+TEST_F(ConnectionTest, ReportsNet2ErrorsInOneLine) {
     SDL_Event error = userEvent(NET2_ERROREVENT);
     error.user.data1 = reinterpret_cast<void*>(5);
     error.user.data2 = const_cast<char*>("NET2: test");
     CaptureStderr();
     EXPECT_FALSE(connection.handleEvent(error));
     EXPECT_FALSE(connection.send("abc", -1, false));
-    EXPECT_TRUE(connection.connectTo("127.0.0.1", 1));  // refused, in the background
-    EXPECT_TRUE(connection.isConnecting());
-    ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
-    EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(5)\nConnect To (127.0.0.1, 1) failed\n");
-    EXPECT_FALSE(connection.isClient() || connection.peerCount() > 0);
+    EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(5)\n");
 }
 
 TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
@@ -275,10 +271,8 @@ TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
     RawPeer peer;
     ASSERT_TRUE(peer.connectTo(host()));
     ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
-    std::string flood;
-    for (int i = 0; i < 20000; ++i) {
-        flood += "0~";  // a length of zero: each is a lost message
-    }
+    std::string flood;  // lengths of zero: each is a lost message
+    for (int i = 0; i < 20000; ++i) flood += "0~";
     CaptureStderr();
     ASSERT_TRUE(peer.sendAll(flood));
     size_t mostQueued = 0;

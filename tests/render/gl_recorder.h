@@ -1,6 +1,6 @@
 #pragma once
 // A stand-in for OpenGL (and SDL's buffer swap), linked instead of libGL, that
-// records each call as text such as "glBegin(GL_POINTS)" or "glVertex3f(10,20,0)".
+// records each call as text such as "glVertex3f(10,20,0)".
 
 #include <string>
 

@@ -1,5 +1,5 @@
-// What the 3-D surface, textures and the font put on screen, read back from a
-// real OpenGL context.
+// What the 3-D surface and the font put on screen, read back from a real OpenGL
+// context.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -12,7 +12,6 @@
 #include "render/draw_surface.h"
 #include "render/font.h"
 #include "render/frame.h"
-#include "textures/texture_manager.h"
 
 namespace {
 
@@ -76,39 +75,17 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(windowOpen);
         glBindTexture(GL_TEXTURE_2D, 0);
-        flat.setTextureManager(&textures);
-        flat.resize(kWidth, kHeight);
-        flat.beginFrame();
     }
     void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }  // no invalid hint or other call
 
     static DrawSurface3D window;
     static bool windowOpen;
-    DrawSurface2D flat;
-    TextureManager textures;
 };
 
 DrawSurface3D Pixels::window;
 bool Pixels::windowOpen = false;
 
 }  // namespace
-
-TEST_F(Pixels, TexturesAreSmoothedWhenMagnified) {
-    const GLuint two = textures.createBlankTexture("two", 2, 2);
-    flat.beginTarget(0, 0, 2, 2, two, 0, 0, 0, 1);
-    flat.drawRect(1, 0, 2, 2, 0, 1, 1, 1, 1);  // black left column, white right column
-    flat.endTarget();
-    flat.beginFrame();
-    Quad quad;
-    quad.setCorners(0, 0, 0, 256, 256, 0);
-    quad.texture = two;
-    flat.drawQuad(quad, 1, 1, 1, 1, true);
-    flat.endBatch();
-    const Image image = screen();
-    EXPECT_LT(image.at(64, 128)[0], 10);  // the texel centres
-    EXPECT_GT(image.at(192, 128)[0], 245);
-    EXPECT_TRUE(image.at(128, 128)[0] > 100 && image.at(128, 128)[0] < 155);  // half way: grey
-}
 
 TEST_F(Pixels, TheWindowDrawsInPerspectiveWithAspectOne) {
     window.initialise();

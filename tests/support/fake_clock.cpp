@@ -22,5 +22,3 @@ FakeClock::~FakeClock() { setTickSource(nullptr); }
 void FakeClock::advance(uint32_t ms) { fakeTicks += ms; }
 
 void FakeClock::set(uint32_t ticks) { fakeTicks = ticks; }
-
-uint32_t FakeClock::now() const { return fakeTicks; }

@@ -12,5 +12,4 @@ public:
 
     void advance(uint32_t ms);
     void set(uint32_t ticks);
-    uint32_t now() const;
 };

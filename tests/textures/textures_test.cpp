@@ -74,12 +74,11 @@ TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
     EXPECT_EQ(texel(pixels, 64, 5, 5), (Bytes{10, 20, 30, 255}));
     for (bool repeat : {false, true}) {
         ASSERT_TRUE(loadImageIntoTexture(path("rgba.png"), info, repeat));
-        GLint wrap = 0, minFilter = 0, magFilter = 0;
+        GLint wrap = 0, minFilter = 0;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
         EXPECT_EQ(wrap, repeat ? GL_REPEAT : GL_CLAMP);
-        EXPECT_TRUE(minFilter == GL_LINEAR && magFilter == GL_LINEAR);
+        EXPECT_EQ(minFilter, GL_LINEAR);
     }
 
     // Without alpha, palettised, and in other formats: opaque RGBA.
@@ -92,6 +91,27 @@ TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
         EXPECT_EQ(texel(opaque, 32, 0, 0), (Bytes{1, 2, 3, 255})) << file;
         EXPECT_EQ(texel(opaque, 32, 31, 15), (Bytes{250, 128, 7, 255})) << file;
     }
+}
+
+TEST_F(Textures, LoadedImagesAreSmoothedWhenMagnified) {
+    ASSERT_TRUE(convert("-size 2x1 xc:black -fill white -draw 'point 1,0'", "PNG32:", "two.png"));
+    TextureInfo info;
+    ASSERT_TRUE(loadImageIntoTexture(path("two.png"), info, false));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glEnable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);  // the whole window: each texel's centre a quarter of the way in from its side
+    for (const auto& c : {std::array<float, 2>{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}) {
+        glTexCoord2f((c[0] + 1) / 2, (c[1] + 1) / 2);
+        glVertex2f(c[0], c[1]);
+    }
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    unsigned char rgb[3][3];
+    for (int i = 0; i < 3; ++i) glReadPixels(200 * (i + 1), 300, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb[i]);
+    EXPECT_LT(rgb[0][0], 10);
+    EXPECT_TRUE(rgb[1][0] > 100 && rgb[1][0] < 155) << int(rgb[1][0]);  // half way: grey
+    EXPECT_GT(rgb[2][0], 245);
 }
 
 TEST_F(Textures, RefusedImagesKeepTheirSizeAndUnreadableOnesLeaveTheInfoAlone) {
