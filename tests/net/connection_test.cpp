@@ -106,16 +106,6 @@ TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
     EXPECT_EQ(feed('\0' + frame("ok"), 0, &flooded), Texts{"ok"});
 }
 
-TEST_F(ConnectionTest, ReportsNet2ErrorsInOneLine) {
-    SDL_Event error = userEvent(NET2_ERROREVENT);
-    error.user.data1 = reinterpret_cast<void*>(5);
-    error.user.data2 = const_cast<char*>("NET2: test");
-    CaptureStderr();
-    EXPECT_FALSE(connection.handleEvent(error));
-    EXPECT_FALSE(connection.send("abc", -1, false));
-    EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(5)\n");
-}
-
 TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
     RawPeer peer;
     ASSERT_TRUE(peer.connectTo(host()));
@@ -143,11 +133,10 @@ TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
 
     EXPECT_FALSE(connection.send("nobody else", sender, true));
     ASSERT_EQ(frame("abc") + frame(""), std::string("\x34\x7E\x61\x62\x63\x00" "\x31\x7E\x00", 9));
-    std::string echoed;
-    std::thread reader([&] { peer.receive(wire.size(), echoed); });
+    std::thread reader([&] { waitUntil([&] { return peer.arrived().size() >= wire.size(); }, 20000); });
     for (size_t i = 0; i < messages.size(); ++i) connection.send(messages[i], i % 2 ? -1 : sender, false);
     reader.join();
-    EXPECT_TRUE(echoed == wire);
+    EXPECT_TRUE(peer.received == wire);
 }
 
 TEST_F(ConnectionTest, HostileBytesAreReportedAndGoodFramesStillArrive) {
@@ -166,13 +155,18 @@ TEST_F(ConnectionTest, HostileBytesAreReportedAndGoodFramesStillArrive) {
     EXPECT_EQ(takeInbox(), (Texts{"damaged:", "damaged:abc", "damaged:", "still", "damaged:ab"}));
 }
 
-TEST(ConnectionOffline, ListenAndConnectFailWhenNetworkingDidNotStart) {
+TEST(ConnectionOffline, ListenAndConnectFailWhenNetworkingDidNotStartAndErrorsTakeOneLine) {
     Connection offline;
+    SDL_Event error = userEvent(NET2_ERROREVENT);
+    error.user.data1 = reinterpret_cast<void*>(5);
+    error.user.data2 = const_cast<char*>("NET2: test");
     CaptureStderr();
     EXPECT_FALSE(offline.startServer(-1));
     EXPECT_FALSE(offline.connectTo("NULL", -1));
     EXPECT_FALSE(offline.send("2|!", -1, false));
-    EXPECT_EQ(GetCapturedStderr(), "Create server on port (1337) failed\nConnect To (localhost, 1337) failed\n");
+    EXPECT_FALSE(offline.handleEvent(error));
+    EXPECT_EQ(GetCapturedStderr(),
+              "Create server on port (1337) failed\nConnect To (localhost, 1337) failed\nError: NET2: test(5)\n");
     EXPECT_FALSE(offline.isServer() || offline.isClient() || offline.isConnecting());
 }
 

@@ -1,6 +1,5 @@
 #pragma once
-// Networking test helpers: networking started on SDL's event queue without a
-// window, NET2 events with timeouts and free loopback ports.
+// Networking test helpers: NET2 on SDL's event queue without a window, its events, free ports.
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// What the 3-D surface and the font put on screen, read back from a real OpenGL
-// context.
+// What the 3-D surface and the font put on screen, read back from a real OpenGL context.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>

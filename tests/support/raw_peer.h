@@ -65,16 +65,6 @@ public:
         return now > 0;
     }
 
-    bool receive(size_t count, std::string& bytes) {
-        bytes.clear();
-        char chunk[4096];
-        for (ssize_t got = 1; got > 0 && bytes.size() < count;) {
-            got = recv(stream, chunk, std::min(sizeof(chunk), count - bytes.size()), 0);
-            bytes.append(chunk, static_cast<size_t>(std::max<ssize_t>(got, 0)));
-        }
-        return bytes.size() == count;
-    }
-
     // Takes what has arrived without waiting, keeping it in `received` when asked; how many bytes.
     size_t takeArrived(bool keep = false) {
         char chunk[65536];

@@ -1,9 +1,6 @@
-#include <SDL.h>
 #include <SDL_mixer.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 

@@ -1,7 +1,6 @@
 #pragma once
-// Shared set-up of the world tests: a GL context (ship turns use GL's matrix
-// stack), a controlled clock, and helpers that drive a PlayerState only
-// through its public interface.
+// Shared set-up of the world tests: a GL context (ship turns use GL's matrix stack), a
+// controlled clock, and helpers that drive a PlayerState only through its public interface.
 
 #include <gtest/gtest.h>
 
