@@ -134,8 +134,6 @@ public:
     // r == -1 draws each vertex in its own colour; otherwise all in (r, g, b, a).
     void drawPolygonTriangles(const Polygon& polygon, float r, float g, float b, float a);
 
-    int activeTargetDepth() const { return targetDepth; }
-
 private:
     void applyState(int w, int h);  // w == -1: the stored size
     void replay(DrawRecord& record);
