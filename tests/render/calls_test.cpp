@@ -54,4 +54,5 @@ TEST(Font, LoadingRefusesWhatItCannotUseAndStopsAtTheFirstBadNumber) {
     ASSERT_TRUE(fonts.loadFont(fontFile("1 2\n65 0 0 1 70000\n66 0 0 1 1"), "cells"));  // 70000 is no cell
     EXPECT_EQ(fonts.getFont("cells")->glyphs.at(65).cells, (Cells{{1, 0}}));
     EXPECT_EQ(fonts.getFont("cells")->glyphs.count(66), 0u);
+    EXPECT_FALSE(fonts.buildLetterTextures("font", "-x", 1, 1, 1, 1, 1));  // no surface to draw them with
 }
