@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/game.h"
+#include "app/settings.h"
 #include "app/text.h"
 #include "world/arena.h"
 
@@ -31,24 +32,17 @@ enum MessageType {
 // Reads the port and host tokens of connection.txt. What is missing or not a
 // number is reported in one line and left to the Connection's own values (-1, "NULL").
 bool Game::readConnectionFile(int32_t& port, std::string& host) {
-    port = -1;
-    host = "NULL";
     std::ifstream file("connection.txt");
-    std::string portToken;
-    std::string hostToken;
-    file >> portToken >> hostToken;
-    if (!parseInt(portToken, port)) {
-        port = -1;
+    if (readConnectionTokens(file, port, host)) {
+        return true;
+    }
+    if (port == -1) {
         std::fprintf(stderr, "connection.txt is missing or has no port; using %s port %d\n",
                      connection.host().c_str(), connection.port());
-        return false;
-    }
-    if (hostToken.empty()) {
+    } else {
         std::fprintf(stderr, "connection.txt has no host; using %s\n", connection.host().c_str());
-        return false;
     }
-    host = hostToken;
-    return true;
+    return false;
 }
 
 void Game::listen() {
