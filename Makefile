@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 WERROR ?= OFF
 CMAKE_FLAGS = -DSTARHOLD_WERROR=$(WERROR)
 
-.PHONY: all deps build run test test-asan test-tsan clean
+.PHONY: all deps build run test test-asan test-tsan fuzz fuzz-build soak clean
 
 all: build
 
@@ -34,5 +34,21 @@ test-tsan: deps
 	@cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) -L net
 
+# The libFuzzer harnesses (clang): every committed corpus file once, then each
+# harness for FUZZ_SECONDS, one at a time. Crashes land in build-fuzz/crashes/.
+FUZZ_SECONDS ?= 60
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_FLAGS) -DSTARHOLD_SANITIZE=fuzzer >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+
+fuzz: fuzz-build
+	tests/fuzz/run.sh replay
+	tests/fuzz/run.sh fuzz $(FUZZ_SECONDS)
+
+# Two copies of the game playing each other over loopback for SOAK_SECONDS.
+SOAK_SECONDS ?= 600
+soak: build
+	/usr/bin/python3 tests/soak/soak.py --binary build/starhold --data data --seconds $(SOAK_SECONDS)
+
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

@@ -2,6 +2,7 @@
 // messages, and the receive batch that applies what the peer sent.
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "app/game.h"
@@ -26,6 +27,19 @@ enum MessageType {
     OwnersMessage = 4,
     ScoreMessage = 5,
 };
+
+// The soak run (tests/soak) compares the owners and score texts that each side
+// sent or applied; STARHOLD_SOAK_LOG names the file they are written to.
+void soakLog(const char* what, const std::string& text) {
+    static std::FILE* log = [] {
+        const char* path = std::getenv("STARHOLD_SOAK_LOG");
+        return path != nullptr ? std::fopen(path, "w") : nullptr;
+    }();
+    if (log != nullptr) {
+        std::fprintf(log, "%s %s\n", what, text.c_str());
+        std::fflush(log);
+    }
+}
 
 }  // namespace
 
@@ -75,10 +89,12 @@ void Game::sendPeriodicMessages() {
     }
     if (ownersTimer.elapsed() >= kOwnersSendPeriod) {
         connection.send("4|" + local.ownersText(), kAllPeers, false);
+        soakLog("sent-owners", local.ownersText());
         ownersTimer.restart();
     }
     if (scoreTimer.elapsed() >= kScoreSendPeriod) {
         connection.send("5|" + local.scoreText(), kAllPeers, false);
+        soakLog("sent-score", local.scoreText() + "," + toText(local.starCount()));
         scoreTimer.restart();
     }
 }
@@ -121,10 +137,15 @@ void Game::dispatch(const ReceivedMessage& message) {
             }
             break;
         }
-        case OwnersMessage: local.applyOwnersText(payload); break;
+        case OwnersMessage:
+            local.applyOwnersText(payload);
+            soakLog("applied-owners", local.ownersText());
+            break;
         case ScoreMessage:
             if (connection.isClient()) {
                 local.applyScoreText(payload);
+                soakLog("applied-score", toText(local.ownStars()) + "," + toText(local.ownEnergy()) + "," +
+                                             toText(local.opponentEnergy()) + "," + toText(local.starCount()));
             }
             break;
         default: break;
