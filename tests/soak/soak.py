@@ -98,16 +98,6 @@ def main():
     for side, code in codes.items():
         if code != 0:
             failures.append("%s exited with %s" % (side, code))
-    sent_owners, applied_owners = log_entries(logs["server"], "sent-owners"), log_entries(logs["client"], "applied-owners")
-    sent_score, applied_score = log_entries(logs["server"], "sent-score"), log_entries(logs["client"], "applied-score")
-    if len(applied_owners) < len(sent_owners) - 1 or not applied_owners:
-        failures.append("owners applied %d of %d sent" % (len(applied_owners), len(sent_owners)))
-    if len(applied_score) < len(sent_score) - 1 or not applied_score:
-        failures.append("scores applied %d of %d sent" % (len(applied_score), len(sent_score)))
-    bad_owners = owner_mismatches(sent_owners, applied_owners)
-    bad_scores = score_mismatches(sent_score, applied_score)
-    if bad_owners or bad_scores:
-        failures.append("%d owners and %d scores disagree" % (bad_owners, bad_scores))
     growth = [100.0 * (b - a) / a for a, b in zip(rss_start or rss_end, rss_end)]
     if max(growth) >= 5.0:
         failures.append("resident memory grew by %.1f%% / %.1f%%" % tuple(growth))
@@ -116,10 +106,13 @@ def main():
             failures.append("%s printed on stderr: %r" % (side, game.stderr()[:300]))
 
     print("soak: %.0f s, seed %d, %d key steps per side" % (elapsed, args.seed, step))
-    print("soak: owners messages %d sent, %d applied, %d disagree" %
-          (len(sent_owners), len(applied_owners), bad_owners))
-    print("soak: score messages %d sent, %d applied, %d disagree; last client score %s" %
-          (len(sent_score), len(applied_score), bad_scores, applied_score[-1:] or "none"))
+    for kind, mismatches in (("owners", owner_mismatches), ("score", score_mismatches)):
+        sent, applied = log_entries(logs["server"], "sent-" + kind), log_entries(logs["client"], "applied-" + kind)
+        bad = mismatches(sent, applied)
+        print("soak: %s messages %d sent, %d applied, %d disagree; last applied %s" %
+              (kind, len(sent), len(applied), bad, applied[-1] if applied and kind == "score" else "-"))
+        if bad or not applied or len(applied) < len(sent) - 1:
+            failures.append("%s messages: %d disagree, %d of %d applied" % (kind, bad, len(applied), len(sent)))
     print("soak: RSS after warm-up %s KiB, at the end %s KiB (server, client): %+.1f%% / %+.1f%%" %
           (rss_start, rss_end, growth[0], growth[1]))
     print("soak: exit codes %s" % codes)
