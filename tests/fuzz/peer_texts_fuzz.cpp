@@ -37,27 +37,15 @@ void checkCounts(const PlayerState& state, int32_t messages) {
     require(state.mapSize() >= kMinMapDimensions && state.mapSize() <= kMaxMapDimensions);
 }
 
-bool sameField(const PlayerState& a, const std::vector<Star>& field, int32_t count, int32_t own, int32_t size) {
-    if (a.starCount() != count || a.ownStars() != own || a.mapSize() != size || a.stars().size() != field.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < field.size(); ++i) {
-        const Star& s = a.stars()[i];
-        const Star& t = field[i];
-        if (s.x != t.x || s.y != t.y || s.z != t.z || s.owner != t.owner || s.r != t.r || s.g != t.g) {
-            return false;
-        }
-    }
-    return true;
+// Everything a star list sets: the arena, the field with its owners and the counts.
+std::string fieldOf(const PlayerState& state) {
+    return state.starListText() + "|" + toText(state.starCount()) + "|" + toText(state.ownStars());
 }
 
 void applyStarList(PlayerState& local, const std::string& payload) {
-    const std::vector<Star> field = local.stars();
-    const int32_t count = local.starCount();
-    const int32_t own = local.ownStars();
-    const int32_t size = local.mapSize();
+    const std::string before = fieldOf(local);
     if (!local.applyStarListText(payload)) {
-        require(sameField(local, field, count, own, size));
+        require(fieldOf(local) == before);
         return;
     }
     require(static_cast<size_t>(local.starCount()) == local.stars().size());
