@@ -7,7 +7,7 @@ CMAKE_FLAGS = -DSTARHOLD_WERROR=$(WERROR)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run install test test-asan test-tsan bench clean
+.PHONY: all deps build run install test test-asan test-tsan bench fuzz fuzz-build soak clean
 
 all: build
 
@@ -50,5 +50,21 @@ bench: deps
 	/usr/bin/python3 bench/run_bench.py --binary build/starhold --data data --probe build/frame_probe.so --out bench \
 	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
 
+# The libFuzzer harnesses (clang): every committed corpus file once, then each
+# harness for FUZZ_SECONDS, one at a time. Crashes land in build-fuzz/crashes/.
+FUZZ_SECONDS ?= 60
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_FLAGS) -DSTARHOLD_SANITIZE=fuzzer >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+
+fuzz: fuzz-build
+	tests/fuzz/run.sh replay
+	tests/fuzz/run.sh fuzz $(FUZZ_SECONDS)
+
+# Two copies of the game playing each other over loopback for SOAK_SECONDS.
+SOAK_SECONDS ?= 600
+soak: build
+	/usr/bin/python3 tests/soak/soak.py --binary build/starhold --data data --seconds $(SOAK_SECONDS)
+
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

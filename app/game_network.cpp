@@ -2,10 +2,12 @@
 // messages, and the receive batch that applies what the peer sent.
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "app/game.h"
 #include "app/data_folder.h"
+#include "app/settings.h"
 #include "app/text.h"
 #include "world/arena.h"
 
@@ -27,26 +29,33 @@ enum MessageType {
     ScoreMessage = 5,
 };
 
+// The soak run (tests/soak) compares the owners and score texts that each side
+// sent or applied; STARHOLD_SOAK_LOG names the file they are written to.
+void soakLog(const char* what, const std::string& text) {
+    static std::FILE* log = [] {
+        const char* path = std::getenv("STARHOLD_SOAK_LOG");
+        return path != nullptr ? std::fopen(path, "w") : nullptr;
+    }();
+    if (log != nullptr) {
+        std::fprintf(log, "%s %s\n", what, text.c_str());
+        std::fflush(log);
+    }
+}
+
 }  // namespace
 
 // Reads the port and host tokens of connection.txt. A token that is missing or
 // not a number is left to the Connection's own value (-1, "NULL"); the other
 // token is still used. False when either is left out.
 bool Game::readConnectionFile(int32_t& port, std::string& host) {
-    port = -1;
-    host = "NULL";
     std::ifstream file(settingsPath("connection.txt"));
-    std::string portToken;
-    std::string hostToken;
-    file >> portToken >> hostToken;
-    if (!parseInt(portToken, port)) {
-        port = -1;
+    if (readConnectionTokens(file, port, host)) {
+        return true;
+    }
+    if (port == -1) {
         std::fprintf(stderr, "connection.txt is missing or has no port; using port %d\n", connection.port());
     }
-    if (!hostToken.empty()) {
-        host = hostToken;
-    }
-    return port != -1 && !hostToken.empty();
+    return false;
 }
 
 void Game::listen() {
@@ -88,10 +97,12 @@ void Game::sendPeriodicMessages() {
     }
     if (ownersTimer.elapsed() >= kOwnersSendPeriod) {
         connection.send("4|" + local.ownersText(), kAllPeers, false);
+        soakLog("sent-owners", local.ownersText());
         ownersTimer.restart();
     }
     if (scoreTimer.elapsed() >= kScoreSendPeriod) {
         connection.send("5|" + local.scoreText(), kAllPeers, false);
+        soakLog("sent-score", local.scoreText() + "," + toText(local.starCount()));
         scoreTimer.restart();
     }
 }
@@ -151,10 +162,15 @@ void Game::dispatch(const ReceivedMessage& message) {
             }
             break;
         }
-        case OwnersMessage: local.applyOwnersText(payload); break;
+        case OwnersMessage:
+            local.applyOwnersText(payload);
+            soakLog("applied-owners", local.ownersText());
+            break;
         case ScoreMessage:
             if (connection.isClient()) {
                 local.applyScoreText(payload);
+                soakLog("applied-score", toText(local.ownStars()) + "," + toText(local.ownEnergy()) + "," +
+                                             toText(local.opponentEnergy()) + "," + toText(local.starCount()));
             }
             break;
         default: break;

@@ -89,3 +89,16 @@ bool loadSettings(const std::string& path, GameSettings& settings, std::ostream&
     readSettings(file, settings, errors);
     return true;
 }
+
+bool readConnectionTokens(std::istream& in, int32_t& port, std::string& host) {
+    constexpr int32_t kHighestPort = 65535;
+    std::string portToken;
+    std::string hostToken;
+    in >> portToken >> hostToken;
+    host = hostToken.empty() ? "NULL" : hostToken;  // kept even when the port is unusable
+    if (!parseInt(portToken, port) || port < 0 || port > kHighestPort) {
+        port = -1;
+        return false;
+    }
+    return !hostToken.empty();
+}

@@ -28,3 +28,8 @@ void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors
 
 // Reads the named file; false (defaults kept, nothing printed) when it cannot be opened.
 bool loadSettings(const std::string& path, GameSettings& settings, std::ostream& errors);
+
+// Reads connection.txt's port and host tokens. Port -1 when the port is missing
+// or not a TCP port number (0..65535), host "NULL" when the host is missing;
+// each token is kept whatever the other holds. False when either is missing.
+bool readConnectionTokens(std::istream& in, int32_t& port, std::string& host);

@@ -1,27 +1,118 @@
 #include "sound/sound_manager.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
-// The smallest header of any format SDL_mixer decodes (a RIFF wave's first chunk).
-constexpr int kShortestAudioFile = 12;
+// SDL_mixer and the SDL audio conversion under it trust file headers: odd
+// sample rates crash the conversion, other containers can make SDL_mixer free
+// twice, hang, or ask for gigabytes. The game's sounds are Ogg Vorbis, so a
+// file is handed over only when it is made of whole Ogg pages whose every
+// stream starts with a Vorbis header SDL can convert from.
+constexpr size_t kPageHeaderSize = 27;
+constexpr size_t kIdHeaderSize = 30;
+constexpr uint32_t kLowestRate = 8000;
+constexpr uint32_t kHighestRate = 96000;
+constexpr uint8_t kFirstPage = 0x02;
+// A loaded sound is decoded whole: its bound, as 16-bit stereo at the device's rate.
+constexpr uint64_t kMostSoundBytes = 64ull << 20;
 
-// SDL_mixer trusts its first reads: it inspects a format tag it may never have read,
-// and leaks its stream when handed a folder. So a stream must first yield a whole
-// header; it is left at its start.
-bool holdsAudioHeader(SDL_RWops* stream) {
-    char header[kShortestAudioFile];
-    const bool whole = SDL_RWread(stream, header, 1, kShortestAudioFile) == kShortestAudioFile;
-    return whole && SDL_RWseek(stream, 0, RW_SEEK_SET) == 0;
+uint32_t readLe32(const uint8_t* bytes) {
+    return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-bool holdsAudioHeader(const std::string& path) {
-    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
-    if (!stream) {
+struct OggScan {
+    uint64_t packets = 0;
+    uint64_t samplesPerPacket = 0;  // the largest half-block of any stream
+    uint32_t lowestRate = kHighestRate;
+};
+
+// A Vorbis identification packet: version 0, mono or stereo, a rate SDL converts
+// safely, block sizes 64..8192 with the short one first, and its framing bit.
+bool usableVorbisHeader(const uint8_t* packet, OggScan& scan) {
+    if (std::memcmp(packet, "\x01vorbis", 7) != 0 || readLe32(packet + 7) != 0) {
         return false;
     }
-    const bool holds = holdsAudioHeader(stream);
-    SDL_RWclose(stream);
-    return holds;
+    const uint8_t channels = packet[11];
+    const uint32_t rate = readLe32(packet + 12);
+    const int shortBlock = packet[28] & 0x0f;
+    const int longBlock = packet[28] >> 4;
+    if (channels < 1 || channels > 2 || rate < kLowestRate || rate > kHighestRate || shortBlock < 6 ||
+        longBlock > 13 || shortBlock > longBlock || (packet[29] & 1) == 0) {
+        return false;
+    }
+    scan.samplesPerPacket = std::max<uint64_t>(scan.samplesPerPacket, 1u << (longBlock - 1));
+    scan.lowestRate = std::min(scan.lowestRate, rate);
+    return true;
+}
+
+// Reads one whole page; false at a malformed or cut-off one.
+bool readPage(std::FILE* file, OggScan& scan, bool first) {
+    uint8_t header[kPageHeaderSize];
+    if (std::fread(header, 1, sizeof header, file) != sizeof header || std::memcmp(header, "OggS", 4) != 0 ||
+        header[4] != 0) {
+        return false;
+    }
+    const bool startsStream = (header[5] & kFirstPage) != 0;
+    uint8_t lacing[255];
+    const size_t segments = header[26];
+    if (std::fread(lacing, 1, segments, file) != segments || (first && !startsStream)) {
+        return false;
+    }
+    long body = 0;
+    for (size_t i = 0; i < segments; ++i) {
+        body += lacing[i];
+        scan.packets += lacing[i] < 255 ? 1 : 0;
+    }
+    if (startsStream) {
+        uint8_t packet[kIdHeaderSize];
+        if (body < static_cast<long>(sizeof packet) || std::fread(packet, 1, sizeof packet, file) != sizeof packet ||
+            !usableVorbisHeader(packet, scan)) {
+            return false;
+        }
+        body -= static_cast<long>(sizeof packet);
+    }
+    return std::fseek(file, body, SEEK_CUR) == 0;
+}
+
+// A regular file (seekable: a pipe or a device is never read) of whole pages.
+bool scanOggVorbis(const std::string& path, OggScan& scan) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return false;
+    }
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        size = std::ftell(file);
+    }
+    bool usable = size > 0 && std::fseek(file, 0, SEEK_SET) == 0;
+    for (bool first = true; usable && std::ftell(file) < size; first = false) {
+        usable = readPage(file, scan, first);
+    }
+    usable = usable && std::ftell(file) == size;
+    std::fclose(file);
+    return usable;
+}
+
+bool refuse(const std::string& path) {
+    std::fprintf(stderr, "Sound file %s is not an Ogg Vorbis file the game can play\n", path.c_str());
+    return false;
+}
+
+bool isPlayableOgg(const std::string& path, bool decodedWhole) {
+    OggScan scan;
+    if (!scanOggVorbis(path, scan)) {
+        return refuse(path);
+    }
+    const uint64_t samples = scan.packets * scan.samplesPerPacket;
+    const uint64_t bytes = samples * 4 * (22050 / scan.lowestRate + 1);
+    if (decodedWhole && bytes > kMostSoundBytes) {
+        return refuse(path);
+    }
+    return true;
 }
 
 }  // namespace
@@ -69,7 +160,7 @@ bool SoundManager::loadMusic(const std::string& path, const std::string& name) {
     if (!audioOpen || musics.count(name) != 0) {
         return false;
     }
-    if (!holdsAudioHeader(path)) {
+    if (!isPlayableOgg(path, false)) {
         return false;
     }
     Mix_Music* music = Mix_LoadMUS(path.c_str());
@@ -84,12 +175,11 @@ bool SoundManager::loadSound(const std::string& path, const std::string& name) {
     if (!audioOpen || sounds.count(name) != 0) {
         return false;
     }
-    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
-    if (!stream) {
+    if (!isPlayableOgg(path, true)) {
         return false;
     }
-    if (!holdsAudioHeader(stream)) {
-        SDL_RWclose(stream);
+    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
+    if (!stream) {
         return false;
     }
     Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 1);  // frees the stream either way

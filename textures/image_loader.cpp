@@ -37,6 +37,28 @@ bool readPngSize(SDL_RWops* file, uint32_t& width, uint32_t& height) {
     return true;
 }
 
+// Walks a PNG's chunks: true when each lies wholly inside the file, up to IEND.
+// libpng can spin for minutes on a chunk that runs past the end of the file.
+bool pngChunksFit(SDL_RWops* file) {
+    const int end = SDL_RWseek(file, 0, RW_SEEK_END);
+    int at = 8;  // past the signature
+    while (at >= 0 && at <= end - 12) {
+        unsigned char head[8];
+        if (SDL_RWseek(file, at, RW_SEEK_SET) != at || SDL_RWread(file, head, sizeof head, 1) != 1) {
+            return false;
+        }
+        const int64_t next = static_cast<int64_t>(at) + 12 + readBigEndian32(head);
+        if (next > end) {
+            return false;
+        }
+        if (std::memcmp(head + 4, "IEND", 4) == 0) {
+            return true;
+        }
+        at = static_cast<int>(next);
+    }
+    return false;
+}
+
 // The decoded image, or null. A PNG's declared size is checked before
 // decoding, and one we would refuse anyway is stored in `info` with nothing
 // decoded; other formats are checked once decoded.
@@ -47,9 +69,14 @@ SDL_Surface* decodeImage(const std::string& path, TextureInfo& info) {
     }
     uint32_t width = 0;
     uint32_t height = 0;
-    if (readPngSize(file, width, height) && (!isUsableSide(width) || !isUsableSide(height))) {
+    const bool png = readPngSize(file, width, height);
+    if (png && (!isUsableSide(width) || !isUsableSide(height))) {
         info.width = static_cast<int32_t>(width > INT32_MAX ? INT32_MAX : width);
         info.height = static_cast<int32_t>(height > INT32_MAX ? INT32_MAX : height);
+        SDL_RWclose(file);
+        return nullptr;
+    }
+    if (png && !pngChunksFit(file)) {
         SDL_RWclose(file);
         return nullptr;
     }

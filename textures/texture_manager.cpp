@@ -247,7 +247,9 @@ bool TextureManager::loadDefinitions(const std::string& path) {
         } else if (word == "File:") {
             ok = readWord(in, file);
         } else if (word == "_") {
-            loadTexture(textureName, file, false);
+            if (!textureName.empty()) {  // a block before any "Name:" names nothing
+                loadTexture(textureName, file, false);
+            }
         } else if (word == "SubName:") {
             ok = readWord(in, subName);
         } else if (word == "SubLeftX:") {

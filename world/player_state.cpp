@@ -1,6 +1,7 @@
 #include "world/player_state.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "app/random.h"
 #include "app/settings.h"
@@ -67,7 +68,9 @@ void PlayerState::newMatch() {
 }
 
 void PlayerState::generateStars() {
-    int32_t count = randomInt(minStars, maxStars - 1);
+    // maxStars itself is never drawn; the lowest int has nothing below it.
+    const int32_t most = maxStars > INT32_MIN ? maxStars - 1 : maxStars;
+    int32_t count = randomInt(minStars, most);
     if (count % 2 != 0) {
         ++count;
     }

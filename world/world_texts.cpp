@@ -1,7 +1,6 @@
 // The payloads that keep the two machines' worlds in step. Everything applied
 // here comes from the peer: it is checked before it can change anything.
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -93,16 +92,6 @@ Star mirroredStar(float x, float y, float z, float owner) {
         giveWarmColour(star, 100);  // a wider range than a new field's
     }
     return star;
-}
-
-int32_t saturate(int64_t value) {
-    if (value > INT32_MAX) {
-        return INT32_MAX;
-    }
-    if (value < INT32_MIN) {
-        return INT32_MIN;
-    }
-    return static_cast<int32_t>(value);
 }
 
 }  // namespace
@@ -231,12 +220,14 @@ void PlayerState::applyOwnersText(const std::string& text) {
     }
 }
 
+// The server's count may run below zero after missed captures, but never
+// beyond the field either way; anything further is taken as the nearest end.
 void PlayerState::applyScoreText(const std::string& text) {
     std::string rest = text;
-    const int32_t serverHeld = toInt(takeField(rest));
+    const int32_t serverHeld = std::clamp(toInt(takeField(rest)), -starTotal, starTotal);
     const int32_t serverEnergy = toInt(takeField(rest));
     const int32_t clientEnergy = toInt(takeField(rest));
-    ownStarCount = saturate(static_cast<int64_t>(starTotal) - serverHeld);
+    ownStarCount = starTotal - serverHeld;
     opponentEnergyLeft = serverEnergy;
     ownEnergyLeft = clientEnergy;
 }

@@ -1,7 +1,7 @@
 #include <SDL_mixer.h>
 
 #include <cmath>
-#include <fstream>
+#include <cstdlib>
 #include <functional>
 
 #include "net/connection.h"
@@ -11,20 +11,16 @@
 
 namespace {
 
-// A real sound manager on SDL's dummy driver with long silent sounds, so a sound
-// played is still on its channel when the test counts them. "wh2" is not loaded.
+// A real sound manager on SDL's dummy driver with long sounds (the 38 s music),
+// so a sound played is still on its channel when the test counts them. "wh2" is not loaded.
 class SoundingWorldTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
         ASSERT_TRUE(sounds.openAudio());
-        const std::string wav = testing::TempDir() + "starhold_world_silence.wav";
-        const uint32_t bytes = 22050u * 2u * 20u;  // 20 s of 16-bit mono
-        const uint32_t header[] = {0x46464952u, 36 + bytes, 0x45564157u, 0x20746d66u, 16, 0x00010001u,
-                                   22050,       44100,      0x00100002u, 0x61746164u, bytes};
-        std::ofstream(wav, std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header)
-            << std::string(bytes, '\0');
-        for (const char* name : {"wh1", "pop1", "pop2"}) ASSERT_TRUE(sounds.loadSound(wav, name));
+        const char* root = std::getenv("STARHOLD_SOURCE_DIR");
+        const std::string music = std::string(root ? root : ".") + "/data/audio/drx.ogg";
+        for (const char* name : {"wh1", "pop1", "pop2"}) ASSERT_TRUE(sounds.loadSound(music, name));
     }
     static int playing() { return Mix_Playing(-1); }
 

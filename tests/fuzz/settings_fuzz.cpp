@@ -1,0 +1,94 @@
+// The input read as config.txt and as connection.txt, and pushed through the
+// text conversions. Checks: settings within their bounds (and a match can be
+// generated from them), defaults kept when no key is recognised, a port that is
+// a TCP port or -1, and numbers that survive being written and read back.
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "app/settings.h"
+#include "app/text.h"
+#include "render/frame.h"
+#include "world/player_state.h"
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+bool namesAKey(const std::string& text) {
+    std::istringstream words(text);
+    std::string key;
+    std::string value;
+    while (words >> key) {
+        for (const char* known : {"sensitivity", "minstars", "maxstars", "mapdimensions", "playerskin"}) {
+            if (key == known) {
+                return true;
+            }
+        }
+        words >> value;
+    }
+    return false;
+}
+
+void checkSettings(const std::string& text) {
+    std::istringstream in(text);
+    std::ostringstream errors;
+    GameSettings settings;
+    readSettings(in, settings, errors);
+    require(settings.minStars <= kMaxStars && settings.maxStars <= kMaxStars);
+    require(settings.mapDimensions >= kMinMapDimensions && settings.mapDimensions <= kMaxMapDimensions);
+    if (!namesAKey(text)) {
+        const GameSettings defaults;
+        require(settings.sensitivity == defaults.sensitivity && settings.minStars == defaults.minStars &&
+                settings.maxStars == defaults.maxStars && settings.mapDimensions == defaults.mapDimensions &&
+                settings.playerSkin == defaults.playerSkin && errors.str().empty());
+    }
+    static PlayerState local(true);
+    local.setMapSize(settings.mapDimensions);
+    local.setStarRange(settings.minStars, settings.maxStars);
+    local.newMatch();
+    require(local.starCount() >= 0 && local.starCount() <= kMaxStars);
+}
+
+void checkConnection(const std::string& text) {
+    std::istringstream in(text);
+    int32_t port = 0;
+    std::string host;
+    const bool read = readConnectionTokens(in, port, host);
+    require(port == -1 || (port >= 0 && port <= 65535));
+    require(read == (port != -1 && host != "NULL" && !host.empty()));
+}
+
+bool closeEnough(float a, float b) { return std::fabs(a - b) <= 1e-5f * std::fmax(std::fabs(a), std::fabs(b)); }
+
+void checkConversions(const std::string& text) {
+    const int32_t whole = toInt(text);
+    require(toInt(toText(whole)) == whole);
+    const float value = toFloat(text);
+    if (std::isfinite(value)) {
+        require(closeEnough(toFloat(toText(value)), value));
+    }
+    toBool(text);
+    Frame frame;
+    frameFromText(frame, text);
+    Frame again;
+    frameFromText(again, frameToText(frame));
+    for (int i = 0; i < 16; ++i) {
+        require(!std::isfinite(frame.matrix[i]) || closeEnough(again.matrix[i], frame.matrix[i]));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    checkSettings(text);
+    checkConnection(text);
+    checkConversions(text);
+    return 0;
+}
