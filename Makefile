@@ -64,7 +64,7 @@ fuzz: fuzz-build
 # Two copies of the game playing each other over loopback for SOAK_SECONDS.
 SOAK_SECONDS ?= 600
 soak: build
-	/usr/bin/python3 tests/soak/soak.py --binary build/starhold --data data --seconds $(SOAK_SECONDS)
+	/usr/bin/python3 tests/soak/soak.py --binary build/starhold --seconds $(SOAK_SECONDS)
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

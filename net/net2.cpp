@@ -782,38 +782,47 @@ int net2ListenTcpAt(IPaddress* address) {
     return index;
 }
 
-int net2ConnectTcp(const char* host, int port) {
+namespace {
+
+// A new connect job, or null (with the reason kept) when the service is stopped or memory ran out.
+ConnectJob* newConnectJob() {
     if (refuseWhenStopped()) {
-        return -1;
+        return nullptr;
     }
     ConnectJob* job = new (std::nothrow) ConnectJob;
     if (!job) {
         lastError = "NET2: out of memory";
-        return -1;
     }
-    job->host = host ? host : "";
-    job->byName = true;
-    job->address.port = static_cast<Uint16>(port);
+    return job;
+}
+
+int launchConnect(ConnectJob* job) {
     lockData();
     const int index = startConnect(job);
     unlockData();
     return index;
 }
 
-int net2ConnectTcpTo(IPaddress* address) {
-    if (refuseWhenStopped()) {
+}  // namespace
+
+int net2ConnectTcp(const char* host, int port) {
+    ConnectJob* job = newConnectJob();
+    if (!job) {
         return -1;
     }
-    ConnectJob* job = new (std::nothrow) ConnectJob;
+    job->host = host ? host : "";
+    job->byName = true;
+    job->address.port = static_cast<Uint16>(port);
+    return launchConnect(job);
+}
+
+int net2ConnectTcpTo(IPaddress* address) {
+    ConnectJob* job = newConnectJob();
     if (!job) {
-        lastError = "NET2: out of memory";
         return -1;
     }
     job->address = *address;
-    lockData();
-    const int index = startConnect(job);
-    unlockData();
-    return index;
+    return launchConnect(job);
 }
 
 int net2SendTcp(int socket, const void* bytes, int length) {

@@ -25,4 +25,4 @@ if ! ldd "$build/starhold" | grep -q "$work"; then
   exit 1
 fi
 echo "e2e with sdl12-compat ($(dpkg-deb -f "$work"/libsdl1.2-compat_*.deb Version))"
-/usr/bin/python3 tests/e2e/e2e_test.py --binary "$build/starhold" --data data
+/usr/bin/python3 tests/e2e/e2e_test.py --binary "$build/starhold"

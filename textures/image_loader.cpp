@@ -37,6 +37,31 @@ bool readPngSize(SDL_RWops* file, uint32_t& width, uint32_t& height) {
     return true;
 }
 
+uint32_t readLittleEndian32(const unsigned char* bytes) {
+    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+// Reads the declared size of a BMP, as readPngSize does for a PNG: its decoder
+// allocates the whole surface before it reads a pixel. A negative height means
+// rows stored top first. False when the bytes are not a BMP header.
+bool readBmpSize(SDL_RWops* file, uint32_t& width, uint32_t& height) {
+    unsigned char head[26];
+    if (SDL_RWseek(file, 0, RW_SEEK_SET) != 0 || SDL_RWread(file, head, sizeof head, 1) != 1 ||
+        head[0] != 'B' || head[1] != 'M') {
+        return false;
+    }
+    if (readLittleEndian32(head + 14) == 12) {  // the old header keeps 16-bit sides
+        width = head[18] | (head[19] << 8);
+        height = head[20] | (head[21] << 8);
+        return true;
+    }
+    const int64_t h = static_cast<int32_t>(readLittleEndian32(head + 22));
+    width = readLittleEndian32(head + 18);
+    height = static_cast<uint32_t>(h < 0 ? -h : h);
+    return true;
+}
+
 // Walks a PNG's chunks: true when each lies wholly inside the file, up to IEND.
 // libpng can spin for minutes on a chunk that runs past the end of the file.
 bool pngChunksFit(SDL_RWops* file) {
@@ -59,7 +84,7 @@ bool pngChunksFit(SDL_RWops* file) {
     return false;
 }
 
-// The decoded image, or null. A PNG's declared size is checked before
+// The decoded image, or null. A PNG's or BMP's declared size is checked before
 // decoding, and one we would refuse anyway is stored in `info` with nothing
 // decoded; other formats are checked once decoded.
 SDL_Surface* decodeImage(const std::string& path, TextureInfo& info) {
@@ -70,7 +95,8 @@ SDL_Surface* decodeImage(const std::string& path, TextureInfo& info) {
     uint32_t width = 0;
     uint32_t height = 0;
     const bool png = readPngSize(file, width, height);
-    if (png && (!isUsableSide(width) || !isUsableSide(height))) {
+    const bool declared = png || readBmpSize(file, width, height);
+    if (declared && (!isUsableSide(width) || !isUsableSide(height))) {
         info.width = static_cast<int32_t>(width > INT32_MAX ? INT32_MAX : width);
         info.height = static_cast<int32_t>(height > INT32_MAX ? INT32_MAX : height);
         SDL_RWclose(file);

@@ -8,17 +8,38 @@ import argparse
 import os
 import random
 import shutil
+import socket
+import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import e2e_test  # noqa: E402
-from e2e_test import Game, free_port  # noqa: E402
+from e2e_test import Game  # noqa: E402
 
 KEYS = ["Up", "Down", "Left", "Right", "w", "s", "a", "d", "q", "e"]
 SCRIPT = [(["Up", "a"], [1.0, 0.3]), (["Right", "w"], [0.8, 0.8]), (["Down", "q"], [0.6, 0.2]),
           (["Left", "s", "d"], [0.9, 0.5, 0.3])]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def xdotool(game, *args):
+    subprocess.run(["xdotool", *args], env=game.env, check=True, timeout=20, capture_output=True)
+
+
+def press(game, keys, seconds):
+    """Holds the keys down together and lets each go after its own time."""
+    xdotool(game, "windowfocus", "--sync", str(game.window))
+    xdotool(game, "keydown", *keys)
+    start = time.monotonic()
+    for key, hold in sorted(zip(keys, seconds), key=lambda pair: pair[1]):
+        time.sleep(max(0.0, start + hold - time.monotonic()))
+        xdotool(game, "keyup", key)
 
 
 def rss_kib(game):
@@ -42,20 +63,23 @@ def owner_mismatches(sent, applied):
 
 
 def score_mismatches(sent, applied):
-    """Server: held, own energy, opponent's energy, stars; client: held, own, opponent's, stars."""
-    return sum(1 for (t, e1, e2, n), (own, mine, theirs, m) in zip(sent, applied)
-               if (own, mine, theirs, m) != (n - t, e2, e1, n))
+    """Server: held, own energy, opponent's energy, stars; client: held, own, opponent's, stars.
+    A score may reach the client before the server's star list does; those count from the list on."""
+    pairs = list(zip(sent, applied))
+    while pairs and pairs[0][0][3] != pairs[0][1][3]:
+        pairs.pop(0)
+    if not pairs:
+        return len(sent)  # the client never held the server's field
+    return sum(1 for (t, e1, e2, n), (own, mine, theirs, m) in pairs if (own, mine, theirs, m) != (n - t, e2, e1, n))
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--binary", required=True)
-    parser.add_argument("--data", required=True)
     parser.add_argument("--seconds", type=float, default=600)
     parser.add_argument("--seed", type=int, default=int(time.time()))
     args = parser.parse_args()
-    args.binary, args.data = os.path.abspath(args.binary), os.path.abspath(args.data)
-    e2e_test.ARGS = args
+    args.binary = os.path.abspath(args.binary)
     rng = random.Random(args.seed)
     work = tempfile.mkdtemp(prefix="starhold-soak-")
     logs = {side: os.path.join(work, side + ".log") for side in ("server", "client")}
@@ -65,8 +89,11 @@ def main():
     try:
         for side, key in (("server", "l"), ("client", "c")):
             os.environ["STARHOLD_SOAK_LOG"] = logs[side]
-            games[side] = Game(os.path.join(work, side), port=port)
-            games[side].key(key)
+            games[side] = game = Game(os.path.join(work, side), args.binary)
+            os.makedirs(os.path.join(work, side, "settings", "starhold"))
+            with open(os.path.join(work, side, "settings", "starhold", "connection.txt"), "w") as f:
+                f.write("%d 127.0.0.1\n" % port)
+            press(game, [key], [0.1])
         server, client = games["server"], games["client"]
         start = time.monotonic()
         warm_up = min(60.0, args.seconds / 10)
@@ -74,8 +101,8 @@ def main():
         step = 0
         while time.monotonic() - start < args.seconds:
             keys = rng.sample(KEYS, rng.randint(1, 3))
-            client.press(keys, [rng.uniform(0.1, 1.0) for _ in keys])
-            server.press(*SCRIPT[step % len(SCRIPT)])
+            press(client, keys, [rng.uniform(0.1, 1.0) for _ in keys])
+            press(server, *SCRIPT[step % len(SCRIPT)])
             step += 1
             for side, game in games.items():
                 if game.proc.poll() is not None:
