@@ -20,7 +20,10 @@ library=$(find "$work/root" -name 'libSDL-1.2.so.0' | head -n 1)
 export LD_LIBRARY_PATH="$(dirname "$library")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 
 # Make sure the game really loads the unpacked library, not the system's SDL 1.2.
-if ! ldd "$build/starhold" | grep -q "$work"; then
+# (ldd's output is taken whole first: grep -q would stop reading early, and
+# under pipefail the broken pipe would fail the check at random.)
+loaded=$(ldd "$build/starhold")
+if [[ $loaded != *"$work"* ]]; then
   echo "e2e-sdl12-compat: the game does not load $library" >&2
   exit 1
 fi
