@@ -113,10 +113,9 @@ def main():
             rss_end = rss
         elapsed = time.monotonic() - start
         codes = {side: game.close() for side, game in games.items()}
-    except BaseException:
+    finally:
         for game in games.values():
-            game.kill()
-        raise
+            game.kill()  # the X servers, and a game left running by a failure
     for side, code in codes.items():
         if code != 0:
             failures.append("%s exited with %s" % (side, code))
