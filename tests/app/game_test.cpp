@@ -57,6 +57,15 @@ protected:
         pass();  // the first frame resets ship and camera
     }
     void setConnectionFile(int port) { std::ofstream(folder / "connection.txt") << port << " 127.0.0.1\n"; }
+    // Starts the game and joins `server` with the c key, through the background connect.
+    void joinAsClient(RawPeer& server) {
+        setConnectionFile(server.listen(1));
+        start();
+        tap(SDLK_c);
+        pass();
+        ASSERT_TRUE(server.accept());
+        ASSERT_TRUE(passUntil([&] { return game->network().isClient(); }));
+    }
     void key(SDLKey sym, bool down) {
         SDL_Event event{};
         event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
@@ -216,13 +225,8 @@ TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
 
 TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
     RawPeer server;
-    setConnectionFile(server.listen(1));
-    start();
-    tap(SDLK_c);
-    pass();
-    ASSERT_TRUE(server.accept());
+    ASSERT_NO_FATAL_FAILURE(joinAsClient(server));
     ASSERT_TRUE(passUntil([&] { return server.arrived().find(frame("2|!")) != std::string::npos; }));
-    ASSERT_TRUE(passUntil([&] { return game->network().isClient(); }));  // the connect completes in the background
 
     EXPECT_EQ(arenaReach(), 20.0f);
     ASSERT_TRUE(server.sendAll(frame("2|30,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,377")));
@@ -239,12 +243,7 @@ TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
 
 TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     RawPeer server;
-    setConnectionFile(server.listen(1));
-    start();
-    tap(SDLK_c);
-    pass();
-    ASSERT_TRUE(server.accept());
-    ASSERT_TRUE(passUntil([&] { return game->network().isClient(); }));
+    ASSERT_NO_FATAL_FAILURE(joinAsClient(server));
     const std::string field = game->localPlayer().starListText();
     testing::internal::CaptureStderr();
     ASSERT_TRUE(server.sendAll(frame("2|20,9000")));
