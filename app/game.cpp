@@ -11,7 +11,9 @@
 
 #include "app/data_folder.h"
 #include "app/text.h"
+#include "render/frame_gl.h"
 #include "world/arena.h"
+#include "world/steering.h"
 
 namespace {
 
@@ -222,18 +224,25 @@ bool Game::movementStep() {
     if (input.freeCamera) {
         moveCamera();
     } else {
-        moveShip(settings.sensitivity * static_cast<float>(ms) / 1000.0f);
+        steerShip(local, heldSteering(), settings.sensitivity, ms);
     }
     frameTimer.restart();
     return true;
 }
 
-void Game::moveShip(float s) {
-    if (input.up != input.down) local.addVelocity(0, 0, input.up ? s : -s);
-    if (input.left != input.right) local.addVelocity(input.left ? -s : s, 0, 0);
-    if (input.a != input.d) local.rotateShip(input.a ? 0.25f : -0.25f, 0, 1, 0);
-    if (input.q != input.e) local.rotateShip(input.q ? 0.25f : -0.25f, 0, 0, 1);
-    if (input.w != input.s) local.addVelocity(0, input.w ? s : -s, 0);
+Steering Game::heldSteering() const {
+    Steering held;
+    held.forward = input.up;
+    held.back = input.down;
+    held.left = input.left;
+    held.right = input.right;
+    held.up = input.w;
+    held.down = input.s;
+    held.turnLeft = input.a;
+    held.turnRight = input.d;
+    held.rollLeft = input.q;
+    held.rollRight = input.e;
+    return held;
 }
 
 void Game::moveCamera() {
@@ -252,7 +261,7 @@ void Game::drawFrame() {
     sceneSurface.beginFrame();
     drawHud();
     glLoadIdentity();
-    mainCamera.applyAsView();
+    applyAsView(mainCamera);
     sceneSurface.flush(false, false);
     shipSurface.flush(true, false);
     local.drawShip();

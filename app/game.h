@@ -17,6 +17,7 @@
 #include "sound/sound_manager.h"
 #include "textures/texture_manager.h"
 #include "world/player_state.h"
+#include "world/steering.h"
 
 class Game {
 public:
@@ -60,7 +61,7 @@ private:
     void networkStep();
     bool movementStep();  // true when the held keys were applied
     bool frameDue(bool updated, bool moved);
-    void moveShip(float s);
+    Steering heldSteering() const;
     void moveCamera();
     void drawFrame();
     void drawHud();

@@ -8,6 +8,7 @@
 
 #include "app/game.h"
 #include "app/text.h"
+#include "render/frame_gl.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ HudValues Game::hudValues() {
 
 void Game::drawHud() {
     glLoadIdentity();
-    hudCamera.applyAsView();
+    applyAsView(hudCamera);
     glDisable(GL_TEXTURE_2D);  // a texture left bound would tint the points, or hide them by alpha
     glBegin(GL_POINTS);
     drawHudLine(fonts, hudValues());
@@ -110,7 +111,7 @@ void drawShade(int left, int top, int right, int bottom) {
 void Game::drawOverlay() {
     const std::vector<HudText> texts = overlayTexts();
     glLoadIdentity();
-    hudCamera.applyAsView();
+    applyAsView(hudCamera);
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);

@@ -1,8 +1,7 @@
 #include "render/frame.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -44,29 +43,6 @@ void Frame::reset(float x, float y, float z) {
     matrix[14] = z;
 }
 
-void Frame::applyAsView() const {
-    const float* c0 = matrix;
-    const float* c1 = matrix + 4;
-    const float* c2 = matrix + 8;
-    const float* p = matrix + 12;
-    // The inverse transform with its third row negated, so the frame's +Z maps
-    // to the eye's -Z, the direction GL looks.
-    const float view[16] = {
-        c0[0], c1[0], -c2[0], 0.0f,
-        c0[1], c1[1], -c2[1], 0.0f,
-        c0[2], c1[2], -c2[2], 0.0f,
-        -dot3(c0, p), -dot3(c1, p), dot3(c2, p), 1.0f,
-    };
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glLoadMatrixf(view);
-}
-
-void Frame::applyAsModel() const {
-    glMatrixMode(GL_MODELVIEW);
-    glMultMatrixf(matrix);
-}
-
 void Frame::moveLocal(float dx, float dy, float dz, float amount) {
     for (int i = 0; i < 3; ++i) {
         matrix[12 + i] += amount * (dx * matrix[i] + dy * matrix[4 + i] + dz * matrix[8 + i]);
@@ -85,13 +61,38 @@ void Frame::setPosition(float x, float y, float z, float /*unused*/) {
     matrix[14] = z;
 }
 
+// The turn glRotatef makes: the frame times a rotation about the normalised
+// axis. An axis too short to have a direction turns nothing.
 void Frame::rotateLocal(float degrees, float ax, float ay, float az) {
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadMatrixf(matrix);
-    glRotatef(degrees, ax, ay, az);
-    glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
-    glPopMatrix();
+    const float length = std::sqrt(ax * ax + ay * ay + az * az);
+    if (length <= 1.0e-4f) {
+        return;
+    }
+    const float x = ax / length;
+    const float y = ay / length;
+    const float z = az / length;
+    const double radians = static_cast<double>(degrees) * 3.14159265358979323846 / 180.0;
+    const float s = static_cast<float>(std::sin(radians));
+    const float c = static_cast<float>(std::cos(radians));
+    const float k = 1.0f - c;
+    // Rows of the rotation, as written on paper.
+    const float r[3][3] = {
+        {x * x * k + c, x * y * k - z * s, x * z * k + y * s},
+        {y * x * k + z * s, y * y * k + c, y * z * k - x * s},
+        {x * z * k - y * s, y * z * k + x * s, z * z * k + c},
+    };
+    float turned[12];
+    for (int column = 0; column < 3; ++column) {
+        for (int row = 0; row < 3; ++row) {
+            float sum = 0.0f;
+            for (int i = 0; i < 3; ++i) {
+                sum += matrix[i * 4 + row] * r[i][column];
+            }
+            turned[column * 4 + row] = sum;
+        }
+        turned[column * 4 + 3] = matrix[column * 4 + 3];
+    }
+    std::copy(turned, turned + 12, matrix);
 }
 
 void Frame::rotateWorld(float degrees, float ax, float ay, float az) {

@@ -1,8 +1,8 @@
 #pragma once
 // A position and orientation held as one column-major 4x4 matrix, the order
-// glLoadMatrixf takes. Serves as a camera (applyAsView) and as an object's
-// placement (applyAsModel). Rotations are done by GL on the modelview stack,
-// so they need a current GL context.
+// glLoadMatrixf takes. Plain arithmetic: a frame needs no GL context, so the
+// match runs without a display. render/frame_gl.h hands frames to GL as a
+// camera or as an object's placement.
 
 class Frame {
 public:
@@ -12,9 +12,6 @@ public:
 
     // Default orientation (X right, Y up, Z along world -Z) at (x, y, z).
     void reset(float x, float y, float z);
-
-    void applyAsView() const;   // loads the inverse as the modelview matrix
-    void applyAsModel() const;  // multiplies the frame onto the modelview matrix
 
     void moveLocal(float dx, float dy, float dz, float amount);  // along the frame's own axes
     void moveWorld(float dx, float dy, float dz, float amount);  // along the world axes

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "render/draw_surface.h"
+#include "render/frame_gl.h"
 #include "render/primitives.h"
 #include "textures/texture_manager.h"
 #include "world/player_state.h"
@@ -97,9 +98,9 @@ void PlayerState::drawShip() {
     glPushMatrix();
     glLoadIdentity();
     if (camera != nullptr) {
-        camera->applyAsView();
+        applyAsView(*camera);
     }
-    playerShip.frame.applyAsModel();
+    applyAsModel(playerShip.frame);
     const std::string prefix = secondSkin ? "Ship2" : "Ship";
     glEnable(GL_TEXTURE_2D);
     for (const ShipPart& part : kShipParts) {

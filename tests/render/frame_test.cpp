@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "render/frame.h"
+#include "render/frame_gl.h"
 #include "tests/support/gl_window.h"
 
 namespace {
@@ -45,10 +46,7 @@ TEST(Frame, StartsFacingDownWorldZMovesAndCopiesPointAtTheirOwnMatrix) {
     expectMatrix(c, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 1.5f, 3, -7, 1});
 }
 
-TEST_F(FrameGl, RotationsTurnAboutTheirAxesAndLeaveTheMatrixStackAsFound) {
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(1, 2, 3);
+TEST(Frame, RotationsTurnAboutTheirAxesWithoutAnyGlContext) {
     Frame frame(4, 5, 6);
     frame.rotateLocal(180, 0, 1, 0);
     expectMatrix(frame, {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 4, 5, 6, 1});
@@ -69,16 +67,30 @@ TEST_F(FrameGl, RotationsTurnAboutTheirAxesAndLeaveTheMatrixStackAsFound) {
     EXPECT_NEAR(tilted.zAxis[1], heights[2], 1e-5f);
     EXPECT_GT(std::fabs(tilted.xAxis[2]), 0.5f);
 
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    expectEye(0, 0, 0, 1, 2, 3);
+    Frame still(1, 2, 3);  // an axis without a direction turns nothing
+    still.rotateLocal(90, 0, 0, 0);
+    expectMatrix(still, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 1, 2, 3, 1});
+}
+
+TEST_F(FrameGl, RotationsTurnAsGlRotateDoes) {
+    const float turns[][4] = {{33, 1, 2, 3}, {-120, 0, 0, 1}, {0.25f, 0, 1, 0}, {271, -4, 0.5f, 2}};
+    Frame frame(7, -2, 5);
+    frame.rotateLocal(20, 1, 1, 0);
+    for (const auto& t : turns) {
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(frame.matrix);
+        glRotatef(t[0], t[1], t[2], t[3]);
+        std::array<float, 16> expected;
+        glGetFloatv(GL_MODELVIEW_MATRIX, expected.data());
+        frame.rotateLocal(t[0], t[1], t[2], t[3]);
+        expectMatrix(frame, expected);
+    }
 }
 
 TEST_F(FrameGl, ViewPutsTheWorldBeforeTheCameraAndModelsMultiplyOntoIt) {
-    Frame(0, 0, 20).applyAsView();
+    applyAsView(Frame(0, 0, 20));
     expectEye(0, 0, 0, 0, 0, -20);
     expectEye(1, 2, 20, 1, 2, 0);
-    Frame(3, 0, 0).applyAsModel();
+    applyAsModel(Frame(3, 0, 0));
     expectEye(0, 0, 0, 3, 0, -20);  // the model's own origin
 }

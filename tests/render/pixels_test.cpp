@@ -11,6 +11,7 @@
 #include "render/draw_surface.h"
 #include "render/font.h"
 #include "render/frame.h"
+#include "render/frame_gl.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ TEST_F(Pixels, TheHeadsUpLineReadsUprightLeftToRight) {
     window.initialise();
     window.beginFrame();
     glLoadIdentity();
-    hudCamera.applyAsView();
+    applyAsView(hudCamera);
     glBegin(GL_POINTS);
     drawTextLine(fonts, "12/14", 0, 10, 0, 1, 0);
     drawTextLine(fonts, "19.25", 510, 10, 1, 1, 0);
