@@ -3,54 +3,48 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 
 #include "app/data_folder.h"
 #include "app/text.h"
 #include "render/frame_gl.h"
 #include "world/arena.h"
-#include "world/steering.h"
+#include "world/world_drawing.h"
 
 namespace {
 
 constexpr int kWindowWidth = 800;
 constexpr int kWindowHeight = 600;
 
-// Loop periods in milliseconds.
-constexpr int32_t kUpdatePeriod = 10;
-constexpr int32_t kMovementPeriod = 10;  // the movement step runs after *more* than this
-
 }  // namespace
 
 Game::Game() = default;
 
-// Networking goes first and whatever part of it started: its thread and timer
-// must not outlive the objects they post to.
-Game::~Game() { connection.stopNetworking(); }
+Game::~Game() = default;
 
 bool Game::startUp() {
-    runClock.start();
     if (!startVideo()) {
         return false;
     }
+    runClock.start();  // SDL's tick count means time since start-up only once SDL has started
     readConfiguration();
-    connection.startNetworking();  // on failure the game runs without a network
+    match.startNetworking();  // on failure the game runs without a network
     if (!startAudio()) {
         return false;
     }
     placeCameras();
-    wirePlayers();
+    match.setSounds(&deviceSounds);
+    match.configure(settings);
+    loadShipTextures(textures);
     fonts.setSurface(&hudSurface);
     fonts.setTextureManager(&textures);
     fonts.loadFont("characters.fnt", "font");  // a font that cannot be read says why; the heads-up text is then blank
     input = InputState();
-    buildArena(sceneSurface, settings.mapDimensions);
+    arenaSize = settings.mapDimensions;
+    buildArena(sceneSurface, arenaSize);
     input.firstFrame = true;
-    startLoopTimers();
     return true;
 }
 
@@ -64,7 +58,6 @@ bool Game::startVideo() {
     SDL_WM_SetCaption("starhold", "starhold");
     hudSurface.setTextureManager(&textures);
     shipSurface = sceneSurface;
-    frameTimer.start();
     return true;
 }
 
@@ -98,42 +91,6 @@ void Game::placeCameras() {
     hudCamera.rotateLocal(180, 0, 0, 1);
 }
 
-void Game::wirePlayers() {
-    local.setSounds(&sounds);
-    local.setSurface(&shipSurface);
-    local.setCamera(&mainCamera);
-    local.setTextures(&textures);
-    local.loadShipTextures();
-    local.setConnection(&connection);
-    if (settings.playerSkin) {
-        local.toggleSkin();
-    }
-    local.setMapSize(settings.mapDimensions);
-    local.setStarRange(settings.minStars, settings.maxStars);
-    local.newMatch();
-
-    remote.setSounds(&sounds);
-    remote.setSurface(&sceneSurface);
-    remote.setCamera(&mainCamera);
-    remote.setTextures(&textures);
-    remote.loadShipTextures();
-    remote.setConnection(&connection);
-    remote.setMapSize(settings.mapDimensions);
-    remote.newMatch();
-    if (!settings.playerSkin) {
-        remote.toggleSkin();
-    }
-}
-
-void Game::startLoopTimers() {
-    updateTimer.start();
-    receiveTimer.start();
-    velocityTimer.start();
-    frameSendTimer.start();
-    ownersTimer.start();
-    scoreTimer.start();
-}
-
 void Game::run() {
     while (!input.quit) {
         runPass();
@@ -143,10 +100,13 @@ void Game::run() {
 
 void Game::runPass() {
     drainEvents();
-    const bool updated = updateStep();
-    networkStep();
-    const bool moved = movementStep();
-    if (frameDue(updated, moved)) {
+    const Steering steering = heldSteering();
+    const MatchCore::Pass pass = match.runPass(input.freeCamera ? nullptr : &steering);
+    const bool moved = pass.movementMs >= 0;
+    if (moved && input.freeCamera) {
+        moveCamera();
+    }
+    if (frameDue(pass.updated, moved)) {
         drawFrame();
         drawnSinceUpdate = true;
         ++frameCount;
@@ -166,7 +126,7 @@ bool Game::frameDue(bool updated, bool moved) {
 void Game::drainEvents() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        connection.handleEvent(event);
+        match.handleEvent(event);
         if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
             handleKey(event.key.keysym.sym, event.type == SDL_KEYDOWN);
         } else if (event.type == SDL_QUIT) {
@@ -178,56 +138,25 @@ void Game::drainEvents() {
 void Game::handleKey(SDLKey key, bool pressed) {
     switch (applyKey(input, key, pressed)) {
         case KeyAction::ResetShip:
-            local.resetShip();
+            match.localPlayer().resetShip();
             mainCamera.reset(0, 0, 20);
             break;
-        case KeyAction::NewMatch: local.newMatch(); break;
-        case KeyAction::ToggleMusic:
-            if (sounds.isMusicPaused()) {
-                sounds.resumeMusic();
-            } else {
-                sounds.pauseMusic();
-            }
-            break;
+        case KeyAction::NewMatch: match.startNewMatch(); break;
+        case KeyAction::ToggleMusic: toggleMusic(); break;
         case KeyAction::Listen: listen(); break;
         case KeyAction::Connect: connect(); break;
-        case KeyAction::Disconnect: connection.disconnect(); break;
+        case KeyAction::Disconnect: match.leave(); break;
         case KeyAction::ToggleKeys: showKeys = !showKeys; break;
         case KeyAction::None: break;
     }
 }
 
-bool Game::updateStep() {
-    if (updateTimer.elapsed() < kUpdatePeriod) {
-        return false;
-    }
-    local.update();
-    if (connection.peerCount() > 0) {
-        remote.update();
-    }
-    updateTimer.restart();
-    return true;
-}
-
-void Game::networkStep() {
-    if (connection.peerCount() > 0) {
-        runReceiveBatch();
-        sendPeriodicMessages();
-    }
-}
-
-bool Game::movementStep() {
-    const int32_t ms = frameTimer.elapsed();
-    if (ms <= kMovementPeriod) {
-        return false;
-    }
-    if (input.freeCamera) {
-        moveCamera();
+void Game::toggleMusic() {
+    if (sounds.isMusicPaused()) {
+        sounds.resumeMusic();
     } else {
-        steerShip(local, heldSteering(), settings.sensitivity, ms);
+        sounds.pauseMusic();
     }
-    frameTimer.restart();
-    return true;
 }
 
 Steering Game::heldSteering() const {
@@ -254,19 +183,24 @@ void Game::moveCamera() {
 }
 
 void Game::drawFrame() {
-    if (!input.freeCamera) {
-        local.followCamera();
+    PlayerState& local = match.localPlayer();
+    if (local.mapSize() != arenaSize) {  // a host's field of another size
+        arenaSize = local.mapSize();
+        buildArena(sceneSurface, arenaSize);
     }
-    local.drawStars();
+    if (!input.freeCamera) {
+        followCamera(local, mainCamera);
+    }
+    drawStars(local, shipSurface);
     sceneSurface.beginFrame();
     drawHud();
     glLoadIdentity();
     applyAsView(mainCamera);
     sceneSurface.flush(false, false);
     shipSurface.flush(true, false);
-    local.drawShip();
-    if (connection.peerCount() > 0) {
-        remote.drawShip();
+    drawShip(local, mainCamera, textures);
+    if (match.connected()) {
+        drawShip(match.remotePlayer(), mainCamera, textures);
     }
     drawOverlay();
     sceneSurface.endFrame();
@@ -277,14 +211,10 @@ void Game::drawFrame() {
     }
 }
 
+// Sleeps until the next step of the match falls due, so an early pass does not
+// spin the processor.
 void Game::waitForNextDue() {
-    // Sleep until the next timer falls due, so an early pass does not spin the processor.
-    // An overdue receive timer is left out: it waits for a message, not for the clock.
-    int32_t wait = std::min(kUpdatePeriod - updateTimer.elapsed(), kMovementPeriod + 1 - frameTimer.elapsed());
-    const int32_t receive = receiveDueIn();
-    if (receive > 0) {
-        wait = std::min(wait, receive);
-    }
+    const int32_t wait = match.msUntilDue();
     if (wait > 0) {
         SDL_Delay(static_cast<Uint32>(wait));
     }

@@ -1,23 +1,25 @@
 #pragma once
-// The application: owns every long-lived object for the whole run, starts them
-// up in order, runs the frame loop one pass at a time and tears down in reverse.
+// The game: a window, the keyboard, the heads-up line, the status line and
+// sound on top of one side of a match (match/match_core.h). Owns every
+// long-lived object for the whole run, starts them up in order, runs the frame
+// loop one pass at a time and tears down in reverse.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/hud.h"
 #include "app/input.h"
 #include "app/settings.h"
 #include "app/status_line.h"
 #include "app/timer.h"
-#include "net/connection.h"
+#include "match/match_core.h"
 #include "render/draw_surface.h"
 #include "render/font.h"
 #include "render/frame.h"
 #include "sound/sound_manager.h"
 #include "textures/texture_manager.h"
-#include "world/player_state.h"
-#include "world/steering.h"
+#include "world/world_sounds.h"
 
 class Game {
 public:
@@ -35,9 +37,10 @@ public:
     bool quitRequested() const { return input.quit; }
 
     // Read access for tests and tools.
-    PlayerState& localPlayer() { return local; }
-    PlayerState& remotePlayer() { return remote; }
-    Connection& network() { return connection; }
+    MatchCore& core() { return match; }
+    PlayerState& localPlayer() { return match.localPlayer(); }
+    PlayerState& remotePlayer() { return match.remotePlayer(); }
+    Connection& network() { return match.network(); }
     const Frame& camera() const { return mainCamera; }
     const DrawSurface3D& scene() const { return sceneSurface; }
     HudValues hudValues();  // what the heads-up line shows now
@@ -46,42 +49,41 @@ public:
     int framesDrawn() const { return frameCount; }
 
 private:
+    // The world's sounds, played on the sound device.
+    class DeviceSounds : public WorldSounds {
+    public:
+        explicit DeviceSounds(SoundManager& manager) : sounds(manager) {}
+        void play(const char* name) override { sounds.playSound(name, -1, 0); }
+
+    private:
+        SoundManager& sounds;
+    };
+
     // Start-up steps
     bool startVideo();
     void readConfiguration();
     bool startAudio();
     void placeCameras();
-    void wirePlayers();
-    void startLoopTimers();
 
     // Loop steps
     void drainEvents();
     void handleKey(SDLKey key, bool pressed);
-    bool updateStep();    // true when the players were updated
-    void networkStep();
-    bool movementStep();  // true when the held keys were applied
-    bool frameDue(bool updated, bool moved);
     Steering heldSteering() const;
     void moveCamera();
+    bool frameDue(bool updated, bool moved);
     void drawFrame();
     void drawHud();
     void drawOverlay();
-    void observeConnection();
+    void observeMatch();
     uint32_t now();
     void waitForNextDue();
 
-    // Keys that reach the network
+    // Keys that reach the match
     bool readConnectionFile(int32_t& port, std::string& host);
     void listen();
     void connect();
-
-    // Message protocol
-    void runReceiveBatch();
-    int32_t receiveDueIn();
-    void dispatch(const ReceivedMessage& message);
-    void applyStarList(const std::string& payload);
-    void sendPeriodicMessages();
-    std::string starListAnswer;  // built at most once per receive batch, however many ask
+    void toggleMusic();
+    void showProblem(const std::string& text);
 
     // Owned objects, in order of creation; destroyed in reverse.
     DrawSurface3D sceneSurface;
@@ -89,24 +91,16 @@ private:
     DrawSurface2D hudSurface;
     TextureManager textures;
     FontManager fonts;
-    Timer frameTimer;
-    Connection connection;
     GameSettings settings;
-    ReceivedMessage inbound;
     SoundManager sounds;
+    DeviceSounds deviceSounds{sounds};
     Frame mainCamera;
     Frame hudCamera;
-    PlayerState local{true};
-    PlayerState remote{false};
-    Timer updateTimer;
-    Timer receiveTimer;
-    Timer velocityTimer;
-    Timer frameSendTimer;
-    Timer ownersTimer;
-    Timer scoreTimer;
+    MatchCore match;
     InputState input;
-    Timer runClock;  // time since start-up, for the status line and hint
+    Timer runClock;  // time since SDL started, for the status line and hint
     StatusLine status;
+    int32_t arenaSize = 0;  // the size the arena was last drawn at
     bool showKeys = false;
     bool drawnSinceUpdate = false;
     int frameCount = 0;

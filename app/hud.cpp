@@ -4,6 +4,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/game.h"
@@ -13,36 +14,56 @@
 namespace {
 
 constexpr int kHudY = 10;
+constexpr int kAdvance = 17;  // every character advances this far
+
+// Lays the line out from the left: each text at its usual place, or further
+// right when the text before it (a long count, say) reaches past that place.
+class HudRow {
+public:
+    explicit HudRow(FontManager& font) : fonts(font) {}
+    void put(const std::string& text, int x, int gap, float r, float g, float b) {
+        x = std::max(x, end + gap);
+        drawTextLine(fonts, text, x, kHudY, r, g, b);
+        end = x + kAdvance * static_cast<int>(text.size());
+    }
+
+private:
+    FontManager& fonts;
+    int end = 0;
+};
 
 }  // namespace
 
 void drawHudLine(FontManager& fonts, const HudValues& values) {
-    drawTextLine(fonts, toText(values.ownStars), 0, kHudY, 0, 1, 0);
-    drawTextLine(fonts, "/", 34, kHudY, 1, 1, 1);
-    drawTextLine(fonts, toText(values.opponentStars), 51, kHudY, 1, 0, 0);
+    HudRow row(fonts);
+    row.put(toText(values.ownStars), 0, 0, 0, 1, 0);
+    row.put("/", 34, 0, 1, 1, 1);
+    row.put(toText(values.opponentStars), 51, 0, 1, 0, 0);
 
     const int32_t t = values.matchTime;
     const float seconds = static_cast<float>(t / 100) / 10.0f;
-    drawTextLine(fonts, toText(seconds), 289, kHudY, 1, values.matchOver ? 0 : 1, 0);
+    row.put(toText(seconds), 289, kAdvance, 1, values.matchOver ? 0 : 1, 0);
 
     if (values.connected) {
-        drawTextLine(fonts, toText(values.ownEnergy), 510, kHudY, 0, 1, 0);
-        drawTextLine(fonts, "/", 578, kHudY, 1, 1, 1);
-        drawTextLine(fonts, toText(values.opponentEnergy), 595, kHudY, 0, 0, 1);
+        row.put(toText(values.ownEnergy), 510, kAdvance, 0, 1, 0);
+        row.put("/", 578, kAdvance, 1, 1, 1);
+        row.put(toText(values.opponentEnergy), 595, 0, 0, 0, 1);
     } else if (!values.networking && t > 0) {
         const double perMinute = values.ownStars / (t / 1000.0) * 60.0;
         const float rate = static_cast<float>(std::trunc(perMinute * 100.0) / 100.0);
-        drawTextLine(fonts, toText(rate), 510, kHudY, 1, 1, 1);
+        row.put(toText(rate), 510, kAdvance, 1, 1, 1);
     }
 }
 
 HudValues Game::hudValues() {
+    const PlayerState& local = match.localPlayer();
+    const Connection& connection = match.network();
     HudValues values;
     values.ownStars = local.ownStars();
     values.opponentStars = local.opponentStars();
-    values.matchTime = local.matchTime();
+    values.matchTime = match.localPlayer().matchTime();
     values.matchOver = local.isMatchOver();
-    values.connected = connection.peerCount() > 0;
+    values.connected = match.connected();
     values.networking = connection.isServer() || connection.isClient();
     values.ownEnergy = local.ownEnergy();
     values.opponentEnergy = local.opponentEnergy();
@@ -60,26 +81,34 @@ void Game::drawHud() {
 
 uint32_t Game::now() { return static_cast<uint32_t>(runClock.elapsed()); }
 
-void Game::observeConnection() {
+// The status line follows the connection, and says why a host's field was refused.
+void Game::observeMatch() {
+    const Connection& connection = match.network();
     ConnectionView view;
     view.server = connection.isServer();
     view.client = connection.isClient();
     view.connecting = connection.isConnecting();
     view.peers = connection.peerCount();
     view.host = connection.host();
-    view.port = connection.port();
+    view.port = view.server ? match.hostedPort() : connection.port();
     status.observe(view, now());
+    const std::string refusal = match.takeRefusal();
+    if (!refusal.empty()) {
+        showProblem(refusal);
+    }
 }
 
 std::vector<HudText> Game::overlayTexts() {
-    observeConnection();
+    observeMatch();
     std::vector<HudText> texts = status.current(now());
+    PlayerState& local = match.localPlayer();
     if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
         MatchResult result;
         result.ownEnergy = local.ownEnergy();
         result.opponentEnergy = local.opponentEnergy();
         result.versus = result.ownEnergy <= 0 || result.opponentEnergy <= 0;
         result.matchMs = local.matchTime();
+        result.hostStartsNext = match.joinedToHost();
         const std::vector<HudText> banner = resultBanner(result);
         texts.insert(texts.end(), banner.begin(), banner.end());
     }
@@ -125,8 +154,14 @@ void Game::drawOverlay() {
     }
     if (showKeys) {
         drawShade(5, 115, 630, 500);
-    } else if (local.isMatchOver()) {
-        drawShade(kHudCentreX - 240, 155, kHudCentreX + 240, 280);
+    } else if (match.localPlayer().isMatchOver()) {
+        int halfWidth = 240;  // the banner's rows, centred, with a margin
+        for (const HudText& text : texts) {
+            if (text.y >= 155 && text.y < 280) {
+                halfWidth = std::max(halfWidth, kHudCentreX - text.x + 20);
+            }
+        }
+        drawShade(kHudCentreX - halfWidth, 155, kHudCentreX + halfWidth, 280);
     }
     for (const HudText& text : texts) {
         glPushMatrix();

@@ -43,7 +43,8 @@ std::string couldNotConnectText(const std::string& host, int32_t port) {
 }
 
 void StatusLine::observe(const ConnectionView& view, uint32_t now) {
-    if (last.peers > 0 && view.peers == 0) {
+    const bool setOut = view.connecting || (view.server && !last.server);
+    if (last.peers > 0 && view.peers == 0 && !setOut) {
         showEvent("connection closed", 1, 0.4f, 0.4f, now);
     } else if (last.connecting && !view.connecting && view.peers == 0) {
         showEvent(couldNotConnectText(view.host, view.port), 1, 0.4f, 0.4f, now);
@@ -97,7 +98,8 @@ std::vector<HudText> resultBanner(const MatchResult& result) {
         banner.push_back(centred("FIELD CLEARED", 170, 1, 1, 0, 2));
         banner.push_back(centred("in " + toText(seconds) + " s", 215, 1, 1, 1));
     }
-    banner.push_back(centred("Backspace: new match", 250, 0.7f, 0.7f, 0.7f));
+    const char* next = result.hostStartsNext ? "waiting for the host's new match" : "Backspace: new match";
+    banner.push_back(centred(next, 250, 0.7f, 0.7f, 0.7f));
     return banner;
 }
 

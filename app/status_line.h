@@ -32,7 +32,8 @@ public:
     static constexpr uint32_t kFadeMs = 1000;   // the last part of it, fading out
 
     // Sets the state message from the connection and raises the events its
-    // changes imply: a peer lost, a connect attempt that ended without one.
+    // changes imply: a peer lost, a connect attempt that ended without one. A
+    // peer let go for a new connect or for hosting is not a lost one.
     void observe(const ConnectionView& view, uint32_t now);
     void showEvent(const std::string& text, float r, float g, float b, uint32_t now);
     // The lines to draw at `now`: a live event (dimmed as it fades) or else the
@@ -58,6 +59,7 @@ struct MatchResult {
     int32_t ownEnergy = 0;
     int32_t opponentEnergy = 0;
     int32_t matchMs = 0;  // alone: how long the field took
+    bool hostStartsNext = false;  // joined to a host: only the host starts the next match
 };
 
 std::vector<HudText> resultBanner(const MatchResult& result);

@@ -1,4 +1,5 @@
 // Steering, the energy race, the ship's step with wrap-around and capture.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -52,35 +53,28 @@ void PlayerState::update() {
 }
 
 void PlayerState::tickEnergy() {
-    if (!local) {
+    if (!local || !actsAsServer() || !hasPeers()) {
+        return;  // alone there is nobody to race; a guest hears the energies from its host
+    }
+    if (ownEnergyLeft < 1 || opponentEnergyLeft < 1) {
         return;
     }
-    if (actsAsServer()) {
-        if (ownEnergyLeft < 1 || opponentEnergyLeft < 1) {
-            return;
+    if (energyTimer.elapsed() < kEnergyTickMs) {
+        return;
+    }
+    const int32_t held = ownStarCount;
+    const int32_t total = starTotal;
+    const int32_t half = total / 2;
+    if (total > 0) {  // an empty field drains nobody
+        if (held < half) {
+            ownEnergyLeft = std::max(ownEnergyLeft - drainFor(held, total), 0);
+        } else if (total - held < half) {
+            opponentEnergyLeft = std::max(opponentEnergyLeft - drainFor(total - held, total), 0);
         }
-        if (energyTimer.elapsed() < kEnergyTickMs) {
-            return;
-        }
-        const int32_t held = ownStarCount;
-        const int32_t total = starTotal;
-        const int32_t half = total / 2;
-        if (total > 0) {  // an empty field drains nobody
-            if (held < half) {
-                ownEnergyLeft -= drainFor(held, total);
-            } else if (total - held < half) {
-                opponentEnergyLeft -= drainFor(total - held, total);
-            }
-        }
-        energyTimer.restart();
-        if (ownEnergyLeft <= 0 || opponentEnergyLeft <= 0) {
-            endMatch();
-        }
-    } else if (actsAsClient() && energyTimer.elapsed() >= kEnergyTickMs) {
-        energyTimer.restart();
-        if (ownEnergyLeft <= 0 || opponentEnergyLeft <= 0) {
-            endMatch();
-        }
+    }
+    energyTimer.restart();
+    if (ownEnergyLeft == 0 || opponentEnergyLeft == 0) {
+        endMatch();
     }
 }
 

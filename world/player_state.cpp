@@ -7,16 +7,15 @@
 #include "app/settings.h"
 #include "app/text.h"
 #include "net/connection.h"
-#include "sound/sound_manager.h"
 #include "world/star_colours.h"
 #include "world/vector_math.h"
+#include "world/world_sounds.h"
 
 namespace {
 
 // Placement tries per star; the last try is kept even when the place is taken.
 constexpr int kPlacementAttempts = 9;
 constexpr float kMinStarSpacing = 0.5f;
-constexpr int32_t kStartEnergy = 500;
 
 bool placeIsFree(const std::vector<Star>& placed, float x, float y, float z) {
     for (const Star& star : placed) {
@@ -34,10 +33,7 @@ PlayerState::PlayerState(bool isLocal) : local(isLocal) {
     newMatch();
 }
 
-void PlayerState::setSounds(SoundManager* manager) { sounds = manager; }
-void PlayerState::setSurface(DrawSurface3D* target) { surface = target; }
-void PlayerState::setCamera(Frame* view) { camera = view; }
-void PlayerState::setTextures(TextureManager* manager) { textures = manager; }
+void PlayerState::setSounds(WorldSounds* sink) { sounds = sink; }
 void PlayerState::setConnection(Connection* link) { connection = link; }
 void PlayerState::toggleSkin() { secondSkin = !secondSkin; }
 
@@ -50,13 +46,9 @@ void PlayerState::setStarRange(int32_t fewest, int32_t most) {
 }
 
 void PlayerState::newMatch() {
-    matchClock.restart();
-    resetShip();
+    restartMatch();
     captureUnit = 1;
     ownStarCount = 0;
-    matchOverTime = 0;
-    ownEnergyLeft = kStartEnergy;
-    opponentEnergyLeft = kStartEnergy;
     if (!local) {
         return;
     }
@@ -110,6 +102,15 @@ void PlayerState::splitStars() {
     energyTimer.restart();
 }
 
+void PlayerState::restartMatch() {
+    matchClock.restart();
+    resetShip();
+    matchOverTime = 0;
+    ownEnergyLeft = kStartEnergy;
+    opponentEnergyLeft = kStartEnergy;
+    energyTimer.restart();
+}
+
 void PlayerState::resetShip() {
     playerShip.frame.reset(0.0f, 0.0f, 0.0f);
     playerShip.vx = 0.0f;
@@ -131,17 +132,17 @@ bool PlayerState::isMatchOver() const { return matchOverTime != 0; }
 
 int32_t PlayerState::matchTime() { return isMatchOver() ? matchOverTime : matchClock.elapsed(); }
 
-void PlayerState::endMatch() { matchOverTime = matchClock.restart(); }
+// The match's length, at least 1 ms so that a match ended at once still reads as over.
+void PlayerState::endMatch() { matchOverTime = std::max(matchClock.elapsed(), 1); }
 
 void PlayerState::playSound(const char* name) const {
     if (sounds != nullptr) {
-        sounds->playSound(name, -1, 0);
+        sounds->play(name);
     }
 }
 
 bool PlayerState::hasPeers() const { return connection != nullptr && connection->peerCount() > 0; }
 bool PlayerState::actsAsServer() const { return connection != nullptr && connection->isServer(); }
-bool PlayerState::actsAsClient() const { return connection != nullptr && connection->isClient(); }
 
 void PlayerState::sendToPeers(const std::string& message) const {
     if (hasPeers()) {

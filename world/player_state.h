@@ -12,9 +12,7 @@
 #include "render/frame.h"
 
 class Connection;
-class DrawSurface3D;
-class SoundManager;
-class TextureManager;
+class WorldSounds;
 
 // owner: 0 free, 1 held by this side, 2 held by the opponent.
 struct Star {
@@ -32,15 +30,13 @@ struct Ship {
 
 class PlayerState {
 public:
+    static constexpr int32_t kStartEnergy = 500;
+
     // Seeds the random generator and starts a first match, before any wiring.
     explicit PlayerState(bool local);
 
     // Wiring; every pointer is borrowed and may be null, meaning "none".
-    void setSounds(SoundManager* sounds);
-    void setSurface(DrawSurface3D* surface);
-    void setCamera(Frame* camera);
-    void setTextures(TextureManager* textures);
-    void loadShipTextures();
+    void setSounds(WorldSounds* sounds);
     void setConnection(Connection* connection);
     void toggleSkin();
 
@@ -51,6 +47,9 @@ public:
     // Matches.
     void newMatch();
     void splitStars();   // half the field each: the start of a game as server
+    // A new match on the field held now: the clock from 0, the ship at the
+    // centre, both energies full and no end yet. The owners stay as they are.
+    void restartMatch();
     void resetShip();
     void setMatchOverTime(int32_t ms);  // 0 reopens the match
     void restartMatchClock();
@@ -66,7 +65,9 @@ public:
     // Steering and time.
     void addVelocity(float dvx, float dvy, float dvz);  // each component clamped to +-15
     void rotateShip(float degrees, float ax, float ay, float az);
-    void update();  // the energy tick, then the ship's step
+    // The energy tick, then the ship's step. Only a host with a guest drains
+    // energy; it stops at 0, and that ends the match.
+    void update();
     void starTakenByOpponent(int32_t index);  // an index outside the field is ignored
 
     // Texts exchanged with the peer (comma-separated payloads).
@@ -80,12 +81,9 @@ public:
     // False when refused, with nothing changed; `reason` then says why in a few words.
     bool applyStarListText(const std::string& text, std::string* reason = nullptr);
     void applyOwnersText(const std::string& text);
+    // The host's counts and energies; an energy of 0 (or less, from an older
+    // host) is how the guest learns that the match is over.
     void applyScoreText(const std::string& text);
-
-    // Drawing.
-    void drawStars();     // records two crossed squares per star into the surface
-    void drawShip();      // immediate-mode GL under the camera's view
-    void followCamera();  // puts the camera 15 units behind the ship
 
     const std::vector<Star>& stars() const { return starField; }
     const Ship& ship() const { return playerShip; }
@@ -105,13 +103,9 @@ private:
     void sendToPeers(const std::string& message) const;
     bool hasPeers() const;
     bool actsAsServer() const;
-    bool actsAsClient() const;
 
     std::vector<Star> starField;
-    TextureManager* textures = nullptr;
-    DrawSurface3D* surface = nullptr;
-    SoundManager* sounds = nullptr;
-    Frame* camera = nullptr;
+    WorldSounds* sounds = nullptr;
     int32_t matchOverTime = 0;
     Connection* connection = nullptr;
     Timer frameTimer;

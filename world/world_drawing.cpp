@@ -8,6 +8,7 @@
 #include "render/primitives.h"
 #include "textures/texture_manager.h"
 #include "world/player_state.h"
+#include "world/world_drawing.h"
 
 namespace {
 
@@ -66,47 +67,39 @@ void drawShipQuad(const Quad& quad) {
 
 }  // namespace
 
-void PlayerState::loadShipTextures() {
-    if (textures == nullptr) {
-        return;
-    }
+void loadShipTextures(TextureManager& textures) {
     for (const ShipImage& image : kShipImages) {
-        textures->loadTexture(image.name, image.path, false);
+        textures.loadTexture(image.name, image.path, false);
     }
 }
 
-void PlayerState::drawStars() {
-    if (surface == nullptr) {
-        return;
-    }
-    for (const Star& star : starField) {
-        surface->beginRecording();
+void drawStars(const PlayerState& player, DrawSurface3D& surface) {
+    for (const Star& star : player.stars()) {
+        surface.beginRecording();
         Quad across;
         across.setCorners(star.x - kMarkerHalfWidth, star.y - kMarkerHalfWidth, star.z, star.x + kMarkerHalfWidth,
                           star.y + kMarkerHalfWidth, star.z);
-        surface->drawQuad3(across, star.r, star.g, star.b, 1.0f, false);
+        surface.drawQuad3(across, star.r, star.g, star.b, 1.0f, false);
         Quad flat;
         flat.setCorners(star.x - kMarkerHalfWidth, star.y, star.z + kMarkerHalfWidth, star.x + kMarkerHalfWidth,
                         star.y, star.z - kMarkerHalfWidth);
-        surface->drawQuad3(flat, star.r + kMarkerRedShift, star.g, star.b, 1.0f, false);
-        surface->endRecording();
+        surface.drawQuad3(flat, star.r + kMarkerRedShift, star.g, star.b, 1.0f, false);
+        surface.endRecording();
     }
 }
 
-void PlayerState::drawShip() {
+void drawShip(const PlayerState& player, const Frame& camera, TextureManager& textures) {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    if (camera != nullptr) {
-        applyAsView(*camera);
-    }
-    applyAsModel(playerShip.frame);
-    const std::string prefix = secondSkin ? "Ship2" : "Ship";
+    applyAsView(camera);
+    applyAsModel(player.ship().frame);
+    const std::string prefix = player.alternateSkin() ? "Ship2" : "Ship";
     glEnable(GL_TEXTURE_2D);
     for (const ShipPart& part : kShipParts) {
         Quad quad;
         quad.setCorners(part.x1, part.y1, part.z1, part.x2, part.y2, part.z2);
-        const TextureInfo* info = textures != nullptr ? textures->getTexture(prefix + part.suffix) : nullptr;
+        const TextureInfo* info = textures.getTexture(prefix + part.suffix);
         quad.texture = info != nullptr ? info->glName : 0;
         drawShipQuad(quad);
     }
@@ -114,14 +107,11 @@ void PlayerState::drawShip() {
     glPopMatrix();
 }
 
-void PlayerState::followCamera() {
-    if (camera == nullptr) {
-        return;
-    }
-    const float* p = playerShip.frame.position;
+void followCamera(const PlayerState& player, Frame& camera) {
+    const float* p = player.ship().frame.position;
     const float x = p[0];
     const float y = p[1];
     const float z = p[2];
-    camera->reset(0.0f, 0.0f, 0.0f);
-    camera->moveLocal(x, y, -z - kCameraDistance, 1.0f);
+    camera.reset(0.0f, 0.0f, 0.0f);
+    camera.moveLocal(x, y, -z - kCameraDistance, 1.0f);
 }

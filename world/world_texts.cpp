@@ -228,6 +228,9 @@ void PlayerState::applyScoreText(const std::string& text) {
     const int32_t serverEnergy = toInt(takeField(rest));
     const int32_t clientEnergy = toInt(takeField(rest));
     ownStarCount = starTotal - serverHeld;
-    opponentEnergyLeft = serverEnergy;
-    ownEnergyLeft = clientEnergy;
+    opponentEnergyLeft = std::clamp(serverEnergy, 0, kStartEnergy);
+    ownEnergyLeft = std::clamp(clientEnergy, 0, kStartEnergy);
+    if (!isMatchOver() && (ownEnergyLeft == 0 || opponentEnergyLeft == 0)) {
+        endMatch();
+    }
 }

@@ -7,6 +7,7 @@
 #include "tests/world/world_fixture.h"
 #include "textures/texture_manager.h"
 #include "world/arena.h"
+#include "world/world_drawing.h"
 
 namespace {
 
@@ -31,11 +32,11 @@ void clearView() {
 }
 
 // The brightness at the window's centre after drawing `state`'s ship from its chase camera.
-float centreBrightness(PlayerState& state) {
+float centreBrightness(const PlayerState& state, Frame& camera, TextureManager& textures) {
     float rgb[3];
     clearView();
-    state.followCamera();
-    state.drawShip();
+    followCamera(state, camera);
+    drawShip(state, camera, textures);
     glReadPixels(400, 300, 1, 1, GL_RGB, GL_FLOAT, rgb);
     return rgb[0] + rgb[1] + rgb[2];
 }
@@ -61,10 +62,8 @@ TEST_F(WorldTest, TheArenaIsLinesUpToItsYellowEdges) {
 TEST_F(WorldTest, EachStarIsTwoCrossedSquaresInItsColour) {
     DrawSurface3D surface;
     PlayerState state(true);
-    state.drawStars();  // no surface: nothing happens
-    state.setSurface(&surface);
     ASSERT_TRUE(state.applyStarListText("20,2,3,-7,12,2,0,0,0,1"));
-    state.drawStars();
+    drawStars(state, surface);
     const std::list<DrawRecord>& records = surface.recordList();
     ASSERT_EQ(records.size(), 4u);
     const DrawRecord& upright = records.front();
@@ -79,18 +78,15 @@ TEST_F(WorldTest, ShipsWearTheirSkinAndAreDrawnWhiteWithoutTextures) {
     Frame camera;
     TextureManager textures;
     PlayerState state(false);
-    state.followCamera();  // no camera wired: nothing happens
-    state.setCamera(&camera);
     step(state, 20);  // turns the tail towards the camera
-    EXPECT_GT(centreBrightness(state), 2.9f);  // no texture manager at all
+    EXPECT_GT(centreBrightness(state, camera, textures), 2.9f);  // no textures at all
     EXPECT_FLOAT_EQ(camera.position[2], state.ship().frame.position[2] + 15.0f);  // chase camera
 
     ASSERT_NE(textures.createBlankTexture("Ship Burner", 4, 4), 0u);  // black
-    state.setTextures(&textures);
-    state.loadShipTextures();  // the images are not there: nothing is added
+    loadShipTextures(textures);  // the images are not there: nothing is added
     EXPECT_EQ(textures.getTexture("Ship Top"), nullptr);
-    EXPECT_LT(centreBrightness(state), 0.1f);  // the tail is the burner, textured
+    EXPECT_LT(centreBrightness(state, camera, textures), 0.1f);  // the tail is the burner, textured
     state.toggleSkin();
-    EXPECT_GT(centreBrightness(state), 2.9f);  // "Ship2 Burner" is missing
+    EXPECT_GT(centreBrightness(state, camera, textures), 2.9f);  // "Ship2 Burner" is missing
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
