@@ -16,9 +16,14 @@ bool isSet(const char* name) {
 }
 
 // Without a display SDL would fall back to its text-mode drivers, fill the
-// terminal with escape codes and still fail for want of OpenGL.
+// terminal with escape codes and still fail for want of OpenGL. So does a
+// DISPLAY with no X server behind it, unless SDL is told to use X alone.
 bool hasDisplay() {
-    if (isSet("DISPLAY") || isSet("SDL_VIDEODRIVER")) {
+    if (isSet("SDL_VIDEODRIVER")) {
+        return true;
+    }
+    if (isSet("DISPLAY")) {
+        setenv("SDL_VIDEODRIVER", "x11", 1);
         return true;
     }
     std::fprintf(stderr, "starhold needs a graphical session: neither DISPLAY nor SDL_VIDEODRIVER is set\n");

@@ -77,7 +77,7 @@ protected:
         key(sym, false);
     }
     void pass(uint32_t ms = 11) {
-        clock.advance(ms);
+        if (clock) clock->advance(ms);
         game->runPass();
     }
     // Runs passes (real sockets need real time) until the condition holds.
@@ -99,7 +99,7 @@ protected:
         return reach;
     }
 
-    FakeClock clock;
+    std::unique_ptr<FakeClock> clock = std::make_unique<FakeClock>();  // reset: SDL's own clock
     fs::path folder;
     fs::path previous;
     std::unique_ptr<Game> game;
@@ -325,17 +325,24 @@ TEST_F(GameTest, StatusLineFollowsTheConnection) {
     pass(StatusLine::kFadeMs);
     EXPECT_EQ(statusLine(*game), "listening on port " + p + " 1 1 0");
 
+    // A listen that fails changes nothing: still hosting on the old port, the same field.
     RawPeer squatter;
     const int busy = squatter.listen(1);
     setConnectionFile(busy);
-    tap(SDLK_o);
+    const std::string field = game->localPlayer().starListText();
     tap(SDLK_l);
     pass();
     EXPECT_EQ(statusLine(*game), "could not listen on port " + std::to_string(busy) + " 1 0.4 0.4");
+    pass(StatusLine::kEventMs);
+    EXPECT_EQ(statusLine(*game), "listening on port " + p + " 1 1 0");
+    EXPECT_EQ(game->localPlayer().starListText(), field);
+    tap(SDLK_o);
+    tap(SDLK_l);
+    pass();
     EXPECT_FALSE(game->network().isServer());
-    EXPECT_EQ(game->localPlayer().ownStars(), game->localPlayer().starCount() / 2);  // split all the same
+    EXPECT_EQ(game->localPlayer().starListText(), field);
     const HudValues hud = game->hudValues();  // alone, so the rate shows
-    EXPECT_TRUE(hud.ownStars == hud.opponentStars && hud.ownStars > 0 && !hud.connected && !hud.networking);
+    EXPECT_TRUE(!hud.connected && !hud.networking);
     tap(SDLK_o);
     setConnectionFile(freePort());  // nobody listens there
     tap(SDLK_c);
@@ -388,4 +395,58 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
         pass();
         EXPECT_EQ(texts(), "");
     }
+}
+
+TEST_F(GameTest, AJoinedGuestWaitsForTheHostsMatchAndMovesToAnotherHostWithoutAFalseClose) {
+    RawPeer server;
+    ASSERT_NO_FATAL_FAILURE(joinAsClient(server));
+    ASSERT_TRUE(server.sendAll(frame("2|20,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,0")));
+    PlayerState& local = game->localPlayer();
+    ASSERT_TRUE(passUntil([&] { return local.isMatchOver(); }));
+    auto banner = [&] {
+        std::string rows;
+        for (const HudText& t : game->overlayTexts())
+            if (t.y >= 170 && t.y <= 250) rows += t.text + "|";
+        return rows;
+    };
+    EXPECT_EQ(banner(), "YOU LOSE|energy 0 / 420|waiting for the host's new match|");
+    const std::string field = local.starListText();
+    tap(SDLK_BACKSPACE);
+    pass();
+    EXPECT_EQ(local.starListText(), field);  // only the host starts matches
+    tap(SDLK_F1);  // the key panel covers the banner while it is open
+    pass();
+    EXPECT_EQ(banner().find("YOU LOSE"), std::string::npos);
+    tap(SDLK_F1);
+    pass();
+    EXPECT_EQ(banner(), "YOU LOSE|energy 0 / 420|waiting for the host's new match|");
+
+    RawPeer other;
+    const std::string otherPort = std::to_string(other.listen(1));
+    setConnectionFile(std::stoi(otherPort));
+    tap(SDLK_c);
+    pass();
+    EXPECT_EQ(statusLine(*game), "connecting to 127.0.0.1:" + otherPort + " 1 1 0");
+    ASSERT_TRUE(other.accept());
+    ASSERT_TRUE(passUntil([&] {
+        EXPECT_EQ(statusLine(*game).find("connection closed"), std::string::npos);
+        return game->network().peerCount() == 1;
+    }));
+    EXPECT_EQ(statusLine(*game), "connected to 127.0.0.1 0 1 0");
+    pass(StatusLine::kEventMs);
+    EXPECT_EQ(statusLine(*game), "connected to 127.0.0.1 0 1 0");
+}
+
+// In a process of its own, so that SDL has not started yet, as at a player's start.
+TEST_F(GameTest, TheKeyHintShowsOnSdlsOwnClock) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            clock.reset();  // the player's clock
+            start();
+            bool hint = false;
+            for (const HudText& t : game->overlayTexts()) hint |= t.text == "F1: keys";
+            std::exit(hint ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }

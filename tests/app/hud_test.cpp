@@ -61,3 +61,8 @@ TEST_F(Hud, ShowsCountsTimeAndEnergiesOrTheRate) {
     };
     for (const Case& c : cases) EXPECT_EQ(line(c.values), counts + c.text);
 }
+
+TEST_F(Hud, LongCountsPushWhatFollowsRightInsteadOfOverlapping) {
+    EXPECT_EQ(line({4095, 4095, 5000, false, false, true}), "0(0,1,0)4095 68(1,1,1)/ 85(1,0,0)4095 289(1,1,0)5");
+    EXPECT_EQ(line({123456789, 0, 5000, false, false, true}), "0(0,1,0)123456789 153(1,1,1)/ 170(1,0,0)0 289(1,1,0)5");
+}
