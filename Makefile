@@ -40,14 +40,15 @@ test-tsan: deps
 	@cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) -L net
 
-# The real game measured under a private Xvfb: one row per scenario, bench/results.csv
-# and bench/frame_times.png. BENCH_SECONDS sets each measured window (default 6);
+# The real game measured under a private Xvfb: one row per scenario, written with the
+# frame-time plot and the games' logs to build/bench/ (docs/bench/ holds a committed copy).
+# BENCH_SECONDS sets each measured window (default 6);
 # BENCH_BASELINE=<game binary> measures another build in the same run.
 bench: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build --target starhold -j $(JOBS)
-	@cc -O2 -Wall -Wextra -shared -fPIC -o build/frame_probe.so bench/frame_probe.c -ldl -lpthread
-	/usr/bin/python3 bench/run_bench.py --binary build/starhold --data data --probe build/frame_probe.so --out bench \
+	@cc -O2 -Wall -Wextra $(if $(filter ON,$(WERROR)),-Werror) -shared -fPIC -o build/frame_probe.so bench/frame_probe.c -ldl -lpthread
+	/usr/bin/python3 bench/run_bench.py --binary build/starhold --data data --probe build/frame_probe.so --out build/bench \
 	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
 
 # The libFuzzer harnesses (clang): every committed corpus file once, then each

@@ -5,20 +5,25 @@ network latency, each game under its own Xvfb with SDL's dummy audio driver.
 The game binary is run unchanged with bench/frame_probe.so preloaded; the probe
 writes the buffer swaps, the main thread's sleeps and the sounds started to the
 file named by STARHOLD_BENCH_LOG. A small protocol peer times "2|!" answers.
-Prints one row per scenario, writes results.csv and frame_times.png."""
+Prints one row per scenario and writes, into the output folder, results.csv,
+frames.csv (every gap between frames), frame_times.png, summary.txt, about.txt
+and each game's folder with its logs under runs/."""
 
 import argparse
-import csv
 import os
 import shutil
 import socket
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
-from Xlib import X, display, protocol
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources: a run leaves the tree as it was
+
+from Xlib import X, display, protocol  # noqa: E402
+
+from output import OutputFolder  # noqa: E402
+from plots import draw_frame_gaps, percentile, write_frames  # noqa: E402
 
 ALONE = [
     ("alone, defaults", ""),
@@ -29,13 +34,6 @@ PAIR = ("pair over loopback", "mapdimensions 10\nminstars 300\nmaxstars 301\n")
 COLUMNS = ["build", "scenario", "fps", "work_p50_ms", "work_p99_ms", "work_max_ms", "gap_p50_ms", "gap_p99_ms",
            "cpu_pct", "peak_rss_mb", "request_p50_ms", "request_p99_ms", "capture_p50_ms", "capture_p99_ms",
            "requests", "captures"]
-
-
-def percentile(values, p):
-    if not values:
-        return float("nan")
-    ordered = sorted(values)
-    return ordered[min(len(ordered) - 1, int(round(p / 100.0 * (len(ordered) - 1))))]
 
 
 def free_port():
@@ -71,10 +69,11 @@ class Game:
                 f.write("%d 127.0.0.1\n" % port)
         self.log = os.path.join(workdir, "bench.log")
         self.x = XServer()
-        self.env = dict(os.environ, DISPLAY=self.x.name, SDL_AUDIODRIVER="dummy",
-                        LD_PRELOAD=args.probe, STARHOLD_BENCH_LOG=self.log)
+        # Only the game gets the probe: in xdotool it would truncate the game's log.
+        self.env = dict(os.environ, DISPLAY=self.x.name)
+        game_env = dict(self.env, SDL_AUDIODRIVER="dummy", LD_PRELOAD=args.probe, STARHOLD_BENCH_LOG=self.log)
         self.errors = open(os.path.join(workdir, "stderr.txt"), "w")
-        self.proc = subprocess.Popen([args.binary], cwd=workdir, env=self.env, stderr=self.errors)
+        self.proc = subprocess.Popen([args.binary], cwd=workdir, env=game_env, stderr=self.errors)
         self.window = int(self.xdotool("search", "--sync", "--name", "^starhold$").split()[0])
 
     def xdotool(self, *args):
@@ -301,65 +300,16 @@ def cell(value, digits=1):
     return str(value)
 
 
-def print_row(row):
+def row_line(row):
     latency = ""
     if "requests" in row:
         latency = " | request %s / %s ms (%d) | capture %s / %s ms (%d)" % (
             cell(row["request_p50_ms"]), cell(row["request_p99_ms"]), row["requests"],
             cell(row["capture_p50_ms"]), cell(row["capture_p99_ms"]), row["captures"])
-    print("%-8s | %-26s | %5.0f fps | work %s / %s / %s ms | gap %s / %s ms | CPU %s%% | RSS %s MB%s" % (
+    return "%-8s | %-26s | %5.0f fps | work %s / %s / %s ms | gap %s / %s ms | CPU %s%% | RSS %s MB%s" % (
         row["build"], row["scenario"], row["fps"], cell(row["work_p50_ms"], 2), cell(row["work_p99_ms"], 2),
         cell(row["work_max_ms"], 2), cell(row["gap_p50_ms"]), cell(row["gap_p99_ms"]), cell(row["cpu_pct"]),
-        cell(row["peak_rss_mb"], 0), latency), flush=True)
-
-
-def draw_histograms(results, path):
-    """One panel per scenario: the share of frames that came each gap after the
-    previous one (0.5 ms bins up to 30 ms), every build in its own colour."""
-    scenarios, builds = [], []
-    for build, name, _ in results:
-        scenarios += [] if name in scenarios else [name]
-        builds += [] if build in builds else [build]
-    colours = ["#1f6fd0", "#d06a1f", "#2a9d3a", "#8a2ad0"]
-    pw, ph, bins, top, gap = 540, 200, 60, 30.0, 70
-    rows = (len(scenarios) + 1) // 2
-    width, height = 2 * pw + 3 * gap, rows * (ph + gap) + 30
-    mvg = ["viewbox 0 0 %d %d" % (width, height), "fill white rectangle 0 0 %d %d" % (width, height),
-           "font DejaVu-Sans"]
-    for i, name in enumerate(scenarios):
-        x0, y0 = gap + (i % 2) * (pw + gap), 40 + (i // 2) * (ph + gap)
-        shares = {}
-        for build in builds:
-            gaps = next((g for b, n, g in results if b == build and n == name), [])
-            counts = [0] * bins
-            for g in gaps:
-                counts[min(bins - 1, int(g / (top / bins)))] += 1
-            shares[build] = [c / float(len(gaps)) for c in counts] if gaps else []
-        peak = max([max(v) for v in shares.values() if v] + [0.01])
-        mvg.append("fill black font-size 14 text %d %d '%s: gap between frames'" % (x0, y0 - 10, name))
-        mvg.append("fill none stroke #888888 rectangle %d %d %d %d" % (x0, y0, x0 + pw, y0 + ph))
-        mvg.append("stroke none fill #555555 font-size 11 text %d %d '%d%%'" % (x0 - 36, y0 + 10, round(100 * peak)))
-        mvg.append("stroke none fill #555555 font-size 11 text %d %d '0'" % (x0 - 14, y0 + ph))
-        for ms in range(0, 31, 5):
-            x = x0 + pw * ms / top
-            mvg.append("stroke none fill #555555 font-size 11 text %d %d '%d ms'" % (x - 12, y0 + ph + 14, ms))
-        for k, build in enumerate(builds):
-            if not shares[build]:
-                continue
-            points = []
-            for b, share in enumerate(shares[build]):
-                y = y0 + ph - share / peak * ph
-                points += ["%.1f,%.1f" % (x0 + pw * b / bins, y), "%.1f,%.1f" % (x0 + pw * (b + 1) / bins, y)]
-            colour = colours[k % len(colours)]
-            mvg.append("fill none stroke %s stroke-width 2 polyline %s" % (colour, " ".join(points)))
-            frames = len(next(g for b, n, g in results if b == build and n == name)) + 1
-            mvg.append("stroke none fill %s font-size 12 text %d %d '%s (%d frames)'" % (
-                colour, x0 + pw - 190, y0 + 18 + 15 * k, build, frames))
-    mvg_path = path + ".mvg"
-    with open(mvg_path, "w") as f:
-        f.write("\n".join(mvg) + "\n")
-    subprocess.run(["convert", "mvg:" + mvg_path, path], check=True)
-    os.remove(mvg_path)
+        cell(row["peak_rss_mb"], 0), latency)
 
 
 def main():
@@ -367,37 +317,36 @@ def main():
     parser.add_argument("--binary", required=True)
     parser.add_argument("--data", required=True)
     parser.add_argument("--probe", required=True)
-    parser.add_argument("--out", required=True, help="folder for results.csv and frame_times.png")
+    parser.add_argument("--out", required=True, help="output folder, under the build folder")
     parser.add_argument("--seconds", type=float, default=float(os.environ.get("BENCH_SECONDS", "6")))
     parser.add_argument("--warmup", type=float, default=1.0)
     parser.add_argument("--baseline", help="another game binary measured in the same run, for comparison")
     args = parser.parse_args()
     args.probe = os.path.abspath(args.probe)
 
-    builds = [("current", os.path.abspath(args.binary))]
-    if args.baseline:
-        builds.append(("baseline", os.path.abspath(args.baseline)))
+    builds = [("current", args.binary)] + ([("baseline", args.baseline)] if args.baseline else [])
+    out = OutputFolder(args.out, ["results.csv", "frames.csv", "frame_times.png"])
+    out.write_about(" ".join(["make bench", "BENCH_SECONDS=%g" % args.seconds] +
+                             (["BENCH_BASELINE=" + args.baseline] if args.baseline else [])),
+                    ["builds:    " + ", ".join("%s = %s" % b for b in builds)])
+    builds = [(build, os.path.abspath(binary)) for build, binary in builds]
     rows, results = [], []
-    with tempfile.TemporaryDirectory(prefix="starhold-bench-") as folder:
-        for n, (name, config) in enumerate(ALONE + [PAIR]):
-            for build, binary in builds:
-                args.binary = binary
-                here = os.path.join(folder, "%d-%s" % (n, build))
-                if (name, config) == PAIR:
-                    row, gaps = run_pair(args, build, here)
-                else:
-                    row, gaps = run_alone(args, build, name, config, here)
-                print_row(row)
-                rows.append(row)
-                results.append((build, name, gaps))
-    os.makedirs(args.out, exist_ok=True)
-    with open(os.path.join(args.out, "results.csv"), "w", newline="") as f:
-        writer = csv.DictWriter(f, fieldnames=COLUMNS, extrasaction="ignore")
-        writer.writeheader()
-        for row in rows:
-            writer.writerow({k: (round(v, 3) if isinstance(v, float) else v) for k, v in row.items()})
-    draw_histograms(results, os.path.join(args.out, "frame_times.png"))
-    print("wrote %s and %s" % (os.path.join(args.out, "results.csv"), os.path.join(args.out, "frame_times.png")))
+    for n, (name, config) in enumerate(ALONE + [PAIR]):
+        for build, binary in builds:
+            args.binary = binary
+            here = os.path.join(out.runs, "%d-%s" % (n, build))
+            if (name, config) == PAIR:
+                row, gaps = run_pair(args, build, here)
+            else:
+                row, gaps = run_alone(args, build, name, config, here)
+            out.say(row_line(row))
+            rows.append(row)
+            results.append((build, name, gaps))
+    out.write_csv("results.csv", COLUMNS, rows)
+    write_frames(out.file("frames.csv"), results)
+    draw_frame_gaps(results, out.file("frame_times.png"))
+    out.say("wrote results.csv, frames.csv, frame_times.png and the games' logs (runs/) to " + out.path)
+    out.close()
     return 0
 
 

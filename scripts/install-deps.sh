@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   libsdl2-2.0-0
   imagemagick sox libsox-fmt-all
-  python3 python3-xlib
+  python3 python3-xlib python3-matplotlib
 )
 
 missing=()
