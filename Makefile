@@ -7,22 +7,29 @@ CMAKE_FLAGS = -DSTARHOLD_WERROR=$(WERROR)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run install test test-asan test-tsan bench fuzz fuzz-build soak clean
+.PHONY: all deps build game run install test test-asan test-tsan bench fuzz fuzz-build soak clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
+# Everything: the game and the whole test suite.
 build: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build -j $(JOBS)
 
-run: build
+# The game's own programs only, without the tests: what run and install need.
+GAME_TARGETS = starhold
+game: deps
+	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build -j $(JOBS) --target $(GAME_TARGETS)
+
+run: game
 	cd data && ../build/starhold
 
 # The game, its data, a menu entry and an icon under $(PREFIX) (default /usr/local).
-install: build
+install: game
 	cmake --install build --prefix "$(PREFIX)"
 
 test: build

@@ -94,7 +94,8 @@ class E2E(unittest.TestCase):
         os.makedirs(alone)
         shutil.copy(ARGS.binary, alone)
         cases = [(ARGS.binary, env, "starhold needs a graphical session"),
-                 (os.path.join(alone, "starhold"), dict(env, DISPLAY=":0"), "starhold: no game data")]
+                 (os.path.join(alone, "starhold"), dict(env, DISPLAY=":0"), "starhold: no game data"),
+                 (ARGS.binary, dict(env, DISPLAY=":65011"), "Video initialization failed")]  # no X server there
         for binary, environment, line in cases:
             result = subprocess.run([binary], cwd=self.tmp, env=environment, capture_output=True, text=True,
                                     timeout=20)
