@@ -56,6 +56,7 @@ bool Game::startVideo() {
         return false;  // the surface has printed the reason
     }
     SDL_WM_SetCaption("starhold", "starhold");
+    SDL_EnableUNICODE(1);  // the join prompt types what the keys say
     hudSurface.setTextureManager(&textures);
     shipSurface = sceneSurface;
     return true;
@@ -128,15 +129,25 @@ void Game::drainEvents() {
     while (SDL_PollEvent(&event)) {
         match.handleEvent(event);
         if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
-            handleKey(event.key.keysym.sym, event.type == SDL_KEYDOWN);
+            handleKey(event.key.keysym, event.type == SDL_KEYDOWN);
         } else if (event.type == SDL_QUIT) {
             input.quit = true;
         }
     }
 }
 
-void Game::handleKey(SDLKey key, bool pressed) {
-    switch (applyKey(input, key, pressed)) {
+// The join prompt sees every key first: while it is open no key is the game's.
+void Game::handleKey(const SDL_keysym& key, bool pressed) {
+    switch (prompt.handleKey(key.sym, key.unicode, pressed)) {
+        case PromptAction::NotTaken: break;
+        case PromptAction::Join:
+            promptJoin = prompt.text();
+            joinHost(prompt.target().host, prompt.target().port);
+            return;
+        case PromptAction::Taken:
+        case PromptAction::Close: return;
+    }
+    switch (applyKey(input, key.sym, pressed)) {
         case KeyAction::ResetShip:
             match.localPlayer().resetShip();
             mainCamera.reset(0, 0, 20);
@@ -146,6 +157,7 @@ void Game::handleKey(SDLKey key, bool pressed) {
         case KeyAction::Listen: listen(); break;
         case KeyAction::Connect: connect(); break;
         case KeyAction::Disconnect: match.leave(); break;
+        case KeyAction::OpenJoinPrompt: openJoinPrompt(); break;
         case KeyAction::ToggleKeys: showKeys = !showKeys; break;
         case KeyAction::None: break;
     }

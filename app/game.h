@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "app/status_line.h"
 #include "app/timer.h"
+#include "join/join_prompt.h"
 #include "match/match_core.h"
 #include "render/draw_surface.h"
 #include "render/font.h"
@@ -44,9 +45,11 @@ public:
     const Frame& camera() const { return mainCamera; }
     const DrawSurface3D& scene() const { return sceneSurface; }
     HudValues hudValues();  // what the heads-up line shows now
-    // The texts drawn over the world this pass: status line, banner, key panel, hint.
+    // The texts drawn over the world this pass: status line, banner, key panel,
+    // hint, join prompt.
     std::vector<HudText> overlayTexts();
     int framesDrawn() const { return frameCount; }
+    bool promptOpen() const { return prompt.isOpen(); }
 
 private:
     // The world's sounds, played on the sound device.
@@ -67,7 +70,7 @@ private:
 
     // Loop steps
     void drainEvents();
-    void handleKey(SDLKey key, bool pressed);
+    void handleKey(const SDL_keysym& key, bool pressed);
     Steering heldSteering() const;
     void moveCamera();
     bool frameDue(bool updated, bool moved);
@@ -82,6 +85,10 @@ private:
     bool readConnectionFile(int32_t& port, std::string& host);
     void listen();
     void connect();
+    void joinHost(const std::string& host, int32_t port);
+    void openJoinPrompt();
+    void noteJoinOutcome();
+    const std::string& listeningText();
     void toggleMusic();
     void showProblem(const std::string& text);
 
@@ -100,6 +107,10 @@ private:
     InputState input;
     Timer runClock;  // time since SDL started, for the status line and hint
     StatusLine status;
+    JoinPrompt prompt;
+    std::string promptJoin;     // the host typed into the prompt, until its connect ends
+    std::string listening;      // where a friend joins us: worked out once per port hosted
+    int32_t listeningPort = -1;
     int32_t arenaSize = 0;  // the size the arena was last drawn at
     bool showKeys = false;
     bool drawnSinceUpdate = false;

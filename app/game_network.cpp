@@ -3,10 +3,13 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 
 #include "app/data_folder.h"
 #include "app/game.h"
 #include "app/settings.h"
+#include "join/host_address.h"
+#include "join/recent_hosts.h"
 
 namespace {
 
@@ -48,9 +51,45 @@ void Game::connect() {
     if (host == "NULL") {
         std::fprintf(stderr, "connection.txt has no host; using %s\n", network().host().c_str());
     }
+    promptJoin.clear();
+    joinHost(host, port);
+}
+
+// c and the join prompt's Enter: the same connect, the same "2|!", the same status line.
+void Game::joinHost(const std::string& host, int32_t port) {
     if (match.join(host, port)) {
         observeMatch();  // a connect refused within this pass still shows its failure
     } else {
         showProblem(couldNotConnectText(network().host(), network().port()));
     }
+}
+
+// Opens with the last hosts joined, and the port connection.txt names as the one
+// joined when the player types none.
+void Game::openJoinPrompt() {
+    int32_t port;
+    std::string host;
+    std::ifstream file(settingsPath("connection.txt"));
+    readConnectionTokens(file, port, host);
+    releaseMovementKeys(input);
+    prompt.open(readRecentHosts(recentHostsPath(), std::cerr), port != -1 ? port : network().port());
+}
+
+// A host typed into the prompt is remembered once its connect has succeeded.
+void Game::noteJoinOutcome() {
+    if (promptJoin.empty() || match.network().isConnecting()) {
+        return;
+    }
+    if (match.joinedToHost()) {
+        ::rememberJoinedHost(recentHostsPath(), promptJoin, std::cerr);
+    }
+    promptJoin.clear();
+}
+
+const std::string& Game::listeningText() {
+    if (match.hostedPort() != listeningPort) {
+        listeningPort = match.hostedPort();
+        listening = listeningPort > 0 ? listeningAddress(listeningPort) : "";
+    }
+    return listening;
 }

@@ -91,7 +91,9 @@ void Game::observeMatch() {
     view.peers = connection.peerCount();
     view.host = connection.host();
     view.port = view.server ? match.hostedPort() : connection.port();
+    view.address = listeningText();
     status.observe(view, now());
+    noteJoinOutcome();
     const std::string refusal = match.takeRefusal();
     if (!refusal.empty()) {
         showProblem(refusal);
@@ -117,6 +119,10 @@ std::vector<HudText> Game::overlayTexts() {
         texts.insert(texts.end(), panel.begin(), panel.end());
     } else if (now() < kHintMs) {
         texts.push_back(keysHint());
+    }
+    if (prompt.isOpen()) {
+        const std::vector<HudText> rows = promptRows(prompt.line(kStatusChars - 4), prompt.refusal());
+        texts.insert(texts.end(), rows.begin(), rows.end());
     }
     return texts;
 }
@@ -152,8 +158,10 @@ void Game::drawOverlay() {
             drawShade(-5, text.y - 3, text.x + 17 * static_cast<int>(text.text.size()) + 3, text.y + 19);
         }
     }
-    if (showKeys) {
-        drawShade(5, 115, 630, 500);
+    if (prompt.isOpen()) {
+        drawShade(25, kPromptY - 15, 655, kPromptY + 75);
+    } else if (showKeys) {
+        drawShade(5, 115, 630, 526);
     } else if (match.localPlayer().isMatchOver()) {
         int halfWidth = 240;  // the banner's rows, centred, with a margin
         for (const HudText& text : texts) {

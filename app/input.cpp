@@ -48,6 +48,7 @@ KeyAction applyRelease(InputState& input, SDLKey key) {
         case SDLK_l: return KeyAction::Listen;
         case SDLK_c: return KeyAction::Connect;
         case SDLK_o: return KeyAction::Disconnect;
+        case SDLK_j: return KeyAction::OpenJoinPrompt;
         default: break;
     }
     return KeyAction::None;
@@ -57,4 +58,12 @@ KeyAction applyRelease(InputState& input, SDLKey key) {
 
 KeyAction applyKey(InputState& input, SDLKey key, bool pressed) {
     return pressed ? applyPress(input, key) : applyRelease(input, key);
+}
+
+void releaseMovementKeys(InputState& input) {
+    InputState released;
+    released.quit = input.quit;
+    released.freeCamera = input.freeCamera;
+    released.firstFrame = input.firstFrame;
+    input = released;
 }

@@ -21,8 +21,12 @@ enum class KeyAction {
     Listen,          // l released
     Connect,         // c released
     Disconnect,      // o released
+    OpenJoinPrompt,  // j released: type the host to join
     ToggleKeys,      // F1 pressed: show or hide the key panel
 };
 
 // Updates the flags for a key press or release and names the action it asks for.
 KeyAction applyKey(InputState& input, SDLKey key, bool pressed);
+
+// Lets go of every held movement key, as when a prompt takes the keyboard.
+void releaseMovementKeys(InputState& input);

@@ -23,13 +23,36 @@ HudText centred(const std::string& text, int y, float r, float g, float b, int s
     return t;
 }
 
-HudText stateOf(const ConnectionView& view) {
+// One row, or two when the text is too long for one.
+std::vector<HudText> rows(const std::string& text, float r, float g, float b) {
+    size_t end = std::string::npos;  // the first row is text[0, end), the second starts at next
+    size_t next = 0;
+    const size_t colon = text.find(": ");
+    const size_t aside = text.rfind(" (", kStatusChars);  // "(+1 more)" goes to the second row whole
+    const size_t space = aside != std::string::npos ? aside : text.rfind(' ', kStatusChars);
+    if (text.size() <= kStatusChars) {
+        end = std::string::npos;
+    } else if (colon != std::string::npos && colon < kStatusChars) {
+        end = colon + 1;
+        next = colon + 2;
+    } else if (space != std::string::npos && space > 0) {
+        end = space;
+        next = space + 1;
+    }
+    if (end == std::string::npos) {
+        return {line(text, 0, kStatusY, r, g, b)};
+    }
+    return {line(text.substr(0, end), 0, kStatusY, r, g, b),
+            line(text.substr(next), 0, kStatusY + kStatusRowHeight, r, g, b)};
+}
+
+std::vector<HudText> stateOf(const ConnectionView& view) {
     const std::string port = toText(view.port);
-    if (view.peers > 0 && view.server) return line("connected on port " + port, 0, kStatusY, 0, 1, 0);
-    if (view.peers > 0) return line("connected to " + view.host, 0, kStatusY, 0, 1, 0);
-    if (view.connecting) return line("connecting to " + view.host + ":" + port, 0, kStatusY, 1, 1, 0);
-    if (view.server) return line("listening on port " + port, 0, kStatusY, 1, 1, 0);
-    return HudText();
+    if (view.peers > 0 && view.server) return rows("connected on port " + port, 0, 1, 0);
+    if (view.peers > 0) return rows("connected to " + view.host, 0, 1, 0);
+    if (view.connecting) return rows("connecting to " + view.host + ":" + port, 1, 1, 0);
+    if (view.server) return rows("listening on " + (view.address.empty() ? "port " + port : view.address), 1, 1, 0);
+    return {};
 }
 
 }  // namespace
@@ -54,14 +77,7 @@ void StatusLine::observe(const ConnectionView& view, uint32_t now) {
 }
 
 void StatusLine::showEvent(const std::string& text, float r, float g, float b, uint32_t now) {
-    event.clear();
-    const size_t cut = text.find(": ");
-    if (text.size() > kStatusChars && cut != std::string::npos) {
-        event.push_back(line(text.substr(0, cut + 1), 0, kStatusY, r, g, b));
-        event.push_back(line(text.substr(cut + 2), 0, kStatusY + kStatusRowHeight, r, g, b));
-    } else {
-        event.push_back(line(text, 0, kStatusY, r, g, b));
-    }
+    event = rows(text, r, g, b);
     eventStart = now;
     hasEvent = true;
 }
@@ -80,10 +96,7 @@ std::vector<HudText> StatusLine::current(uint32_t now) const {
         }
         return shown;
     }
-    if (state.text.empty()) {
-        return {};
-    }
-    return {state};
+    return state;
 }
 
 std::vector<HudText> resultBanner(const MatchResult& result) {
@@ -111,7 +124,8 @@ std::vector<HudText> keyPanel() {
         {"Return", "ship to the centre"},  {"Space", "free camera on/off"},
         {"Backspace", "new match"},        {"m", "music on/off"},
         {"l", "listen for a friend"},      {"c", "connect to a friend"},
-        {"o", "disconnect"},               {"F1", "hide these keys"},
+        {"j", "join: type the host"},     {"o", "disconnect"},
+        {"F1", "hide these keys"},
     };
     std::vector<HudText> panel;
     int y = 130;
@@ -124,3 +138,12 @@ std::vector<HudText> keyPanel() {
 }
 
 HudText keysHint() { return line("F1: keys", 0, 650, 0.8f, 0.8f, 0.8f); }
+
+std::vector<HudText> promptRows(const std::string& text, const std::string& refusal) {
+    std::vector<HudText> shown = {line(text, 40, kPromptY, 1, 1, 1)};
+    if (!refusal.empty()) {
+        shown.push_back(line(refusal, 40, kPromptY + 26, 1, 0.4f, 0.4f));
+    }
+    shown.push_back(line("Enter: join  Esc: close  Up: recent", 40, kPromptY + 52, 0.7f, 0.7f, 0.7f));
+    return shown;
+}

@@ -24,6 +24,7 @@ struct ConnectionView {
     int peers = 0;
     std::string host;
     int32_t port = 0;
+    std::string address;  // hosting: where a friend joins us, e.g. "192.168.1.20:1337"
 };
 
 class StatusLine {
@@ -37,11 +38,12 @@ public:
     void observe(const ConnectionView& view, uint32_t now);
     void showEvent(const std::string& text, float r, float g, float b, uint32_t now);
     // The lines to draw at `now`: a live event (dimmed as it fades) or else the
-    // state. An event too long for one line is broken after its first ": ".
+    // state. A text too long for one row goes on two, broken after its first
+    // ": ", or before a part in brackets, or else at its last space that fits.
     std::vector<HudText> current(uint32_t now) const;
 
 private:
-    HudText state;
+    std::vector<HudText> state;
     std::vector<HudText> event;
     uint32_t eventStart = 0;
     bool hasEvent = false;
@@ -65,6 +67,8 @@ struct MatchResult {
 std::vector<HudText> resultBanner(const MatchResult& result);
 std::vector<HudText> keyPanel();
 HudText keysHint();
+// The join prompt's line, its refusal when there is one, and what its keys do.
+std::vector<HudText> promptRows(const std::string& line, const std::string& refusal);
 
 // Where things go, in heads-up units: the visible area runs about -26..666
 // across and -5..688 down, one unit 1.15 pixels across and 0.87 down.
@@ -72,4 +76,5 @@ constexpr int kStatusY = 34;
 constexpr int kStatusRowHeight = 22;
 constexpr size_t kStatusChars = 40;  // what fits across the window
 constexpr int kHudCentreX = 320;
+constexpr int kPromptY = 300;
 constexpr uint32_t kHintMs = 6000;  // how long the first-start hint shows

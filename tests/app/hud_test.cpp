@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/hud.h"
+#include "app/status_line.h"
 #include "render/font.h"
 #include "tests/render/gl_recorder.h"
 
@@ -65,4 +66,25 @@ TEST_F(Hud, ShowsCountsTimeAndEnergiesOrTheRate) {
 TEST_F(Hud, LongCountsPushWhatFollowsRightInsteadOfOverlapping) {
     EXPECT_EQ(line({4095, 4095, 5000, false, false, true}), "0(0,1,0)4095 68(1,1,1)/ 85(1,0,0)4095 289(1,1,0)5");
     EXPECT_EQ(line({123456789, 0, 5000, false, false, true}), "0(0,1,0)123456789 153(1,1,1)/ 170(1,0,0)0 289(1,1,0)5");
+}
+
+TEST(StatusLineRows, ATextTooLongForOneRowGoesOnTwo) {
+    const struct {
+        const char* address;
+        const char* rows;
+    } cases[] = {
+        {"192.168.1.20:1337", "listening on 192.168.1.20:1337|"},
+        {"this machine only: 127.0.0.1:1337", "listening on this machine only:|127.0.0.1:1337|"},
+        {"192.168.100.200:65535 (+2 more)", "listening on 192.168.100.200:65535|(+2 more)|"},
+    };
+    for (const auto& c : cases) {
+        StatusLine status;
+        ConnectionView view;
+        view.server = true;
+        view.address = c.address;
+        status.observe(view, 0);
+        std::string rows;
+        for (const HudText& t : status.current(0)) rows += t.text + "|";
+        EXPECT_EQ(rows, c.rows);
+    }
 }
