@@ -93,13 +93,13 @@ Steering keysFor(const int thrust[3]) {
 Pilot::Traits Pilot::traitsFor(BotLevel level) {
     switch (level) {
         case BotLevel::Easy:
-            return Traits{450, 2000, 0.25, false, false, false};
+            return Traits{450, 700, 0.25, false, false, false, kUnreachable};
         case BotLevel::Hard:
-            return Traits{50, 100, 0.0, true, true, true};
+            return Traits{50, 100, 0.0, true, true, true, kSwitchMargin};
         case BotLevel::Normal:
             break;
     }
-    return Traits{200, 500, 0.10, true, false, true};
+    return Traits{200, 500, 0.10, true, false, true, kSwitchMargin};
 }
 
 Pilot::Pilot(BotLevel level, uint32_t seed, float sensitivity)
@@ -192,16 +192,14 @@ void Pilot::choose(const PlayerState& own, const PlayerState& opponent, bool ver
             best = option.star;
         }
     }
-    if (targetStar < 0 || bestWorth > currentWorth + kSwitchMargin) {
+    if (targetStar < 0 || bestWorth > currentWorth + traits.switchMargin) {
         targetStar = best;
         const Star& chosen = stars[static_cast<size_t>(best)];
         targetPlace[0] = chosen.x;
         targetPlace[1] = chosen.y;
         targetPlace[2] = chosen.z;
     }
-    double place[3];
-    placeOf(stars[static_cast<size_t>(targetStar)], place);
-    drawAimError(ringDistance(from.position, place, limits.halfSpan));
+    drawAimError();
 }
 
 // Seconds to reach the star as this pilot reckons them; negative when out of reach.
@@ -257,9 +255,9 @@ double Pilot::followingWorth(const PlayerState& own, bool versus, int star, cons
     return best;
 }
 
-// A direction and size within the unit ball, times the level's share of the
-// distance to the star: the aim is off by that until the next look.
-void Pilot::drawAimError(double distance) {
+// A direction and size within the unit ball, times the level's share: until
+// the next look the aim is off by that share of the distance still to fly.
+void Pilot::drawAimError() {
     if (traits.aimError <= 0.0) return;
     // Straight from the generator's words, so a seed gives the same aim everywhere.
     const auto unit = [this] { return static_cast<double>(random()) / 2147483648.0 - 1.0; };
@@ -269,10 +267,9 @@ void Pilot::drawAimError(double distance) {
         y = unit();
         z = unit();
     } while (x * x + y * y + z * z > 1.0);
-    const double scale = traits.aimError * distance;
-    aimOffset[0] = x * scale;
-    aimOffset[1] = y * scale;
-    aimOffset[2] = z * scale;
+    aimError[0] = x * traits.aimError;
+    aimError[1] = y * traits.aimError;
+    aimError[2] = z * traits.aimError;
 }
 
 // Every axis aims to reach the star at the earliest moment all of them can,
@@ -281,7 +278,8 @@ Steering Pilot::steer(const PlayerState& own, double stepSeconds) {
     const Body from = bodyOf(own);
     double aim[3];
     placeOf(own.stars()[static_cast<size_t>(targetStar)], aim);
-    for (int axis = 0; axis < 3; ++axis) aim[axis] += aimOffset[axis];
+    const double distance = ringDistance(from.position, aim, limits.halfSpan);
+    for (int axis = 0; axis < 3; ++axis) aim[axis] += aimError[axis] * distance;
     const Waypoint point = waypointFor(aim, limits);
     const double horizon = arrivalHorizon(limits);
     double seconds = earliestArrival(from, point, limits, horizon);

@@ -29,10 +29,11 @@ private:
     struct Traits {
         uint32_t reactionMs;  // from losing its star to choosing the next
         uint32_t replanMs;    // how often it reconsiders its choice
-        double aimError;      // aim off by up to this share of the distance, drawn anew at each look
+        double aimError;      // aim off by up to this share of the distance, in a direction drawn at each look
         bool flyingTime;      // measures stars by flying time, else by distance
         bool looksAhead;      // weighs the star it could take after this one
         bool watchesOpponent;
+        double switchMargin;  // worth a new choice must gain to drop a star not yet taken
     };
 
     // A star it could fly to next.
@@ -51,7 +52,7 @@ private:
     double opponentDelay(const Star& star, const Waypoint& point, double seconds, const PlayerState* rival) const;
     double followingWorth(const PlayerState& own, bool versus, int star, const Body& from,
                           const std::vector<int>& candidates, double spanLeft) const;
-    void drawAimError(double distance);
+    void drawAimError();
     Steering steer(const PlayerState& own, double stepSeconds);
     Steering brake(const PlayerState& own, double stepSeconds) const;
 
@@ -61,7 +62,7 @@ private:
     std::mt19937 random;
     int targetStar = -1;
     float targetPlace[3] = {0.0f, 0.0f, 0.0f};  // tells a new field from the old one
-    double aimOffset[3] = {0.0, 0.0, 0.0};  // thrust coordinates
+    double aimError[3] = {0.0, 0.0, 0.0};  // share of the distance, in thrust coordinates
     bool hasClock = false;
     uint32_t lastMs = 0;
     uint32_t lostSinceMs = 0;
