@@ -1,0 +1,35 @@
+#include "bot/bot_level.h"
+
+namespace {
+
+struct LevelName {
+    BotLevel level;
+    const char* name;
+};
+
+constexpr LevelName kLevelNames[] = {
+    {BotLevel::Easy, "easy"},
+    {BotLevel::Normal, "normal"},
+    {BotLevel::Hard, "hard"},
+};
+
+}  // namespace
+
+bool parseBotLevel(const std::string& name, BotLevel& level) {
+    for (const LevelName& entry : kLevelNames) {
+        if (name == entry.name) {
+            level = entry.level;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* botLevelName(BotLevel level) {
+    for (const LevelName& entry : kLevelNames) {
+        if (entry.level == level) {
+            return entry.name;
+        }
+    }
+    return "normal";
+}

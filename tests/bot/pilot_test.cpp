@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "tests/bot/flight_loop.h"
+
+namespace {
+
+constexpr BotLevel kLevels[] = {BotLevel::Easy, BotLevel::Normal, BotLevel::Hard};
+constexpr float kArena = 20.0f;
+constexpr uint32_t kPerStarLimitMs = 6000;  // turning round from full speed takes 6 s
+
+// A solo time trial on `own`'s field: the milliseconds it took, -1 when not cleared.
+int32_t clearField(BotLevel level, unsigned seed, PlayerState& own, uint32_t limitMs) {
+    FakeClock clock;
+    PlayerState opponent(false);
+    own.restartMatchClock();
+    Pilot pilot(level, seed);
+    FlightLoop(clock, own, opponent, pilot).runUntil([&] { return own.isMatchOver(); }, limitMs);
+    return own.isMatchOver() ? own.matchTime() : -1;
+}
+
+// Where the game's motion puts a ship after an update of 10 ms: the wrap at a
+// face first, then the move.
+float movedAxis(float p, float v) {
+    if (p < -kArena && v < 0) p = kArena;
+    if (p > kArena && v > 0) p = -kArena;
+    return p + v * 0.01f;
+}
+
+}  // namespace
+
+TEST(BotLevelTest, ReadsAndWritesTheThreeNamesOnly) {
+    const std::pair<const char*, BotLevel> names[] = {
+        {"easy", BotLevel::Easy}, {"normal", BotLevel::Normal}, {"hard", BotLevel::Hard}};
+    for (const auto& [name, level] : names) {
+        BotLevel read = level == BotLevel::Easy ? BotLevel::Hard : BotLevel::Easy;
+        EXPECT_TRUE(parseBotLevel(name, read) && read == level) << name;
+        EXPECT_STREQ(botLevelName(level), name);
+    }
+    for (const char* bad : {"", "Hard", "medium", "normal "}) {
+        BotLevel read = BotLevel::Normal;
+        EXPECT_FALSE(parseBotLevel(bad, read) || read != BotLevel::Normal) << bad;
+    }
+}
+
+// The pilot only chooses keys: it changes nothing it sees, each step changes the
+// velocity by at most one step's thrust within the speed limit, and the ship
+// moves only as the game moves it (a positive vz towards negative z).
+TEST(PilotTest, FliesOnlyByTheMovementKeys) {
+    for (BotLevel level : kLevels) {
+        FakeClock clock;
+        PlayerState own(true), opponent(false);
+        newField(own, 7);
+        placeShip(opponent, 5, 5, 5, "3,0,-2");
+        Pilot pilot(level, 7);
+        FlightLoop loop(clock, own, opponent, pilot, true);
+        loop.checkUntouched = true;
+        const Ship& ship = own.ship();
+        const float* p = ship.frame.position;
+        float v[3] = {ship.vx, ship.vy, ship.vz};
+        float was[3] = {p[0], p[1], p[2]};
+        int faults = 0, updates = 0;
+        loop.afterStep = [&](int32_t ms) {
+            const float now[3] = {ship.vx, ship.vy, ship.vz};
+            for (int axis = 0; axis < 3; ++axis) {
+                faults += std::fabs(now[axis]) > 15.0f || std::fabs(now[axis] - v[axis]) > kSensitivity * ms / 1000.0f + 1e-4f;
+                v[axis] = now[axis];
+            }
+        };
+        loop.afterUpdate = [&] {
+            const float expected[3] = {movedAxis(was[0], v[0]), movedAxis(was[1], v[1]), -movedAxis(-was[2], v[2])};
+            for (int axis = 0; axis < 3; ++axis) {
+                faults += updates > 0 && std::fabs(p[axis] - expected[axis]) > 1e-3f;  // the first only starts its clock
+                was[axis] = p[axis];
+            }
+            ++updates;
+        };
+        loop.runUntil([] { return false; }, 20000);
+        EXPECT_EQ(faults, 0) << botLevelName(level);
+        EXPECT_GT(own.ownStars(), 0) << botLevelName(level);
+    }
+}
+
+// From 14 on an axis, a star at -17 is 9 away through the face and 31 the other way.
+TEST(PilotTest, TakesTheShortWayThroughAFace) {
+    for (BotLevel level : kLevels) {
+        for (int axis = 0; axis < 3; ++axis) {
+            for (float side : {1.0f, -1.0f}) {
+                FakeClock clock;
+                PlayerState own(true), opponent(false);
+                float ship[3] = {0, 0, 0}, star[3] = {0, 0, 0};
+                ship[axis] = 14 * side;
+                star[axis] = -17 * side;
+                ASSERT_TRUE(own.applyStarListText("20,1," + toText(star[0]) + "," + toText(star[1]) + "," +
+                                                  toText(star[2]) + ",0"));
+                placeShip(own, ship[0], ship[1], ship[2]);
+                Pilot pilot(level, 1);
+                FlightLoop loop(clock, own, opponent, pilot);
+                // Until it first passes a face it flies outwards, never inwards.
+                float last = 14, farthestIn = 14;
+                bool wrapped = false;
+                loop.afterUpdate = [&] {
+                    const float out = own.ship().frame.position[axis] * side;
+                    wrapped = wrapped || std::fabs(out - last) > kArena;
+                    if (!wrapped) farthestIn = std::min(farthestIn, out);
+                    last = out;
+                };
+                loop.runUntil([&] { return own.ownStars() == 1; }, 10000);
+                const std::string name = std::string(botLevelName(level)) + " axis " + toText(axis) + " side " + toText(side);
+                EXPECT_TRUE(own.ownStars() == 1 && wrapped) << name;
+                EXPECT_GT(farthestIn, 13.0f) << name;
+            }
+        }
+    }
+}
+
+// A star on a face is near only from its own side: just past the face the
+// ship is a whole arena away from it. Corners and edges are the hardest.
+TEST(PilotTest, TakesStarsOnFacesEdgesAndCorners) {
+    const std::string field = "20,10,20,20,20,0,-20,-20,-20,0,20,-5,-20,0,-20,7,20,0,3,20,-20,0,"
+                              "20,0,0,0,0,-20,0,0,0,0,20,0,-20,20,-20,0,20,-20,20,0";
+    for (BotLevel level : kLevels) {
+        PlayerState own(true);
+        ASSERT_TRUE(own.applyStarListText(field));
+        EXPECT_GE(clearField(level, 3, own, 10 * kPerStarLimitMs), 0) << botLevelName(level) << ": " << own.ownStars();
+    }
+}
+
+TEST(PilotTest, ClearsDefaultFieldsFasterTheHarderTheLevel) {
+    constexpr unsigned kSeeds = 20;
+    double meanSeconds[3] = {0, 0, 0};
+    for (int l = 0; l < 3; ++l) {
+        const char* name = botLevelName(kLevels[l]);
+        for (unsigned seed = 1; seed <= kSeeds; ++seed) {
+            PlayerState own(true);
+            newField(own, seed);
+            const uint32_t limit = kPerStarLimitMs * static_cast<uint32_t>(own.starCount());
+            const int32_t ms = clearField(kLevels[l], seed, own, limit);
+            EXPECT_GE(ms, 0) << name << " seed " << seed;
+            meanSeconds[l] += (ms < 0 ? limit : ms) / 1000.0 / kSeeds;
+            if (seed == 1) {  // the same seed flies the same way
+                PlayerState again(true);
+                newField(again, seed);
+                EXPECT_EQ(clearField(kLevels[l], seed, again, limit), ms) << name;
+            }
+        }
+        std::printf("%s clears a default field in %.1f s on average\n", name, meanSeconds[l]);
+    }
+    EXPECT_LT(meanSeconds[2], meanSeconds[1]);
+    EXPECT_LT(meanSeconds[1], meanSeconds[0]);
+}
+
+// In a match its own stars are no target, the opponent's count twice a free
+// one, a free star the opponent reaches first is left, and of two equal stars
+// of the opponent's it takes the one away from the opponent's path first.
+TEST(PilotTest, InAMatchGoesForTheStarsThatMoveTheRace) {
+    struct Case {
+        const char* what;
+        const char* field;  // as the host sends it: 1 the host's, 2 ours, 0 free
+        float opponent[3];
+        const char* opponentVelocity;
+        bool versus, easyToo;
+        int first;
+    } const cases[] = {
+        {"the opponent's star before a nearer free one", "20,3,0,0,-3,2,6,0,0,0,-8,0,0,1", {0, 15, 15}, "0,0,0",
+         true, true, 2},
+        {"a free star the opponent reaches first is left", "20,2,5,0,0,0,0,0,-7,0", {8, 0, 3}, "-3,0,0", true, false,
+         1},
+        {"alone, the nearer free star first", "20,2,5,0,0,0,0,0,-7,0", {8, 0, 3}, "-3,0,0", false, true, 0},
+        {"the opponent's star away from its path", "20,2,6,0,0,1,-6,0,0,1", {6, 0, 3}, "0,0,5", true, false, 1},
+    };
+    for (const Case& c : cases) {
+        for (BotLevel level : kLevels) {
+            if (level == BotLevel::Easy && !c.easyToo) continue;
+            FakeClock clock;
+            PlayerState own(true), opponent(false);
+            ASSERT_TRUE(own.applyStarListText(c.field));
+            placeShip(opponent, c.opponent[0], c.opponent[1], c.opponent[2], c.opponentVelocity);
+            Pilot pilot(level, 5);
+            FlightLoop loop(clock, own, opponent, pilot, c.versus);
+            const std::string ownersAtStart = own.ownersText();  // one digit and a comma each
+            int first = -1;
+            loop.afterUpdate = [&] {
+                const std::string owners = own.ownersText();
+                for (size_t i = 0; i < owners.size() && first < 0; i += 2)
+                    if (owners[i] == '1' && ownersAtStart[i] != '1') first = static_cast<int>(i / 2);
+            };
+            loop.runUntil([&] { return first >= 0; }, 10000);
+            EXPECT_EQ(first, c.first) << botLevelName(level) << ": " << c.what;
+        }
+    }
+}
