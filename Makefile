@@ -20,7 +20,7 @@ build: deps
 	@cmake --build build -j $(JOBS)
 
 # The game's own programs only, without the tests: what run and install need.
-GAME_TARGETS = starhold
+GAME_TARGETS = starhold starhold-bot
 game: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build -j $(JOBS) --target $(GAME_TARGETS)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <iostream>
 
@@ -12,6 +13,8 @@
 #include "render/frame_gl.h"
 #include "world/arena.h"
 #include "world/world_drawing.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,6 +32,9 @@ bool Game::startUp() {
         return false;
     }
     runClock.start();  // SDL's tick count means time since start-up only once SDL has started
+    if (computerProgram.empty()) {
+        computerProgram = (fs::path(executablePath("starhold")).parent_path() / "starhold-bot").string();
+    }
     readConfiguration();
     match.startNetworking();  // on failure the game runs without a network
     if (!startAudio()) {
@@ -156,7 +162,11 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
         case KeyAction::ToggleMusic: toggleMusic(); break;
         case KeyAction::Listen: listen(); break;
         case KeyAction::Connect: connect(); break;
-        case KeyAction::Disconnect: match.leave(); break;
+        case KeyAction::Disconnect:
+            endComputerGame();
+            match.leave();
+            break;
+        case KeyAction::PlayComputer: playComputer(); break;
         case KeyAction::OpenJoinPrompt: openJoinPrompt(); break;
         case KeyAction::ToggleKeys: showKeys = !showKeys; break;
         case KeyAction::None: break;

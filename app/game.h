@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/computer_opponent.h"
 #include "app/hud.h"
 #include "app/input.h"
 #include "app/settings.h"
@@ -50,6 +51,9 @@ public:
     std::vector<HudText> overlayTexts();
     int framesDrawn() const { return frameCount; }
     bool promptOpen() const { return prompt.isOpen(); }
+    // The starhold-bot program b starts; beside the game's own binary unless set.
+    void setComputerProgram(const std::string& path) { computerProgram = path; }
+    bool playingComputer() const { return againstComputer; }
 
 private:
     // The world's sounds, played on the sound device.
@@ -88,6 +92,9 @@ private:
     void joinHost(const std::string& host, int32_t port);
     void openJoinPrompt();
     void noteJoinOutcome();
+    void playComputer();
+    void endComputerGame();
+    void watchComputer();
     const std::string& listeningText();
     void toggleMusic();
     void showProblem(const std::string& text);
@@ -111,6 +118,11 @@ private:
     std::string promptJoin;     // the host typed into the prompt, until its connect ends
     std::string listening;      // where a friend joins us: worked out once per port hosted
     int32_t listeningPort = -1;
+    ComputerOpponent computer;
+    std::string computerProgram;
+    BotLevel firstComputerLevel = BotLevel::Normal;  // botlevel in config.txt
+    BotLevel computerLevel = BotLevel::Normal;
+    bool againstComputer = false;
     int32_t arenaSize = 0;  // the size the arena was last drawn at
     bool showKeys = false;
     bool drawnSinceUpdate = false;

@@ -36,6 +36,7 @@ void Game::showProblem(const std::string& text) {
 }
 
 void Game::listen() {
+    endComputerGame();
     int32_t port;
     std::string host;  // listening takes any address: the host token is not used
     readConnectionFile(port, host);
@@ -57,6 +58,7 @@ void Game::connect() {
 
 // c and the join prompt's Enter: the same connect, the same "2|!", the same status line.
 void Game::joinHost(const std::string& host, int32_t port) {
+    endComputerGame();
     if (match.join(host, port)) {
         observeMatch();  // a connect refused within this pass still shows its failure
     } else {
@@ -93,3 +95,46 @@ const std::string& Game::listeningText() {
     }
     return listening;
 }
+
+// b hosts on a free port of this machine and starts the computer to join it;
+// b again moves to the next level, and the new computer's arrival starts a new match.
+void Game::playComputer() {
+    if (againstComputer) {
+        computerLevel = nextBotLevel(computerLevel);
+        computer.stop();
+    } else {
+        computerLevel = firstComputerLevel;
+        match.leave();
+        if (!match.host(freeTcpPort())) {
+            showProblem("could not start a game with the computer");
+            return;
+        }
+        match.network().limitPeers(1, true);  // the computer, from this machine, and nobody else
+        againstComputer = true;
+    }
+    if (!computer.start(computerProgram, computerLevel, match.hostedPort())) {
+        endComputerGame();
+        match.leave();
+        showProblem("could not start the computer");
+    }
+}
+
+// Whatever the player does next with the network, the computer goes first.
+void Game::endComputerGame() {
+    if (!againstComputer) {
+        return;
+    }
+    computer.stop();
+    match.network().limitPeers(0, false);
+    againstComputer = false;
+}
+
+// A computer that has gone on its own ends the game with it.
+void Game::watchComputer() {
+    if (againstComputer && !computer.running()) {
+        endComputerGame();
+        match.leave();
+        showProblem("the computer has left the game");
+    }
+}
+

@@ -92,6 +92,10 @@ void Game::observeMatch() {
     view.host = connection.host();
     view.port = view.server ? match.hostedPort() : connection.port();
     view.address = listeningText();
+    watchComputer();
+    if (againstComputer) {
+        view.computer = botLevelName(computerLevel);
+    }
     status.observe(view, now());
     noteJoinOutcome();
     const std::string refusal = match.takeRefusal();
@@ -161,7 +165,7 @@ void Game::drawOverlay() {
     if (prompt.isOpen()) {
         drawShade(25, kPromptY - 15, 655, kPromptY + 75);
     } else if (showKeys) {
-        drawShade(5, 115, 630, 526);
+        drawShade(5, 115, 630, 545);
     } else if (match.localPlayer().isMatchOver()) {
         int halfWidth = 240;  // the banner's rows, centred, with a margin
         for (const HudText& text : texts) {

@@ -49,6 +49,7 @@ KeyAction applyRelease(InputState& input, SDLKey key) {
         case SDLK_c: return KeyAction::Connect;
         case SDLK_o: return KeyAction::Disconnect;
         case SDLK_j: return KeyAction::OpenJoinPrompt;
+        case SDLK_b: return KeyAction::PlayComputer;
         default: break;
     }
     return KeyAction::None;

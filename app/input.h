@@ -22,6 +22,7 @@ enum class KeyAction {
     Connect,         // c released
     Disconnect,      // o released
     OpenJoinPrompt,  // j released: type the host to join
+    PlayComputer,    // b released: play the computer, or its next level
     ToggleKeys,      // F1 pressed: show or hide the key panel
 };
 

@@ -48,6 +48,7 @@ std::vector<HudText> rows(const std::string& text, float r, float g, float b) {
 
 std::vector<HudText> stateOf(const ConnectionView& view) {
     const std::string port = toText(view.port);
+    if (!view.computer.empty()) return rows("playing the computer (" + view.computer + ")", 0, 1, 0);
     if (view.peers > 0 && view.server) return rows("connected on port " + port, 0, 1, 0);
     if (view.peers > 0) return rows("connected to " + view.host, 0, 1, 0);
     if (view.connecting) return rows("connecting to " + view.host + ":" + port, 1, 1, 0);
@@ -66,7 +67,7 @@ std::string couldNotConnectText(const std::string& host, int32_t port) {
 }
 
 void StatusLine::observe(const ConnectionView& view, uint32_t now) {
-    const bool setOut = view.connecting || (view.server && !last.server);
+    const bool setOut = view.connecting || (view.server && !last.server) || !view.computer.empty();
     if (last.peers > 0 && view.peers == 0 && !setOut) {
         showEvent("connection closed", 1, 0.4f, 0.4f, now);
     } else if (last.connecting && !view.connecting && view.peers == 0) {
@@ -124,8 +125,8 @@ std::vector<HudText> keyPanel() {
         {"Return", "ship to the centre"},  {"Space", "free camera on/off"},
         {"Backspace", "new match"},        {"m", "music on/off"},
         {"l", "listen for a friend"},      {"c", "connect to a friend"},
-        {"j", "join: type the host"},     {"o", "disconnect"},
-        {"F1", "hide these keys"},
+        {"j", "join: type the host"},     {"b", "play the computer"},
+        {"o", "disconnect"},               {"F1", "hide these keys"},
     };
     std::vector<HudText> panel;
     int y = 130;

@@ -25,6 +25,7 @@ struct ConnectionView {
     std::string host;
     int32_t port = 0;
     std::string address;  // hosting: where a friend joins us, e.g. "192.168.1.20:1337"
+    std::string computer;  // playing the computer: its level, e.g. "normal"
 };
 
 class StatusLine {

@@ -33,3 +33,12 @@ const char* botLevelName(BotLevel level) {
     }
     return "normal";
 }
+
+BotLevel nextBotLevel(BotLevel level) {
+    switch (level) {
+        case BotLevel::Easy: return BotLevel::Normal;
+        case BotLevel::Normal: return BotLevel::Hard;
+        case BotLevel::Hard: break;
+    }
+    return BotLevel::Easy;
+}

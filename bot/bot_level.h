@@ -11,3 +11,6 @@ bool parseBotLevel(const std::string& name, BotLevel& level);
 
 // "easy", "normal" or "hard".
 const char* botLevelName(BotLevel level);
+
+// The level after this one, round again from hard to easy.
+BotLevel nextBotLevel(BotLevel level);
