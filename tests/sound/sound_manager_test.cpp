@@ -3,8 +3,12 @@
 #include <SDL_mixer.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "sound/sound_manager.h"
 
@@ -24,6 +28,70 @@ std::string scratchFile(const char* bytes, size_t size) {
     EXPECT_EQ(write(fd, bytes, size), static_cast<ssize_t>(size));
     close(fd);
     return path;
+}
+
+using Packets = std::vector<std::string>;
+
+// The packets of an Ogg file, in order (one logical stream).
+Packets oggPackets(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Packets packets(1);
+    for (size_t page = 0; page + 27 <= bytes.size();) {
+        const size_t segments = uint8_t(bytes[page + 26]);
+        size_t body = page + 27 + segments;
+        for (size_t i = 0; i < segments; ++i) {
+            const size_t length = uint8_t(bytes[page + 27 + i]);
+            packets.back() += bytes.substr(body, length);
+            body += length;
+            if (length < 255) packets.emplace_back();
+        }
+        page = body;
+    }
+    packets.pop_back();
+    return packets;
+}
+
+std::string littleEndian(uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += char(value >> (8 * i));
+    return out;
+}
+
+// Ogg's page checksum: CRC-32 with polynomial 0x04c11db7, most significant bit first.
+uint32_t pageChecksum(const std::string& page) {
+    uint32_t crc = 0;
+    for (unsigned char byte : page) {
+        crc ^= uint32_t(byte) << 24;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04c11db7u : crc << 1;
+    }
+    return crc;
+}
+
+std::string oggPage(const Packets& packets, uint8_t flags, uint64_t granule, uint32_t sequence) {
+    std::string lacing, body;
+    for (const std::string& packet : packets) {
+        lacing += std::string(packet.size() / 255, '\xff') + char(packet.size() % 255);
+        body += packet;
+    }
+    std::string page = "OggS" + std::string(1, '\0') + char(flags) + littleEndian(granule, 8) +
+                       littleEndian(1, 4) + littleEndian(sequence, 4) + std::string(4, '\0') +
+                       char(lacing.size()) + lacing + body;
+    page.replace(22, 4, littleEndian(pageChecksum(page), 4));
+    return page;
+}
+
+// An Ogg Vorbis file of the three headers and `count` copies of one audio packet.
+std::string repeatedPacketFile(const Packets& headers, const std::string& audio, size_t count,
+                               uint64_t samplesPerPacket) {
+    std::string file = oggPage({headers[0]}, 0x02, 0, 0) + oggPage({headers[1], headers[2]}, 0, 0, 1);
+    uint32_t sequence = 2;
+    for (size_t done = 0; done < count;) {
+        const size_t onPage = std::min<size_t>(200, count - done);
+        done += onPage;
+        file += oggPage(Packets(onPage, audio), done == count ? 0x04 : 0, done * samplesPerPacket, sequence++);
+    }
+    return file;
 }
 
 }  // namespace
@@ -49,6 +117,45 @@ TEST(Sound, LoadsByNameKeepsTheFirstAndRefusesBadFiles) {
     unlink(shortTag.c_str());
     EXPECT_FALSE(sound.playSound("x", -1, 0));
     EXPECT_TRUE(sound.loadSound(audioFile("pop.ogg"), "x")) << "a refused file leaves its name free";
+}
+
+TEST(Sound, AMissingFileIsNamedAsMissing) {
+    SoundManager sound;
+    ASSERT_TRUE(sound.openAudio());
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(sound.loadMusic(audioFile("gone.ogg"), "1"));
+    EXPECT_FALSE(sound.loadSound(audioFile("gone.ogg"), "pop1"));
+    const std::string line = audioFile("gone.ogg") + ": no such file\n";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), line + line);
+}
+
+// A sound is decoded whole when loaded: up to 64 MiB at the device's format (16-bit
+// stereo at 22050 Hz) it loads, a byte more and it is refused. Vorbis decodes each
+// audio packet to at most half a long block of samples; music streams, so is not bounded.
+TEST(Sound, ASoundLoadsUpTo64MiBDecodedAndNoMore) {
+    const Packets pop = oggPackets(audioFile("pop.ogg"));
+    ASSERT_GT(pop.size(), 3u);
+    const std::string& id = pop[0];
+    ASSERT_EQ(id.substr(1, 6), "vorbis");
+    ASSERT_EQ(uint8_t(id[12]) | uint8_t(id[13]) << 8 | uint8_t(id[14]) << 16, 22050) << "the device's own rate";
+    const uint64_t samplesPerPacket = (uint64_t(1) << (uint8_t(id[28]) >> 4)) / 2;
+    const uint64_t mostBytes = uint64_t(64) << 20, bytesPerSample = 2 * 2;
+    const size_t atTheCap = mostBytes / (samplesPerPacket * bytesPerSample);
+    ASSERT_EQ(atTheCap * samplesPerPacket * bytesPerSample, mostBytes);
+
+    const Packets headers(pop.begin(), pop.begin() + 3);
+    const std::string at = scratchFile("", 0), past = scratchFile("", 0);
+    std::ofstream(at) << repeatedPacketFile(headers, pop[3], atTheCap, samplesPerPacket);
+    std::ofstream(past) << repeatedPacketFile(headers, pop[3], atTheCap + 1, samplesPerPacket);
+    SoundManager sound;
+    ASSERT_TRUE(sound.openAudio());
+    EXPECT_TRUE(sound.loadSound(at, "at"));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(sound.loadSound(past, "past"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), past + ": would take more than 64 MiB decoded; not loaded\n");
+    EXPECT_TRUE(sound.loadMusic(past, "1"));
+    unlink(at.c_str());
+    unlink(past.c_str());
 }
 
 TEST(Sound, MusicPausesAndResumesAndAManagerClosesTheDeviceOnlyIfItOpenedIt) {
