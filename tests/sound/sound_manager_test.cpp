@@ -119,6 +119,26 @@ TEST(Sound, LoadsByNameKeepsTheFirstAndRefusesBadFiles) {
     EXPECT_TRUE(sound.loadSound(audioFile("pop.ogg"), "x")) << "a refused file leaves its name free";
 }
 
+// The README's formats: Ogg Vorbis, mono or stereo, at 8000 to 96000 Hz.
+TEST(Sound, SoundsLoadAtRatesFrom8000To96000HzInOneOrTwoChannels) {
+    const Packets pop = oggPackets(audioFile("pop.ogg"));
+    ASSERT_GT(pop.size(), 3u);
+    SoundManager sound;
+    ASSERT_TRUE(sound.openAudio());
+    const std::pair<uint32_t, uint8_t> formats[] = {{8000, 1}, {96000, 1}, {7999, 1}, {96001, 1}, {22050, 3}};
+    for (const auto& [rate, channels] : formats) {
+        Packets headers(pop.begin(), pop.begin() + 3);
+        headers[0].replace(12, 4, littleEndian(rate, 4));
+        headers[0][11] = char(channels);
+        const std::string file = scratchFile("", 0);
+        std::ofstream(file) << repeatedPacketFile(headers, pop[3], 10, 0);
+        const bool playable = rate >= 8000 && rate <= 96000 && channels <= 2;
+        EXPECT_EQ(sound.loadSound(file, std::to_string(rate)), playable) << rate << " Hz, " << int(channels);
+        EXPECT_EQ(sound.loadMusic(file, std::to_string(rate)), playable) << rate << " Hz, " << int(channels);
+        unlink(file.c_str());
+    }
+}
+
 TEST(Sound, AMissingFileIsNamedAsMissing) {
     SoundManager sound;
     ASSERT_TRUE(sound.openAudio());
