@@ -17,30 +17,13 @@ using Messages = std::vector<std::pair<int, std::string>>;
 
 // The input split as libFuzzer's FuzzedDataProvider splits it, so that the
 // corpus means the same with or without libFuzzer: numbers from the back, one
-// byte per 8 bits of range, then the rest from the front.
-class InputBytes {
-public:
-    InputBytes(const uint8_t* data, size_t size) : data(data), size(size) {}
-
-    size_t takeInRange(size_t lowest, size_t highest) {
-        const uint64_t range = highest - lowest;
-        uint64_t value = 0;
-        for (size_t bits = 0; bits < 64 && (range >> bits) > 0 && size > 0; bits += 8) {
-            value = (value << 8) | data[--size];
-        }
-        return lowest + static_cast<size_t>(value % (range + 1));
-    }
-
-    std::string takeRest() {
-        std::string rest(reinterpret_cast<const char*>(data), size);
-        size = 0;
-        return rest;
-    }
-
-private:
-    const uint8_t* data;
-    size_t size;
-};
+// byte per 8 bits of their range; the rest is the stream.
+size_t takeInRange(const uint8_t* data, size_t& size, size_t lowest, size_t highest) {
+    const uint64_t range = highest - lowest;
+    uint64_t value = 0;
+    for (size_t bits = 0; bits < 64 && (range >> bits) > 0 && size > 0; bits += 8) value = (value << 8) | data[--size];
+    return lowest + static_cast<size_t>(value % (range + 1));
+}
 
 void drain(FrameReader& reader, Messages& out) {
     std::string text;
@@ -70,12 +53,11 @@ Messages readInChunks(const std::string& stream, const std::vector<size_t>& size
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    InputBytes input(data, size);
-    std::vector<size_t> sizes(input.takeInRange(0, 8));
+    std::vector<size_t> sizes(takeInRange(data, size, 0, 8));
     for (size_t& chunk : sizes) {
-        chunk = input.takeInRange(1, 300);
+        chunk = takeInRange(data, size, 1, 300);
     }
-    const std::string stream = input.takeRest();
+    const std::string stream(reinterpret_cast<const char*>(data), size);
 
     if (readInChunks(stream, {}) != readInChunks(stream, sizes)) {
         std::abort();

@@ -13,47 +13,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::vector<fs::path> inputsIn(const fs::path& path) {
-    if (!fs::is_directory(path)) {
-        return {path};
-    }
-    std::vector<fs::path> files;
-    for (const fs::directory_entry& entry : fs::directory_iterator(path)) {
-        files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-bool replay(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "%s: cannot be read\n", file.c_str());
-        return false;
-    }
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    std::printf("%s (%zu bytes)\n", file.c_str(), bytes.size());
-    std::fflush(stdout);
-    static const uint8_t kNothing = 0;
-    const uint8_t* data = bytes.empty() ? &kNothing : reinterpret_cast<const uint8_t*>(bytes.data());
-    LLVMFuzzerTestOneInput(data, bytes.size());
-    return true;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    size_t replayed = 0;
+    std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        for (const fs::path& file : inputsIn(argv[i])) {
-            if (!replay(file)) {
-                return 1;
-            }
-            ++replayed;
+        if (!fs::is_directory(argv[i])) {
+            inputs.emplace_back(argv[i]);
+            continue;
         }
+        const size_t first = inputs.size();
+        for (const fs::directory_entry& entry : fs::directory_iterator(argv[i])) inputs.push_back(entry.path());
+        std::sort(inputs.begin() + first, inputs.end());
     }
-    std::printf("%zu inputs replayed\n", replayed);
-    return replayed > 0 ? 0 : 1;  // an empty corpus replays nothing and proves nothing
+    for (const fs::path& input : inputs) {
+        std::ifstream in(input, std::ios::binary);
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::printf("%s (%zu bytes)\n", input.c_str(), bytes.size());
+        std::fflush(stdout);
+        const uint8_t empty = 0;
+        LLVMFuzzerTestOneInput(bytes.empty() ? &empty : reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+    std::printf("%zu inputs replayed\n", inputs.size());
+    return inputs.empty() ? 1 : 0;  // an empty corpus proves nothing
 }

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "sound/sound_manager.h"
+#include "tests/sound/ogg_pages.h"
 
 namespace {
 
@@ -30,66 +30,32 @@ std::string scratchFile(const char* bytes, size_t size) {
     return path;
 }
 
-using Packets = std::vector<std::string>;
-
-// The packets of an Ogg file, in order (one logical stream).
-Packets oggPackets(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    Packets packets(1);
-    for (size_t page = 0; page + 27 <= bytes.size();) {
-        const size_t segments = uint8_t(bytes[page + 26]);
-        size_t body = page + 27 + segments;
-        for (size_t i = 0; i < segments; ++i) {
-            const size_t length = uint8_t(bytes[page + 27 + i]);
-            packets.back() += bytes.substr(body, length);
-            body += length;
-            if (length < 255) packets.emplace_back();
-        }
-        page = body;
-    }
-    packets.pop_back();
-    return packets;
-}
-
 std::string littleEndian(uint64_t value, int bytes) {
     std::string out;
     for (int i = 0; i < bytes; ++i) out += char(value >> (8 * i));
     return out;
 }
 
-// Ogg's page checksum: CRC-32 with polynomial 0x04c11db7, most significant bit first.
-uint32_t pageChecksum(const std::string& page) {
-    uint32_t crc = 0;
-    for (unsigned char byte : page) {
-        crc ^= uint32_t(byte) << 24;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04c11db7u : crc << 1;
-    }
-    return crc;
-}
-
-std::string oggPage(const Packets& packets, uint8_t flags, uint64_t granule, uint32_t sequence) {
-    std::string lacing, body;
-    for (const std::string& packet : packets) {
-        lacing += std::string(packet.size() / 255, '\xff') + char(packet.size() % 255);
-        body += packet;
-    }
-    std::string page = "OggS" + std::string(1, '\0') + char(flags) + littleEndian(granule, 8) +
-                       littleEndian(1, 4) + littleEndian(sequence, 4) + std::string(4, '\0') +
-                       char(lacing.size()) + lacing + body;
-    page.replace(22, 4, littleEndian(pageChecksum(page), 4));
-    return page;
-}
-
-// An Ogg Vorbis file of the three headers and `count` copies of one audio packet.
-std::string repeatedPacketFile(const Packets& headers, const std::string& audio, size_t count,
-                               uint64_t samplesPerPacket) {
-    std::string file = oggPage({headers[0]}, 0x02, 0, 0) + oggPage({headers[1], headers[2]}, 0, 0, 1);
-    uint32_t sequence = 2;
-    for (size_t done = 0; done < count;) {
+// pop.ogg's two header pages (its identification header given `rate` and
+// `channels`), then pages of `count` copies of its first audio packet.
+std::string popWithAudioPackets(size_t count, uint32_t rate = 22050, char channels = 1) {
+    std::ifstream in(audioFile("pop.ogg"), std::ios::binary);
+    const std::string pop{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const size_t audioPage = oggPageEnd(pop, oggPageEnd(pop, 0));
+    const std::string packet = pop.substr(audioPage + 27 + uint8_t(pop[audioPage + 26]), uint8_t(pop[audioPage + 27]));
+    std::string file = pop.substr(0, audioPage);
+    file.replace(28 + 12, 4, littleEndian(rate, 4));  // the page's header and lacing, then the packet
+    file[28 + 11] = channels;
+    setOggChecksum(file, 0);
+    for (uint32_t sequence = 2, done = 0; done < count; ++sequence) {
         const size_t onPage = std::min<size_t>(200, count - done);
         done += onPage;
-        file += oggPage(Packets(onPage, audio), done == count ? 0x04 : 0, done * samplesPerPacket, sequence++);
+        const size_t page = file.size();  // pop's stream, a granule past any sample the packets can hold
+        file += "OggS" + std::string(1, '\0') + char(done == count ? 0x04 : 0) + littleEndian(done * 4096, 8) +
+                pop.substr(14, 4) + littleEndian(sequence, 4) + std::string(4, '\0') + char(onPage) +
+                std::string(onPage, char(packet.size()));
+        for (size_t i = 0; i < onPage; ++i) file += packet;
+        setOggChecksum(file, page);
     }
     return file;
 }
@@ -121,17 +87,12 @@ TEST(Sound, LoadsByNameKeepsTheFirstAndRefusesBadFiles) {
 
 // The README's formats: Ogg Vorbis, mono or stereo, at 8000 to 96000 Hz.
 TEST(Sound, SoundsLoadAtRatesFrom8000To96000HzInOneOrTwoChannels) {
-    const Packets pop = oggPackets(audioFile("pop.ogg"));
-    ASSERT_GT(pop.size(), 3u);
     SoundManager sound;
     ASSERT_TRUE(sound.openAudio());
-    const std::pair<uint32_t, uint8_t> formats[] = {{8000, 1}, {96000, 1}, {7999, 1}, {96001, 1}, {22050, 3}};
+    const std::pair<uint32_t, char> formats[] = {{8000, 1}, {96000, 1}, {7999, 1}, {96001, 1}, {22050, 3}};
     for (const auto& [rate, channels] : formats) {
-        Packets headers(pop.begin(), pop.begin() + 3);
-        headers[0].replace(12, 4, littleEndian(rate, 4));
-        headers[0][11] = char(channels);
         const std::string file = scratchFile("", 0);
-        std::ofstream(file) << repeatedPacketFile(headers, pop[3], 10, 0);
+        std::ofstream(file) << popWithAudioPackets(10, rate, channels);
         const bool playable = rate >= 8000 && rate <= 96000 && channels <= 2;
         EXPECT_EQ(sound.loadSound(file, std::to_string(rate)), playable) << rate << " Hz, " << int(channels);
         EXPECT_EQ(sound.loadMusic(file, std::to_string(rate)), playable) << rate << " Hz, " << int(channels);
@@ -153,20 +114,16 @@ TEST(Sound, AMissingFileIsNamedAsMissing) {
 // stereo at 22050 Hz) it loads, a byte more and it is refused. Vorbis decodes each
 // audio packet to at most half a long block of samples; music streams, so is not bounded.
 TEST(Sound, ASoundLoadsUpTo64MiBDecodedAndNoMore) {
-    const Packets pop = oggPackets(audioFile("pop.ogg"));
-    ASSERT_GT(pop.size(), 3u);
-    const std::string& id = pop[0];
-    ASSERT_EQ(id.substr(1, 6), "vorbis");
-    ASSERT_EQ(uint8_t(id[12]) | uint8_t(id[13]) << 8 | uint8_t(id[14]) << 16, 22050) << "the device's own rate";
-    const uint64_t samplesPerPacket = (uint64_t(1) << (uint8_t(id[28]) >> 4)) / 2;
-    const uint64_t mostBytes = uint64_t(64) << 20, bytesPerSample = 2 * 2;
-    const size_t atTheCap = mostBytes / (samplesPerPacket * bytesPerSample);
-    ASSERT_EQ(atTheCap * samplesPerPacket * bytesPerSample, mostBytes);
+    std::ifstream in(audioFile("pop.ogg"), std::ios::binary);
+    char id[58];
+    ASSERT_TRUE(in.read(id, sizeof id) && std::string(id + 29, 6) == "vorbis");  // after 27 + 1 bytes of page header
+    const uint64_t samplesPerPacket = (uint64_t(1) << (uint8_t(id[28 + 28]) >> 4)) / 2, bytesPerSample = 2 * 2;
+    const size_t atTheCap = (uint64_t(64) << 20) / (samplesPerPacket * bytesPerSample);
+    ASSERT_EQ(atTheCap * samplesPerPacket * bytesPerSample, uint64_t(64) << 20);
 
-    const Packets headers(pop.begin(), pop.begin() + 3);
     const std::string at = scratchFile("", 0), past = scratchFile("", 0);
-    std::ofstream(at) << repeatedPacketFile(headers, pop[3], atTheCap, samplesPerPacket);
-    std::ofstream(past) << repeatedPacketFile(headers, pop[3], atTheCap + 1, samplesPerPacket);
+    std::ofstream(at) << popWithAudioPackets(atTheCap);
+    std::ofstream(past) << popWithAudioPackets(atTheCap + 1);
     SoundManager sound;
     ASSERT_TRUE(sound.openAudio());
     EXPECT_TRUE(sound.loadSound(at, "at"));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -60,29 +59,6 @@ std::string bmp(const std::vector<Bytes>& rows, bool bottomUp = false) {
         file += stored;
     }
     return file;
-}
-
-std::string bigEndian(uint32_t value) {
-    const uint32_t stored = htonl(value);
-    return std::string(reinterpret_cast<const char*>(&stored), 4);
-}
-
-std::string pngChunk(const std::string& type, const std::string& data) {
-    const std::string body = type + data;
-    return bigEndian(uint32_t(data.size())) + body +
-           bigEndian(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
-}
-
-// A mid-grey 8-bit PNG; ImageMagick's own limits stop short of the sides GL takes.
-std::string greyPng(uint32_t width, uint32_t height) {
-    std::string rows;
-    for (uint32_t y = 0; y < height; ++y) rows += '\0' + std::string(width, '\x80');  // filter byte, pixels
-    std::string packed(compressBound(uLong(rows.size())), '\0');
-    uLongf size = packed.size();
-    compress(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(rows.data()), rows.size());
-    packed.resize(size);
-    const std::string header = bigEndian(width) + bigEndian(height) + std::string("\x08\0\0\0\0", 5);
-    return "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", header) + pngChunk("IDAT", packed) + pngChunk("IEND", "");
 }
 
 Bytes texel(const Bytes& pixels, int width, int x, int y) {
@@ -190,42 +166,42 @@ TEST_F(Textures, RefusedImagesKeepTheirSizeAndUnreadableOnesLeaveTheInfoAlone) {
 
 // Any power-of-two side up to GL_MAX_TEXTURE_SIZE, as the GL in use reports it,
 // loads; a larger one is refused with its size kept, a PNG's or BMP's from its
-// header alone. (Widths stop short of it on SDL 1.2, whose surfaces are narrower
-// than 16384 pixels, so the tall images carry the limit.)
+// header alone. (SDL 1.2 makes no surface 16384 pixels wide, and ImageMagick
+// writes no PNG that long, so the tall bitmaps carry the limit.)
 TEST_F(Textures, SidesUpToWhatGlTakesLoadAndLargerOnesAreRefused) {
     GLint reported = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &reported);
     ASSERT_GE(reported, 64);
     const int32_t most = reported, past = 2 * reported, widest = std::min(most, 8192);
-    write("tallest.png", greyPng(1, uint32_t(most)));
-    write("widest.png", greyPng(uint32_t(widest), 1));
-    write("tallest.bmp", bmp(std::vector<Bytes>(size_t(most), Bytes{1, 2, 3}), true));
+    ASSERT_TRUE(convert("-size " + std::to_string(widest) + "x1 xc:red", "PNG32:", "widest.png"));
+    std::string bitmap = bmp(std::vector<Bytes>(size_t(most), Bytes{1, 2, 3}), true);
+    write("tallest.bmp", bitmap);
     write("tallest-top-down.bmp", bmp(std::vector<Bytes>(size_t(most), Bytes{1, 2, 3})));
-    const std::pair<const char*, std::array<int32_t, 2>> loaded[] = {{"tallest.png", {1, most}},
-                                                                      {"widest.png", {widest, 1}},
-                                                                      {"tallest.bmp", {1, most}},
-                                                                      {"tallest-top-down.bmp", {1, most}}};
+    const std::pair<const char*, std::array<int32_t, 2>> loaded[] = {
+        {"widest.png", {widest, 1}}, {"tallest.bmp", {1, most}}, {"tallest-top-down.bmp", {1, most}}};
     for (const auto& [file, size] : loaded) {
         TextureInfo info;
         EXPECT_TRUE(loadImageIntoTexture(path(file), info, false)) << file;
         EXPECT_TRUE(info.glName != 0 && info.width == size[0] && info.height == size[1]) << file;
     }
 
-    std::string png = read("tallest.png");  // the same files declaring larger sides
-    png.replace(20, 4, bigEndian(uint32_t(most + 1)));
-    write("one-taller.png", png);
-    png.replace(20, 4, bigEndian(uint32_t(past)));
-    write("taller.png", png);
-    std::string bitmap = read("tallest.bmp");
-    for (const int32_t height : {past, -past}) {  // little-endian, as the format stores it
-        std::memcpy(&bitmap[22], &height, 4);
-        write(height > 0 ? "taller.bmp" : "taller-top-down.bmp", bitmap);
+    std::string png = read("sheet.png");  // files declaring larger sides: IHDR's height is big-endian,
+    for (const int32_t height : {most + 1, past}) {  // a BMP's little-endian and negative when top-down
+        const uint32_t stored = htonl(uint32_t(height));
+        std::memcpy(&png[20], &stored, 4);
+        write(std::to_string(height) + ".png", png);
     }
-    for (const char* file : {"one-taller.png", "taller.png", "taller.bmp", "taller-top-down.bmp"}) {
+    for (const int32_t height : {past, -past}) {
+        std::memcpy(&bitmap[22], &height, 4);
+        write(std::to_string(height) + ".bmp", bitmap);
+    }
+    const std::pair<std::string, std::array<int32_t, 2>> refused[] = {
+        {std::to_string(most + 1) + ".png", {64, most + 1}}, {std::to_string(past) + ".png", {64, past}},
+        {std::to_string(past) + ".bmp", {1, past}}, {std::to_string(-past) + ".bmp", {1, past}}};
+    for (const auto& [file, size] : refused) {
         TextureInfo info;
         EXPECT_FALSE(loadImageIntoTexture(path(file), info, false)) << file;
-        const int32_t height = std::string(file).find("one") == 0 ? most + 1 : past;
-        EXPECT_TRUE(info.glName == 0 && info.width == 1 && info.height == height) << file;
+        EXPECT_TRUE(info.glName == 0 && info.width == size[0] && info.height == size[1]) << file;
     }
 
     EXPECT_NE(manager.createBlankTexture("blank", uint32_t(most), 1), 0u);
