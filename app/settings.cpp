@@ -40,18 +40,24 @@ struct Place {
 
 std::ostream& report(std::ostream& errors, const Place& at) { return errors << at.file << ":" << at.line << ": "; }
 
+// A word from the file as a message shows it: a long one is cut, so that each message stays one short line.
+std::string shown(const std::string& word) {
+    constexpr size_t kLongest = 40;
+    return word.size() <= kLongest ? word : word.substr(0, kLongest) + "...";
+}
+
 void reportNotANumber(std::ostream& errors, const Place& at, const std::string& key, const std::string& value,
                       const std::string& kept) {
     if (value.empty()) {
         report(errors, at) << key << " has no value; keeping " << kept << "\n";
     } else {
-        report(errors, at) << key << " " << value << " is not a number; keeping " << kept << "\n";
+        report(errors, at) << key << " " << shown(value) << " is not a number; keeping " << kept << "\n";
     }
 }
 
 void reportOutOfRange(std::ostream& errors, const Place& at, const std::string& key, const std::string& value,
                       const std::string& range, const char* verb, const std::string& used) {
-    report(errors, at) << key << " " << value << " is out of range (" << range << "); " << verb << " " << used
+    report(errors, at) << key << " " << shown(value) << " is out of range (" << range << "); " << verb << " " << used
                        << "\n";
 }
 
@@ -124,7 +130,7 @@ void readValue(const std::string& key, const std::string& value, GameSettings& s
     } else if (key == "playerskin") {
         readSkinSetting(key, value, settings.playerSkin, at, errors);
     } else {
-        report(errors, at) << "unknown key " << key << ", skipped with its value\n";
+        report(errors, at) << "unknown key " << shown(key) << ", skipped with its value\n";
     }
 }
 

@@ -67,6 +67,9 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
     const std::pair<const char*, const char*> cases[] = {
         {"minstars 40\n\nMinstars 80\n", "config.txt:3: unknown key Minstars, skipped with its value\n"},
         {"minstars lots\n", "config.txt:1: minstars lots is not a number; keeping 30\n"},
+        {"minstars 123456789012345678901234567890123456789012345678901234567890x",  // a long word is cut
+         "config.txt:1: minstars 1234567890123456789012345678901234567890... is out of range (at most 8192); "
+         "using 8192\n"},
         {"sensitivity 2\nsensitivity fast", "config.txt:2: sensitivity fast is not a number; keeping 2\n"},
         {"\n\nplayerskin", "config.txt:3: playerskin has no value; keeping 0\n"},
         {"mapdimensions 4", "config.txt:1: mapdimensions 4 is out of range (10 to 1000); using 10\n"},
