@@ -59,7 +59,8 @@ bench: deps
 	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
 
 # The libFuzzer harnesses (clang): every committed corpus file once, then each
-# harness for FUZZ_SECONDS, one at a time. Crashes land in build-fuzz/crashes/.
+# harness for FUZZ_SECONDS, one at a time. Kept inputs land in build-fuzz/crashes/
+# and fail the run, unless they are a known library fault (tests/fuzz/unmended/).
 FUZZ_SECONDS ?= 60
 fuzz-build: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_FLAGS) -DSTARHOLD_SANITIZE=fuzzer >/dev/null

@@ -8,8 +8,9 @@
 
 namespace fs = std::filesystem;
 
+// The installed data relative to the installed binary, from the install layout.
 #ifndef STARHOLD_INSTALLED_DATA
-#define STARHOLD_INSTALLED_DATA "../share/starhold"
+#error "STARHOLD_INSTALLED_DATA is set by the build (CMakeLists.txt)"
 #endif
 
 bool holdsGameData(const std::string& folder) {

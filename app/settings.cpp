@@ -1,84 +1,181 @@
 #include "app/settings.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cfloat>
+#include <climits>
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <sstream>
 
 #include "app/text.h"
 
 namespace {
 
-void reportUnreadable(std::ostream& errors, const std::string& key, const std::string& value) {
-    errors << "config.txt: " << key << " value '" << value << "' is not a number, keeping the default\n";
+// The whole numbers a key accepts. The star bounds have no floor of their own:
+// a bound not above 0 turns off their checks.
+struct WholeRange {
+    int64_t low;
+    int64_t high;
+};
+
+const WholeRange kStarRange{INT32_MIN, kMaxStars};
+const WholeRange kMapRange{kMinMapDimensions, kMaxMapDimensions};
+const WholeRange kSkinRange{0, 1};
+
+// The range as the line that refuses `value` names it.
+std::string rangeText(const WholeRange& range, int64_t value) {
+    if (range.low == INT32_MIN && value > range.high) {
+        return "at most " + std::to_string(range.high);
+    }
+    return std::to_string(range.low) + " to " + std::to_string(range.high);
 }
 
-void readValue(const std::string& key, const std::string& value, GameSettings& settings,
+// Where a value came from, so that its line can be named.
+struct Place {
+    const std::string& file;
+    int line;
+};
+
+std::ostream& report(std::ostream& errors, const Place& at) { return errors << at.file << ":" << at.line << ": "; }
+
+// A word from the file as a message shows it: a long one is cut, so that each message stays one short line.
+std::string shown(const std::string& word) {
+    constexpr size_t kLongest = 40;
+    return word.size() <= kLongest ? word : word.substr(0, kLongest) + "...";
+}
+
+void reportNotANumber(std::ostream& errors, const Place& at, const std::string& key, const std::string& value,
+                      const std::string& kept) {
+    if (value.empty()) {
+        report(errors, at) << key << " has no value; keeping " << kept << "\n";
+    } else {
+        report(errors, at) << key << " " << shown(value) << " is not a number; keeping " << kept << "\n";
+    }
+}
+
+void reportOutOfRange(std::ostream& errors, const Place& at, const std::string& key, const std::string& value,
+                      const std::string& range, const char* verb, const std::string& used) {
+    report(errors, at) << key << " " << shown(value) << " is out of range (" << range << "); " << verb << " " << used
+                       << "\n";
+}
+
+// A whole number at the front of the text, as a stream reads it. One too long
+// for any integer reads as the nearest end, so that it still counts as out of range.
+bool readWhole(const std::string& text, int64_t& value) {
+    std::istringstream stream(text);
+    long long read = 0;
+    stream >> read;
+    if (stream.fail() && read != LLONG_MAX && read != LLONG_MIN) {
+        return false;
+    }
+    value = read;
+    return true;
+}
+
+void readWholeSetting(const std::string& key, const std::string& value, const WholeRange& range, int32_t& field,
+                      const Place& at, std::ostream& errors) {
+    int64_t read = 0;
+    if (!readWhole(value, read)) {
+        reportNotANumber(errors, at, key, value, toText(field));
+        return;
+    }
+    if (read < range.low || read > range.high) {
+        field = static_cast<int32_t>(std::clamp(read, range.low, range.high));
+        reportOutOfRange(errors, at, key, value, rangeText(range, read), "using", toText(field));
+        return;
+    }
+    field = static_cast<int32_t>(read);
+}
+
+void readSkinSetting(const std::string& key, const std::string& value, bool& field, const Place& at,
+                     std::ostream& errors) {
+    int64_t read = 0;
+    const std::string kept = field ? "1" : "0";
+    if (!readWhole(value, read)) {
+        reportNotANumber(errors, at, key, value, kept);
+    } else if (read < kSkinRange.low || read > kSkinRange.high) {
+        reportOutOfRange(errors, at, key, value, rangeText(kSkinRange, read), "keeping", kept);
+    } else {
+        field = read == 1;
+    }
+}
+
+void readFloatSetting(const std::string& key, const std::string& value, float& field, const Place& at,
+                      std::ostream& errors) {
+    std::istringstream stream(value);
+    float read = 0.0f;
+    stream >> read;
+    if (!stream.fail()) {
+        field = read;
+    } else if (read == FLT_MAX || read == -FLT_MAX) {  // what a stream leaves after too large a number
+        reportOutOfRange(errors, at, key, value, toText(-FLT_MAX) + " to " + toText(FLT_MAX), "keeping",
+                         toText(field));
+    } else {
+        reportNotANumber(errors, at, key, value, toText(field));
+    }
+}
+
+void readValue(const std::string& key, const std::string& value, GameSettings& settings, const Place& at,
                std::ostream& errors) {
-    bool read = true;
     if (key == "sensitivity") {
-        read = parseFloat(value, settings.sensitivity);
+        readFloatSetting(key, value, settings.sensitivity, at, errors);
     } else if (key == "minstars") {
-        read = parseInt(value, settings.minStars);
+        readWholeSetting(key, value, kStarRange, settings.minStars, at, errors);
     } else if (key == "maxstars") {
-        read = parseInt(value, settings.maxStars);
+        readWholeSetting(key, value, kStarRange, settings.maxStars, at, errors);
     } else if (key == "mapdimensions") {
-        read = parseInt(value, settings.mapDimensions);
+        readWholeSetting(key, value, kMapRange, settings.mapDimensions, at, errors);
     } else if (key == "playerskin") {
-        read = parseBool(value, settings.playerSkin);
-    }
-    if (!read) {
-        reportUnreadable(errors, key, value);
-    }
-}
-
-void limitStars(int32_t& stars, const char* key, std::ostream& errors) {
-    if (stars > kMaxStars) {
-        errors << "config.txt: " << key << " " << stars << " is above " << kMaxStars << ", using " << kMaxStars
-               << "\n";
-        stars = kMaxStars;
+        readSkinSetting(key, value, settings.playerSkin, at, errors);
+    } else {
+        report(errors, at) << "unknown key " << shown(key) << ", skipped with its value\n";
     }
 }
 
-void checkStarBounds(GameSettings& settings, std::ostream& errors) {
-    limitStars(settings.minStars, "minstars", errors);
-    limitStars(settings.maxStars, "maxstars", errors);
+// Bounds above 0 are put in order and made a range of at least two counts,
+// without going past the most stars a match can hold.
+void checkStarBounds(GameSettings& settings) {
     if (settings.minStars <= 0 || settings.maxStars <= 0) {
         return;
     }
     if (settings.minStars > settings.maxStars) {
-        const int32_t swapped = settings.minStars;
-        settings.minStars = settings.maxStars;
-        settings.maxStars = swapped;
+        std::swap(settings.minStars, settings.maxStars);
     }
     if (settings.minStars == settings.maxStars) {
-        settings.maxStars = settings.minStars + 1;
+        if (settings.maxStars < kMaxStars) {
+            settings.maxStars = settings.minStars + 1;
+        } else {
+            settings.minStars = settings.maxStars - 1;
+        }
     }
 }
 
-void checkMapDimensions(GameSettings& settings, std::ostream& errors) {
-    if (settings.mapDimensions < kMinMapDimensions) {
-        settings.mapDimensions = kMinMapDimensions;
-    }
-    if (settings.mapDimensions > kMaxMapDimensions) {
-        errors << "config.txt: mapdimensions " << settings.mapDimensions << " is above " << kMaxMapDimensions
-               << ", using " << kMaxMapDimensions << "\n";
-        settings.mapDimensions = kMaxMapDimensions;
+// Skips blanks up to the next token, counting the line breaks passed.
+void skipBlanks(std::istream& in, int& line) {
+    for (int c = in.peek(); c != std::char_traits<char>::eof() && std::isspace(c); c = in.peek()) {
+        if (in.get() == '\n') {
+            ++line;
+        }
     }
 }
 
 }  // namespace
 
-void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors) {
+void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors, const std::string& fileName) {
+    int line = 1;
     std::string key;
     std::string value;
-    while (in >> key) {
+    for (skipBlanks(in, line); in >> key; skipBlanks(in, line)) {
+        const Place at{fileName, line};
+        skipBlanks(in, line);
         if (!(in >> value)) {
             value.clear();
         }
-        readValue(key, value, settings, errors);
+        readValue(key, value, settings, at, errors);
     }
-    checkStarBounds(settings, errors);
-    checkMapDimensions(settings, errors);
+    checkStarBounds(settings);
 }
 
 bool loadSettings(const std::string& path, GameSettings& settings, std::ostream& errors) {
@@ -86,7 +183,7 @@ bool loadSettings(const std::string& path, GameSettings& settings, std::ostream&
     if (!file) {
         return false;
     }
-    readSettings(file, settings, errors);
+    readSettings(file, settings, errors, path);
     return true;
 }
 

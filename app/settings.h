@@ -22,11 +22,15 @@ struct GameSettings {
 };
 
 // Reads "key value" pairs until the end of the stream, then applies the checks.
-// A value that does not parse, or lies outside its bounds, is reported on
-// `errors` in one line naming the key.
-void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors);
+// Each unknown key, value that does not parse and value outside its range is
+// reported on `errors` in one line that starts "fileName:line: " and says what
+// was kept or used instead. A star bound or arena size outside its range is
+// brought to the range's nearest end; other values keep what they held.
+void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors,
+                  const std::string& fileName = "config.txt");
 
-// Reads the named file; false (defaults kept, nothing printed) when it cannot be opened.
+// Reads the named file, whose lines it names by its path; false (defaults kept,
+// nothing printed) when it cannot be opened.
 bool loadSettings(const std::string& path, GameSettings& settings, std::ostream& errors);
 
 // Reads connection.txt's port and host tokens. Port -1 when the port is missing

@@ -2,7 +2,9 @@
 
 #include <GL/gl.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "render/draw_surface.h"
@@ -12,6 +14,14 @@ namespace {
 
 // Enough for every code several times over; a longer file is cut short.
 constexpr int kMaxGlyphEntries = 1024;
+
+void reportUnopenable(const std::string& fileName, int error) {
+    if (error == ENOENT) {
+        std::fprintf(stderr, "%s: no such file\n", fileName.c_str());
+    } else {
+        std::fprintf(stderr, "%s: cannot be read (%s)\n", fileName.c_str(), std::strerror(error));
+    }
+}
 
 // 0 for n < 1, n when a power of two, else the next power of two.
 int nextPowerOfTwo(int n) {
@@ -134,9 +144,10 @@ bool FontManager::loadFont(const std::string& fileName, const std::string& fontN
     if (fonts.count(fontName) != 0) {
         return false;
     }
+    errno = 0;
     std::ifstream in(fileName);
     if (!in) {
-        std::fprintf(stderr, "Font file %s cannot be opened\n", fileName.c_str());
+        reportUnopenable(fileName, errno);
         return false;
     }
     Font font;

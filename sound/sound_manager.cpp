@@ -1,6 +1,7 @@
 #include "sound/sound_manager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -17,7 +18,8 @@ constexpr size_t kIdHeaderSize = 30;
 constexpr uint32_t kLowestRate = 8000;
 constexpr uint32_t kHighestRate = 96000;
 constexpr uint8_t kFirstPage = 0x02;
-// A loaded sound is decoded whole: its bound, as 16-bit stereo at the device's rate.
+constexpr uint64_t kHeaderPacketsPerStream = 3;  // identification, comment, setup
+// A loaded sound is decoded whole, at the device's format; this bounds it.
 constexpr uint64_t kMostSoundBytes = 64ull << 20;
 
 uint32_t readLe32(const uint8_t* bytes) {
@@ -26,8 +28,15 @@ uint32_t readLe32(const uint8_t* bytes) {
 
 struct OggScan {
     uint64_t packets = 0;
+    uint64_t streams = 0;
     uint64_t samplesPerPacket = 0;  // the largest half-block of any stream
     uint32_t lowestRate = kHighestRate;
+};
+
+// What the device plays: the rate, and bytes per sample frame.
+struct DeviceFormat {
+    uint64_t rate;
+    uint64_t frameBytes;
 };
 
 // A Vorbis identification packet: version 0, mono or stereo, a rate SDL converts
@@ -46,6 +55,7 @@ bool usableVorbisHeader(const uint8_t* packet, OggScan& scan) {
     }
     scan.samplesPerPacket = std::max<uint64_t>(scan.samplesPerPacket, 1u << (longBlock - 1));
     scan.lowestRate = std::min(scan.lowestRate, rate);
+    ++scan.streams;
     return true;
 }
 
@@ -79,11 +89,7 @@ bool readPage(std::FILE* file, OggScan& scan, bool first) {
 }
 
 // A regular file (seekable: a pipe or a device is never read) of whole pages.
-bool scanOggVorbis(const std::string& path, OggScan& scan) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        return false;
-    }
+bool scanOggVorbis(std::FILE* file, OggScan& scan) {
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         size = std::ftell(file);
@@ -92,27 +98,60 @@ bool scanOggVorbis(const std::string& path, OggScan& scan) {
     for (bool first = true; usable && std::ftell(file) < size; first = false) {
         usable = readPage(file, scan, first);
     }
-    usable = usable && std::ftell(file) == size;
-    std::fclose(file);
-    return usable;
+    return usable && std::ftell(file) == size;
 }
 
-bool refuse(const std::string& path) {
-    std::fprintf(stderr, "Sound file %s is not an Ogg Vorbis file the game can play\n", path.c_str());
+// The most the sound can take decoded: every audio packet gives at most half a
+// long block of samples, which the device's rate stretches or shrinks.
+uint64_t mostDecodedBytes(const OggScan& scan, const DeviceFormat& device) {
+    const uint64_t headers = scan.streams * kHeaderPacketsPerStream;
+    const uint64_t audioPackets = scan.packets > headers ? scan.packets - headers : 0;
+    const uint64_t samples = audioPackets * scan.samplesPerPacket;
+    if (samples > kMostSoundBytes) {
+        return samples;  // too long whatever the rate, and the sums below stay small
+    }
+    const uint64_t frames = (samples * device.rate + scan.lowestRate - 1) / scan.lowestRate;
+    return frames * device.frameBytes;
+}
+
+bool refuse(const std::string& path, const char* why) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), why);
     return false;
 }
 
-bool isPlayableOgg(const std::string& path, bool decodedWhole) {
-    OggScan scan;
-    if (!scanOggVorbis(path, scan)) {
-        return refuse(path);
+bool refuseUnopenable(const std::string& path, int error) {
+    if (error == ENOENT) {
+        return refuse(path, "no such file");
     }
-    const uint64_t samples = scan.packets * scan.samplesPerPacket;
-    const uint64_t bytes = samples * 4 * (22050 / scan.lowestRate + 1);
-    if (decodedWhole && bytes > kMostSoundBytes) {
-        return refuse(path);
+    std::fprintf(stderr, "%s: cannot be read (%s)\n", path.c_str(), std::strerror(error));
+    return false;
+}
+
+// `decodedAt`: the device the whole sound is decoded for; null for music, which streams.
+bool isPlayableOgg(const std::string& path, const DeviceFormat* decodedAt) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return refuseUnopenable(path, errno);
+    }
+    OggScan scan;
+    const bool vorbis = scanOggVorbis(file, scan);
+    std::fclose(file);
+    if (!vorbis) {
+        return refuse(path, "not an Ogg Vorbis file the game can play");
+    }
+    if (decodedAt != nullptr && mostDecodedBytes(scan, *decodedAt) > kMostSoundBytes) {
+        return refuse(path, "would take more than 64 MiB decoded; not loaded");
     }
     return true;
+}
+
+DeviceFormat openDeviceFormat(int requestedRate, Uint16 requestedFormat, int requestedChannels) {
+    int rate = requestedRate;
+    Uint16 format = requestedFormat;
+    int channels = requestedChannels;
+    Mix_QuerySpec(&rate, &format, &channels);
+    return {static_cast<uint64_t>(std::max(rate, 1)),
+            static_cast<uint64_t>(std::max(channels, 1)) * ((format & 0xff) / 8)};
 }
 
 }  // namespace
@@ -160,7 +199,7 @@ bool SoundManager::loadMusic(const std::string& path, const std::string& name) {
     if (!audioOpen || musics.count(name) != 0) {
         return false;
     }
-    if (!isPlayableOgg(path, false)) {
+    if (!isPlayableOgg(path, nullptr)) {
         return false;
     }
     Mix_Music* music = Mix_LoadMUS(path.c_str());
@@ -175,7 +214,8 @@ bool SoundManager::loadSound(const std::string& path, const std::string& name) {
     if (!audioOpen || sounds.count(name) != 0) {
         return false;
     }
-    if (!isPlayableOgg(path, true)) {
+    const DeviceFormat device = openDeviceFormat(frequency, format, channels);
+    if (!isPlayableOgg(path, &device)) {
         return false;
     }
     SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");

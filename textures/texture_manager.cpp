@@ -1,5 +1,8 @@
 #include "textures/texture_manager.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iomanip>
 
@@ -59,6 +62,7 @@ GLuint TextureManager::createBlankTexture(const std::string& name, uint32_t widt
 bool TextureManager::loadTexture(const std::string& name, const std::string& path, bool repeat) {
     TextureEntry entry;
     if (!loadImageIntoTexture(path, entry.info, repeat)) {
+        reportIfUnopenable(path);
         return false;
     }
     entry.name = name;
@@ -66,6 +70,22 @@ bool TextureManager::loadTexture(const std::string& name, const std::string& pat
     entry.generated = false;
     entries[name] = entry;
     return true;
+}
+
+void TextureManager::reportIfUnopenable(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file != nullptr) {
+        std::fclose(file);
+        return;
+    }
+    const int error = errno;
+    if (reportedPaths.insert(path).second) {
+        if (error == ENOENT) {
+            std::fprintf(stderr, "%s: no such file\n", path.c_str());
+        } else {
+            std::fprintf(stderr, "%s: cannot be read (%s)\n", path.c_str(), std::strerror(error));
+        }
+    }
 }
 
 TextureEntry* TextureManager::getEntry(const std::string& name) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 // A GL texture name with its pixel size.
@@ -44,7 +45,9 @@ class TextureManager {
 public:
     // A new zero-filled RGBA texture; 0 when a side is 0 or not a power of two.
     GLuint createBlankTexture(const std::string& name, uint32_t width, uint32_t height);
-    // Loads an image file into a texture stored under `name`; false leaves the map unchanged.
+    // Loads an image file into a texture stored under `name`; false leaves the map
+    // unchanged. A file that cannot be opened is named on stderr ("path: no such
+    // file"), once per path however often it is asked for.
     bool loadTexture(const std::string& name, const std::string& path, bool repeat);
 
     TextureEntry* getEntry(const std::string& name);
@@ -72,5 +75,8 @@ public:
     bool loadDefinitions(const std::string& path);
 
 private:
+    void reportIfUnopenable(const std::string& path);
+
     std::map<std::string, TextureEntry> entries;
+    std::set<std::string> reportedPaths;  // files already named as unopenable
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <tuple>
 
@@ -15,6 +16,12 @@ GameSettings read(const std::string& text, std::string* messages = nullptr) {
     readSettings(in, settings, errors);
     if (messages) *messages = errors.str();
     return settings;
+}
+
+std::string messagesOf(const std::string& text) {
+    std::string messages;
+    read(text, &messages);
+    return messages;
 }
 
 }  // namespace
@@ -34,6 +41,7 @@ TEST(Settings, ReadsKeysCaseSensitivelyLastValueWins) {
     EXPECT_EQ(s.mapDimensions, 40);
 }
 
+// The README's bounds: at most 8192 stars, an arena of 10 to 1000.
 TEST(Settings, ChecksTheBounds) {
     struct Case { const char* text; int32_t min, max, map; };
     const Case cases[] = {
@@ -41,9 +49,12 @@ TEST(Settings, ChecksTheBounds) {
         {"minstars 25 maxstars 25", 25, 26, 20},
         {"minstars 0\nmaxstars -4\n", 0, -4, 20},      // not above 0: left as read
         {"minstars 90 maxstars 0", 90, 0, 20},
-        {"maxstars 99999999 mapdimensions 4", 30, kMaxStars, 10},
+        {"maxstars 99999999 mapdimensions 4", 30, 8192, 10},
+        {"maxstars 8192 minstars 8192", 8191, 8192, 20},  // equal at the most: the range opens downwards
+        {"minstars 8193 maxstars 8192 mapdimensions 1000", 8191, 8192, 1000},
         {"mapdimensions 10", 30, 50, 10},
-        {"mapdimensions 100000", 30, 50, kMaxMapDimensions},
+        {"mapdimensions 1001", 30, 50, 1000},
+        {"mapdimensions 100000000000000000000000", 30, 50, 1000},
     };
     for (const Case& c : cases) {
         const GameSettings s = read(c.text);
@@ -52,12 +63,32 @@ TEST(Settings, ChecksTheBounds) {
     }
 }
 
-TEST(Settings, UnreadableValueKeepsTheDefaultAndSaysWhich) {
-    std::string messages;
-    const GameSettings s = read("minstars lots\nsensitivity fast\n", &messages);
-    EXPECT_EQ(s.minStars, 30);
-    EXPECT_FLOAT_EQ(s.sensitivity, 5.0f);
-    EXPECT_NE(messages.find("minstars"), std::string::npos);
-    EXPECT_NE(messages.find("sensitivity"), std::string::npos);
-    EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 2);
+TEST(Settings, EachProblemIsOneLineNamingItsLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"minstars 40\n\nMinstars 80\n", "config.txt:3: unknown key Minstars, skipped with its value\n"},
+        {"minstars lots\n", "config.txt:1: minstars lots is not a number; keeping 30\n"},
+        {"minstars 123456789012345678901234567890123456789012345678901234567890x",  // a long word is cut
+         "config.txt:1: minstars 1234567890123456789012345678901234567890... is out of range (at most 8192); "
+         "using 8192\n"},
+        {"sensitivity 2\nsensitivity fast", "config.txt:2: sensitivity fast is not a number; keeping 2\n"},
+        {"\n\nplayerskin", "config.txt:3: playerskin has no value; keeping 0\n"},
+        {"mapdimensions 4", "config.txt:1: mapdimensions 4 is out of range (10 to 1000); using 10\n"},
+        {"maxstars 8193", "config.txt:1: maxstars 8193 is out of range (at most 8192); using 8192\n"},
+        {"minstars 99999999999", "config.txt:1: minstars 99999999999 is out of range (at most 8192); using 8192\n"},
+        {"minstars -99999999999",
+         "config.txt:1: minstars -99999999999 is out of range (-2147483648 to 8192); using -2147483648\n"},
+        {"playerskin 2", "config.txt:1: playerskin 2 is out of range (0 to 1); keeping 0\n"},
+        {"sensitivity 1e99",
+         "config.txt:1: sensitivity 1e99 is out of range (-3.40282e+38 to 3.40282e+38); keeping 5\n"},
+    };
+    for (const auto& [text, message] : cases) EXPECT_EQ(messagesOf(text), message) << text;
+    EXPECT_EQ(messagesOf("minstars 8192\nmaxstars -4\nmapdimensions 1000\nplayerskin 1\nsensitivity -2.5"), "");
+
+    const std::string path = testing::TempDir() + "/config.txt";
+    std::ofstream(path) << "sensitivity 1\n  mapdimensions\n\n 5\nwhat ever\n";  // a key and its value may straddle lines
+    GameSettings settings;
+    std::ostringstream errors;
+    ASSERT_TRUE(loadSettings(path, settings, errors));
+    EXPECT_EQ(errors.str(), path + ":2: mapdimensions 5 is out of range (10 to 1000); using 10\n" + path +
+                                ":5: unknown key what, skipped with its value\n");
 }

@@ -2,8 +2,8 @@
 // Checks: memory held stays under one largest frame, the same stream gives the
 // same messages however it is cut, and a good frame after garbage and a zero
 // byte comes out intact.
-#include <fuzzer/FuzzedDataProvider.h>
-
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -14,6 +14,16 @@
 namespace {
 
 using Messages = std::vector<std::pair<int, std::string>>;
+
+// The input split as libFuzzer's FuzzedDataProvider splits it, so that the
+// corpus means the same with or without libFuzzer: numbers from the back, one
+// byte per 8 bits of their range; the rest is the stream.
+size_t takeInRange(const uint8_t* data, size_t& size, size_t lowest, size_t highest) {
+    const uint64_t range = highest - lowest;
+    uint64_t value = 0;
+    for (size_t bits = 0; bits < 64 && (range >> bits) > 0 && size > 0; bits += 8) value = (value << 8) | data[--size];
+    return lowest + static_cast<size_t>(value % (range + 1));
+}
 
 void drain(FrameReader& reader, Messages& out) {
     std::string text;
@@ -43,12 +53,11 @@ Messages readInChunks(const std::string& stream, const std::vector<size_t>& size
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzedDataProvider input(data, size);
-    std::vector<size_t> sizes(input.ConsumeIntegralInRange<size_t>(0, 8));
+    std::vector<size_t> sizes(takeInRange(data, size, 0, 8));
     for (size_t& chunk : sizes) {
-        chunk = input.ConsumeIntegralInRange<size_t>(1, 300);
+        chunk = takeInRange(data, size, 1, 300);
     }
-    const std::string stream = input.ConsumeRemainingBytesAsString();
+    const std::string stream(reinterpret_cast<const char*>(data), size);
 
     if (readInChunks(stream, {}) != readInChunks(stream, sizes)) {
         std::abort();

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/settings.h"
 #include "app/text.h"
 #include "world/player_state.h"
 
@@ -29,12 +28,14 @@ void checkShip(const Ship& ship) {
 }
 
 // Each "3|" may lower the own count by one, so its floor moves with the messages.
+// The README's bounds for a star list: at most 8192 stars, an arena of 10 to 1000.
 void checkCounts(const PlayerState& state, int32_t messages) {
+    constexpr int32_t kMostStars = 8192;
     const int32_t count = state.starCount();
-    require(count >= 0 && count <= kMaxStars);
-    require(state.stars().size() <= static_cast<size_t>(kMaxStars));
+    require(count >= 0 && count <= kMostStars);
+    require(state.stars().size() <= static_cast<size_t>(kMostStars));
     require(state.ownStars() >= -count - messages && state.ownStars() <= 2 * count);
-    require(state.mapSize() >= kMinMapDimensions && state.mapSize() <= kMaxMapDimensions);
+    require(state.mapSize() >= 10 && state.mapSize() <= 1000);
 }
 
 // Everything a star list sets: the arena, the field with its owners and the counts.

@@ -1,7 +1,8 @@
 // The input read as config.txt and as connection.txt, and pushed through the
-// text conversions. Checks: settings within their bounds (and a match can be
-// generated from them), defaults kept when no key is recognised, a port that is
-// a TCP port or -1, and numbers that survive being written and read back.
+// text conversions. Checks: settings within the README's bounds (and a match can
+// be generated from them), one message per line and defaults kept when no key is
+// recognised, a port that is a TCP port or -1, and numbers that survive being
+// written and read back.
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -35,24 +36,37 @@ bool namesAKey(const std::string& text) {
     return false;
 }
 
+// Every message is one line naming the file and a line number.
+void checkMessages(const std::string& messages, bool onlyUnknownKeys) {
+    std::istringstream lines(messages);
+    for (std::string line; std::getline(lines, line);) {
+        require(line.rfind("config.txt:", 0) == 0);
+        require(!onlyUnknownKeys || line.find(": unknown key ") != std::string::npos);
+    }
+    require(messages.empty() || messages.back() == '\n');
+}
+
 void checkSettings(const std::string& text) {
+    constexpr int32_t kMostStars = 8192;
     std::istringstream in(text);
     std::ostringstream errors;
     GameSettings settings;
     readSettings(in, settings, errors);
-    require(settings.minStars <= kMaxStars && settings.maxStars <= kMaxStars);
-    require(settings.mapDimensions >= kMinMapDimensions && settings.mapDimensions <= kMaxMapDimensions);
-    if (!namesAKey(text)) {
+    require(settings.minStars <= kMostStars && settings.maxStars <= kMostStars);
+    require(settings.mapDimensions >= 10 && settings.mapDimensions <= 1000);
+    const bool namedAKey = namesAKey(text);
+    checkMessages(errors.str(), !namedAKey);
+    if (!namedAKey) {
         const GameSettings defaults;
         require(settings.sensitivity == defaults.sensitivity && settings.minStars == defaults.minStars &&
                 settings.maxStars == defaults.maxStars && settings.mapDimensions == defaults.mapDimensions &&
-                settings.playerSkin == defaults.playerSkin && errors.str().empty());
+                settings.playerSkin == defaults.playerSkin);
     }
     static PlayerState local(true);
     local.setMapSize(settings.mapDimensions);
     local.setStarRange(settings.minStars, settings.maxStars);
     local.newMatch();
-    require(local.starCount() >= 0 && local.starCount() <= kMaxStars);
+    require(local.starCount() >= 0 && local.starCount() <= kMostStars);
 }
 
 void checkConnection(const std::string& text) {

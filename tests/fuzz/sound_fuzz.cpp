@@ -4,51 +4,31 @@
 // mutated headers reach SDL_mixer instead of being dropped by libogg.
 #include <SDL.h>
 
-#include <cstring>
-#include <vector>
+#include <string>
 
 #include "fuzz_file.h"
 #include "sound/sound_manager.h"
+#include "tests/sound/ogg_pages.h"
 
 namespace {
 
-uint32_t oggChecksum(const uint8_t* bytes, size_t size) {
-    uint32_t crc = 0;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= static_cast<uint32_t>(bytes[i]) << 24;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04c11db7u : crc << 1;
-        }
-    }
-    return crc;
-}
-
-void mendChecksums(std::vector<uint8_t>& file) {
-    size_t page = 0;
-    while (page + 27 <= file.size() && std::memcmp(&file[page], "OggS", 4) == 0) {
-        const size_t segments = file[page + 26];
-        size_t size = 27 + segments;
-        for (size_t i = 0; i < segments && page + 27 + i < file.size(); ++i) {
-            size += file[page + 27 + i];
-        }
-        if (page + size > file.size()) {
+void mendChecksums(std::string& file) {
+    for (size_t page = 0; page + 27 <= file.size() && file.compare(page, 4, "OggS") == 0;) {
+        const size_t segments = uint8_t(file[page + 26]);
+        if (page + 27 + segments > file.size() || oggPageEnd(file, page) > file.size()) {
             return;
         }
-        std::memset(&file[page + 22], 0, 4);
-        const uint32_t crc = oggChecksum(&file[page], size);
-        for (int i = 0; i < 4; ++i) {
-            file[page + 22 + i] = static_cast<uint8_t>(crc >> (8 * i));
-        }
-        page += size;
+        setOggChecksum(file, page);
+        page = oggPageEnd(file, page);
     }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<uint8_t> file(data, data + size);
+    std::string file(reinterpret_cast<const char*>(data), size);
     mendChecksums(file);
-    const std::string path = writeInputFile(file.data(), file.size(), ".ogg");
+    const std::string path = writeInputFile(reinterpret_cast<const uint8_t*>(file.data()), file.size(), ".ogg");
     SoundManager sound;
     if (!sound.openAudio()) {
         return 0;

@@ -36,8 +36,11 @@ TEST(SurfaceVideo, StartUpFailuresPrintTheirReason) {
 TEST(Font, LoadingRefusesWhatItCannotUseAndStopsAtTheFirstBadNumber) {
     FontManager fonts;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(fonts.loadFont(testing::TempDir() + "/no-such-font.fnt", "font"));
-    for (const char* grid : {"0 3", "3 65", "x y", "100000000000 2"})
+    EXPECT_FALSE(fonts.loadFont(testing::TempDir() + "/characters.fnt", "font"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), testing::TempDir() + "/characters.fnt: no such file\n");
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(fonts.loadFont(fontFile("64 64"), "widest"));  // the README's limit: 64 cells a side
+    for (const char* grid : {"0 3", "3 65", "65 3", "x y", "100000000000 2"})
         EXPECT_FALSE(fonts.loadFont(fontFile(grid), "font")) << grid;
     EXPECT_EQ(fonts.getFont("font"), nullptr);
     ASSERT_TRUE(fonts.loadFont(fontFile("1 1\n65 0 0 1\n300 0 0 1\n-129 0 0 1\n66 0 0 1"), "codes"));

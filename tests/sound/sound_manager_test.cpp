@@ -3,10 +3,14 @@
 #include <SDL_mixer.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "sound/sound_manager.h"
+#include "tests/sound/ogg_pages.h"
 
 namespace {
 
@@ -26,6 +30,36 @@ std::string scratchFile(const char* bytes, size_t size) {
     return path;
 }
 
+std::string littleEndian(uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += char(value >> (8 * i));
+    return out;
+}
+
+// pop.ogg's two header pages (its identification header given `rate` and
+// `channels`), then pages of `count` copies of its first audio packet.
+std::string popWithAudioPackets(size_t count, uint32_t rate = 22050, char channels = 1) {
+    std::ifstream in(audioFile("pop.ogg"), std::ios::binary);
+    const std::string pop{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const size_t audioPage = oggPageEnd(pop, oggPageEnd(pop, 0));
+    const std::string packet = pop.substr(audioPage + 27 + uint8_t(pop[audioPage + 26]), uint8_t(pop[audioPage + 27]));
+    std::string file = pop.substr(0, audioPage);
+    file.replace(28 + 12, 4, littleEndian(rate, 4));  // the page's header and lacing, then the packet
+    file[28 + 11] = channels;
+    setOggChecksum(file, 0);
+    for (uint32_t sequence = 2, done = 0; done < count; ++sequence) {
+        const size_t onPage = std::min<size_t>(200, count - done);
+        done += onPage;
+        const size_t page = file.size();  // pop's stream, a granule past any sample the packets can hold
+        file += "OggS" + std::string(1, '\0') + char(done == count ? 0x04 : 0) + littleEndian(done * 4096, 8) +
+                pop.substr(14, 4) + littleEndian(sequence, 4) + std::string(4, '\0') + char(onPage) +
+                std::string(onPage, char(packet.size()));
+        for (size_t i = 0; i < onPage; ++i) file += packet;
+        setOggChecksum(file, page);
+    }
+    return file;
+}
+
 }  // namespace
 
 TEST(Sound, LoadsByNameKeepsTheFirstAndRefusesBadFiles) {
@@ -40,15 +74,58 @@ TEST(Sound, LoadsByNameKeepsTheFirstAndRefusesBadFiles) {
     const std::string empty = scratchFile("", 0), shortTag = scratchFile("OggS", 4);
     // Files SDL's conversion or SDL_mixer cannot take safely: a 34 Hz Ogg Vorbis, and other containers.
     const std::string corpus = std::string(std::getenv("STARHOLD_SOURCE_DIR")) + "/tests/fuzz/corpus/sound/";
+    testing::internal::CaptureStderr();
     for (const std::string& bad : {audioFile("missing.ogg"), empty, shortTag, audioFile(""), corpus + "rate-34.ogg",
                                    corpus + "rate-34.wav", corpus + "rate-34.aiff"}) {
         EXPECT_FALSE(sound.loadSound(bad, "x")) << bad;
         EXPECT_FALSE(sound.loadMusic(bad, "x")) << bad;
     }
+    const std::string missing = audioFile("missing.ogg") + ": no such file\n";
+    EXPECT_EQ(testing::internal::GetCapturedStderr().substr(0, 2 * missing.size()), missing + missing);
     unlink(empty.c_str());
     unlink(shortTag.c_str());
     EXPECT_FALSE(sound.playSound("x", -1, 0));
     EXPECT_TRUE(sound.loadSound(audioFile("pop.ogg"), "x")) << "a refused file leaves its name free";
+}
+
+// The README's formats: Ogg Vorbis, mono or stereo, at 8000 to 96000 Hz.
+TEST(Sound, SoundsLoadAtRatesFrom8000To96000HzInOneOrTwoChannels) {
+    SoundManager sound;
+    ASSERT_TRUE(sound.openAudio());
+    const std::pair<uint32_t, char> formats[] = {{8000, 1}, {96000, 1}, {7999, 1}, {96001, 1}, {22050, 3}};
+    for (const auto& [rate, channels] : formats) {
+        const std::string file = scratchFile("", 0);
+        std::ofstream(file) << popWithAudioPackets(10, rate, channels);
+        const bool playable = rate >= 8000 && rate <= 96000 && channels <= 2;
+        EXPECT_EQ(sound.loadSound(file, std::to_string(rate)), playable) << rate << " Hz, " << int(channels);
+        EXPECT_EQ(sound.loadMusic(file, std::to_string(rate)), playable) << rate << " Hz, " << int(channels);
+        unlink(file.c_str());
+    }
+}
+
+// A sound is decoded whole when loaded: up to 64 MiB at the device's format (16-bit
+// stereo at 22050 Hz) it loads, a byte more and it is refused. Vorbis decodes each
+// audio packet to at most half a long block of samples; music streams, so is not bounded.
+TEST(Sound, ASoundLoadsUpTo64MiBDecodedAndNoMore) {
+    std::ifstream in(audioFile("pop.ogg"), std::ios::binary);
+    char id[58];
+    ASSERT_TRUE(in.read(id, sizeof id) && std::string(id + 29, 6) == "vorbis");  // after 27 + 1 bytes of page header
+    const uint64_t samplesPerPacket = (uint64_t(1) << (uint8_t(id[28 + 28]) >> 4)) / 2, bytesPerSample = 2 * 2;
+    const size_t atTheCap = (uint64_t(64) << 20) / (samplesPerPacket * bytesPerSample);
+    ASSERT_EQ(atTheCap * samplesPerPacket * bytesPerSample, uint64_t(64) << 20);
+
+    const std::string at = scratchFile("", 0), past = scratchFile("", 0);
+    std::ofstream(at) << popWithAudioPackets(atTheCap);
+    std::ofstream(past) << popWithAudioPackets(atTheCap + 1);
+    SoundManager sound;
+    ASSERT_TRUE(sound.openAudio());
+    EXPECT_TRUE(sound.loadSound(at, "at"));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(sound.loadSound(past, "past"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), past + ": would take more than 64 MiB decoded; not loaded\n");
+    EXPECT_TRUE(sound.loadMusic(past, "1"));
+    unlink(at.c_str());
+    unlink(past.c_str());
 }
 
 TEST(Sound, MusicPausesAndResumesAndAManagerClosesTheDeviceOnlyIfItOpenedIt) {
