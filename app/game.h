@@ -120,7 +120,6 @@ private:
     int32_t listeningPort = -1;
     ComputerOpponent computer;
     std::string computerProgram;
-    BotLevel firstComputerLevel = BotLevel::Normal;  // botlevel in config.txt
     BotLevel computerLevel = BotLevel::Normal;
     bool againstComputer = false;
     int32_t arenaSize = 0;  // the size the arena was last drawn at

@@ -103,7 +103,7 @@ void Game::playComputer() {
         computerLevel = nextBotLevel(computerLevel);
         computer.stop();
     } else {
-        computerLevel = firstComputerLevel;
+        computerLevel = settings.botLevel;
         match.leave();
         if (!match.host(freeTcpPort())) {
             showProblem("could not start a game with the computer");

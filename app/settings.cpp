@@ -129,6 +129,11 @@ void readValue(const std::string& key, const std::string& value, GameSettings& s
         readWholeSetting(key, value, kMapRange, settings.mapDimensions, at, errors);
     } else if (key == "playerskin") {
         readSkinSetting(key, value, settings.playerSkin, at, errors);
+    } else if (key == "botlevel") {
+        if (!parseBotLevel(value, settings.botLevel)) {
+            report(errors, at) << key << " " << shown(value) << " is not a level (easy, normal or hard); keeping "
+                               << botLevelName(settings.botLevel) << "\n";
+        }
     } else {
         report(errors, at) << "unknown key " << shown(key) << ", skipped with its value\n";
     }

@@ -5,6 +5,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "bot/bot_level.h"
+
 // The one set of bounds on the arena size and the star count, for config.txt and
 // for a peer's star list alike, so that whatever one side plays the other can
 // hold. Every star list a 64 KiB frame can carry fits them, and the largest field
@@ -19,6 +21,7 @@ struct GameSettings {
     int32_t maxStars = 50;      // one above the most stars in a match
     int32_t mapDimensions = 20; // the arena runs from -D to +D on each axis
     bool playerSkin = false;    // true: the local ship wears the second skin
+    BotLevel botLevel = BotLevel::Normal;  // the computer's level when b first starts it
 };
 
 // Reads "key value" pairs until the end of the stream, then applies the checks.

@@ -14,14 +14,14 @@
 class PlayerState;
 struct Star;
 
-class Pilot {
+class Pilot : public Flier {
 public:
     // `sensitivity` is the game's setting: the thrust a held key gives per second.
     Pilot(BotLevel level, uint32_t seed, float sensitivity = 5.0f);
 
     // The keys to hold for the next movement step. `versus` is true while a peer
     // plays the other ship; `nowMs` is the game's millisecond clock.
-    Steering decide(const PlayerState& own, const PlayerState& opponent, bool versus, uint32_t nowMs);
+    Steering decide(const PlayerState& own, const PlayerState& opponent, bool versus, uint32_t nowMs) override;
 
     BotLevel level() const { return botLevel; }
 

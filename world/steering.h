@@ -15,6 +15,16 @@ struct Steering {
     bool rollLeft = false, rollRight = false;  // q / e
 };
 
+// Whatever flies a ship by those keys, from what its side of the match knows:
+// the computer's pilot, or a test's.
+class Flier {
+public:
+    virtual ~Flier() = default;
+    // The keys to hold for the next movement step. `versus` is true while a
+    // peer plays the other ship; `nowMs` is the game's millisecond clock.
+    virtual Steering decide(const PlayerState& own, const PlayerState& opponent, bool versus, uint32_t nowMs) = 0;
+};
+
 // One movement step of `ms` milliseconds: each axis whose keys are not both held
 // or both free gets sensitivity * ms / 1000 of thrust; turns are a fixed 0.25
 // degrees a step.

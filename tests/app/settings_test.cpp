@@ -78,11 +78,12 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
         {"minstars -99999999999",
          "config.txt:1: minstars -99999999999 is out of range (-2147483648 to 8192); using -2147483648\n"},
         {"playerskin 2", "config.txt:1: playerskin 2 is out of range (0 to 1); keeping 0\n"},
+        {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (easy, normal or hard); keeping hard\n"},
         {"sensitivity 1e99",
          "config.txt:1: sensitivity 1e99 is out of range (-3.40282e+38 to 3.40282e+38); keeping 5\n"},
     };
     for (const auto& [text, message] : cases) EXPECT_EQ(messagesOf(text), message) << text;
-    EXPECT_EQ(messagesOf("minstars 8192\nmaxstars -4\nmapdimensions 1000\nplayerskin 1\nsensitivity -2.5"), "");
+    EXPECT_EQ(messagesOf("minstars 8192\nmaxstars -4\nmapdimensions 1000\nplayerskin 1\nsensitivity -2.5\nbotlevel easy"), "");
 
     const std::string path = testing::TempDir() + "/config.txt";
     std::ofstream(path) << "sensitivity 1\n  mapdimensions\n\n 5\nwhat ever\n";  // a key and its value may straddle lines

@@ -1,0 +1,127 @@
+#include "match/local_match.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "app/timer.h"
+#include "net/free_port.h"
+
+namespace {
+
+std::atomic<uint32_t> ticks{1000};
+uint32_t readTicks() { return ticks.load(); }
+
+// Real time allowed for loopback to carry one step's messages: far beyond what
+// it takes, so only a broken connection ever reaches it.
+constexpr auto kDeliveryDeadline = std::chrono::seconds(10);
+constexpr uint32_t kConnectMs = 10000;
+
+}  // namespace
+
+bool mirrorsField(const PlayerState& host, const PlayerState& guest) {
+    const std::vector<Star>& ours = host.stars();
+    const std::vector<Star>& theirs = guest.stars();
+    if (ours.size() != theirs.size() || host.mapSize() != guest.mapSize()) {
+        return false;
+    }
+    for (size_t i = 0; i < ours.size(); ++i) {
+        const Star& s = ours[i];
+        const Star& t = theirs[i];
+        const bool swapped = (s.owner == 1 && t.owner == 2) || (s.owner == 2 && t.owner == 1) ||
+                             (s.owner == 0 && t.owner == 0);
+        if (s.x != t.x || s.y != t.y || s.z != t.z || !swapped) {
+            return false;
+        }
+    }
+    return true;
+}
+
+LocalMatch::LocalMatch(const GameSettings& settings, Flier& hostPilot, Flier& guestPilot)
+    : hostFlier(hostPilot), guestFlier(guestPilot) {
+    setTickSource(readTicks);
+    hostSide.configure(settings);
+    guestSide.configure(settings);
+}
+
+LocalMatch::~LocalMatch() { setTickSource(nullptr); }
+
+uint32_t LocalMatch::now() const { return ticks.load(); }
+
+bool LocalMatch::connect() {
+    if (!hostSide.startNetworking() || !guestSide.startNetworking()) {
+        return false;
+    }
+    const int32_t port = freeTcpPort();
+    if (port < 0 || !hostSide.host(port) || !guestSide.join("127.0.0.1", port)) {
+        return false;
+    }
+    return stepUntil(kConnectMs, [this] {
+        return guestSide.connected() && mirrorsField(hostSide.localPlayer(), guestSide.localPlayer());
+    });
+}
+
+MatchOutcome LocalMatch::playMatch(uint32_t longestMs) {
+    MatchOutcome outcome;
+    const PlayerState& hostPlayer = hostSide.localPlayer();
+    const PlayerState& guestPlayer = guestSide.localPlayer();
+    outcome.ended = stepUntil(longestMs, [&] { return hostPlayer.isMatchOver() && guestPlayer.isMatchOver(); });
+    outcome.hostWon = hostPlayer.opponentEnergy() == 0 && hostPlayer.ownEnergy() > 0;
+    outcome.lengthMs = hostSide.localPlayer().matchTime();
+    return outcome;
+}
+
+bool LocalMatch::rematch() {
+    const std::string before = guestSide.localPlayer().starListText();
+    if (!hostSide.startNewMatch()) {
+        return false;
+    }
+    return stepUntil(kConnectMs, [&] {
+        return guestSide.localPlayer().starListText() != before &&
+               mirrorsField(hostSide.localPlayer(), guestSide.localPlayer());
+    });
+}
+
+bool LocalMatch::step() {
+    ticks += kStepMs;
+    deliver();
+    pass(hostSide, hostFlier);
+    pass(guestSide, guestFlier);
+    return waitForEachOther();
+}
+
+void LocalMatch::pass(MatchCore& side, Flier& flier) {
+    const Steering keys = flier.decide(side.localPlayer(), side.remotePlayer(), side.connected(), now());
+    side.runPass(&keys);
+}
+
+// Both sides see every SDL event, as two games would each see their own.
+void LocalMatch::deliver() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        hostSide.handleEvent(event);
+        guestSide.handleEvent(event);
+    }
+    hostSide.network().receivePending();
+    guestSide.network().receivePending();
+}
+
+// Each side has read every byte the other has sent so far.
+bool LocalMatch::inStep() const {
+    const Connection& a = hostSide.network();
+    const Connection& b = guestSide.network();
+    return a.sentBytes() == b.receivedBytes() && b.sentBytes() == a.receivedBytes();
+}
+
+bool LocalMatch::waitForEachOther() {
+    const auto deadline = std::chrono::steady_clock::now() + kDeliveryDeadline;
+    while (!inStep()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        SDL_Delay(0);
+        deliver();
+    }
+    return true;
+}

@@ -1,0 +1,70 @@
+#pragma once
+// Two sides of a match in one process, a host and a guest talking over
+// loopback, on a clock this object moves: whole matches, computer against
+// computer, in seconds instead of minutes and without a display. After every
+// step each side has received all that the other sent (the two run in
+// lockstep), so a match plays out the same however busy the machine is.
+//
+// SDL must be running with its event queue (the dummy video driver will do),
+// and only one LocalMatch may exist at a time: it drives every Timer's clock.
+
+#include <cstdint>
+
+#include "app/settings.h"
+#include "match/match_core.h"
+#include "world/steering.h"
+
+// The same stars in the same places on both sides, each held by the other side
+// (what the host holds is the guest's opponent's, and the other way round).
+bool mirrorsField(const PlayerState& host, const PlayerState& guest);
+
+struct MatchOutcome {
+    bool ended = false;    // false: still undecided when the time ran out
+    bool hostWon = false;
+    int32_t lengthMs = 0;  // the host's frozen match time
+};
+
+class LocalMatch {
+public:
+    static constexpr uint32_t kStepMs = 11;  // every update and movement step falls due at each step
+
+    LocalMatch(const GameSettings& settings, Flier& hostFlier, Flier& guestFlier);
+    ~LocalMatch();  // gives the clock back to SDL
+    LocalMatch(const LocalMatch&) = delete;
+    LocalMatch& operator=(const LocalMatch&) = delete;
+
+    // The host listens on a free port and the guest joins; true once the guest has the field.
+    bool connect();
+    // Plays until the host has ended the match and the guest knows, or `longestMs` have gone by.
+    MatchOutcome playMatch(uint32_t longestMs);
+    // The host starts the next match; true once the guest has its field.
+    bool rematch();
+
+    // One step of game time for both sides, then until each has all the other sent.
+    bool step();
+    uint32_t now() const;
+    MatchCore& host() { return hostSide; }
+    MatchCore& guest() { return guestSide; }
+
+    // Steps until `done` holds or `longestMs` have gone by; whether it held.
+    template <typename Done>
+    bool stepUntil(uint32_t longestMs, Done done) {
+        for (uint32_t t = 0; !done(); t += kStepMs) {
+            if (t >= longestMs || !step()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    void pass(MatchCore& side, Flier& flier);
+    void deliver();
+    bool inStep() const;
+    bool waitForEachOther();
+
+    MatchCore hostSide;
+    MatchCore guestSide;
+    Flier& hostFlier;
+    Flier& guestFlier;
+};
