@@ -242,6 +242,13 @@ TEST_F(ConnectionTest, AConnectInProgressHoldsSendsFailsAtItsTimeoutAndDisconnec
     EXPECT_EQ(GetCapturedStderr(), "Connect To (127.0.0.1, " + std::to_string(port) + ") failed\n");
     EXPECT_FALSE(connection.isClient() || connection.peerCount() > 0);
 
+    CaptureStderr();  // 1 MiB may wait for the connect; what waits is what the line says
+    ASSERT_TRUE(connection.connectTo("NULL", -1));
+    EXPECT_TRUE(connection.send(std::string(600000, 'w'), -1, false));
+    EXPECT_FALSE(connection.send(std::string(600000, 'w'), -1, false));
+    EXPECT_FALSE(connection.isConnecting());
+    EXPECT_NE(GetCapturedStderr().find(": it stopped taking its data (600008 bytes waiting)\n"), std::string::npos);
+
     CaptureStderr();
     ASSERT_TRUE(connection.connectTo("NULL", -1));
     connection.disconnect();
@@ -386,7 +393,7 @@ TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
     ASSERT_TRUE(peer.sendAll(flood));  // a peer may have 1000 messages waiting
     ASSERT_TRUE(pumpUntil([&] { return connection.inbox().size() == 1000; }));
     EXPECT_EQ(connection.peerCount(), 1);
-    ASSERT_TRUE(peer.sendAll(flood + flood));
+    ASSERT_TRUE(peer.sendAll("0~"));  // not one more
     const bool dropped = pumpUntil([&] { return connection.peerCount() == 0; });
     clock.advance(6000);
     connection.pumpNetEvents();
@@ -397,6 +404,17 @@ TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
     EXPECT_EQ(errors.find(lost + lost + lost + "Dropped peer"), 0u) << errors;
     EXPECT_LT(errors.size(), 1000u) << errors;
     EXPECT_NE(errors.find("more 'lost length' lines left out)\n"), std::string::npos) << errors;
+
+    RawPeer heavy;  // and 1 MiB of text waiting, not a byte more
+    ASSERT_TRUE(heavy.connectTo(connection.port()));
+    const std::string quarter(262000, 'h');
+    ASSERT_TRUE(heavy.sendAll(frame(quarter) + frame(quarter) + frame(quarter) + frame(quarter) +
+                              frame(std::string(576, 'h'))));
+    ASSERT_TRUE(pumpUntil([&] { return connection.inbox().size() == 5; }));
+    CaptureStderr();
+    ASSERT_TRUE(heavy.sendAll(frame("h")));
+    EXPECT_TRUE(pumpUntil([&] { return connection.peerCount() == 0; }));
+    EXPECT_EQ(GetCapturedStderr().find("Dropped peer 127.0.0.1:"), 0u);
 }
 
 // Every kind of line a peer can provoke: three at once, then one every six
@@ -455,6 +473,13 @@ TEST_F(ConnectionTest, TwoConnectionsInOneProcessActOnlyOnTheirOwnSockets) {
     ASSERT_TRUE(pumpBoth(guest, [&] { return !connection.inbox().empty() && !guest.inbox().empty(); }));
     EXPECT_EQ(connection.inbox().front().text, "1|to the host");
     EXPECT_EQ(guest.inbox().front().text, "1|to the guest");
+    SDL_Event error = userEvent(NET2_ERROREVENT);  // about the host's stream: the guest leaves it alone
+    error.user.data1 = reinterpret_cast<void*>(static_cast<intptr_t>(connection.inbox().front().socket));
+    error.user.data2 = const_cast<char*>("NET2: test");
+    CaptureStderr();
+    EXPECT_TRUE(guest.handleEvent(error));
+    EXPECT_FALSE(connection.handleEvent(error));
+    EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(" + std::to_string(connection.inbox().front().socket) + ")\n");
 
     CaptureStderr();  // the host takes one peer, and only from this machine
     RawPeer second;
@@ -467,7 +492,7 @@ TEST_F(ConnectionTest, TwoConnectionsInOneProcessActOnlyOnTheirOwnSockets) {
     ASSERT_TRUE(pumpBoth(guest, [&] { return remote.seesEndOfStream(true); }));
     RawPeer local;
     ASSERT_TRUE(local.connectTo(port) && local.sendAll(frame("1|local")));
-    ASSERT_TRUE(pumpBoth(guest, [&] { return connection.inbox().back().text == "1|local"; }));
+    ASSERT_TRUE(pumpBoth(guest, [&] { return !connection.inbox().empty() && connection.inbox().back().text == "1|local"; }));
     const std::string errors = GetCapturedStderr();
     EXPECT_NE(errors.find(": this game takes 1 peer\nRefused peer 127.0.0.2:"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("Refused peer 127.0.0.1:"), 0u) << errors;
