@@ -47,6 +47,8 @@ bool startServices() {
 
 Connection::Connection(int32_t port, const std::string& host) : currentPort(port), currentHost(host) {}
 
+Connection::~Connection() { stopNetworking(); }
+
 bool Connection::startNetworking() {
     if (networking) {
         return true;

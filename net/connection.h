@@ -33,7 +33,7 @@
 #include "net/frame_reader.h"
 
 struct ReceivedMessage {
-    int32_t socket = -1;  // NET2 socket index of the sender
+    int32_t socket = -1;  // NET2 socket id of the sender
     std::string text;
     bool damaged = false;  // only part of the message arrived intact
 };
@@ -48,6 +48,9 @@ public:
     static constexpr int kReceiveBytesPerRound = 64 * 1024;
 
     explicit Connection(int32_t port = 1337, const std::string& host = "localhost");
+    ~Connection();  // stops networking for this Connection when it still has it started
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
     // SDL_net, then the fast event queue, then NET2, unless another Connection
     // started them already. True when they are running.
