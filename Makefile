@@ -7,7 +7,7 @@ CMAKE_FLAGS = -DSTARHOLD_WERROR=$(WERROR)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build game run install test test-asan test-tsan bench fuzz fuzz-build soak clean
+.PHONY: all deps build game run install test test-asan test-tsan stress bench ladder fuzz fuzz-build soak clean
 
 all: build
 
@@ -46,6 +46,16 @@ test-tsan: deps
 	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=thread >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) -L net
+
+# The networking tests STRESS_RUNS times (default 100) in each of the plain,
+# AddressSanitizer and ThreadSanitizer builds; prints how many runs failed in each.
+STRESS_RUNS ?= 100
+stress: deps
+	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=address >/dev/null
+	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=thread >/dev/null
+	@for b in build build-asan build-tsan; do cmake --build $$b -j $(JOBS) --target test_net || exit 1; done
+	tests/net/stress.sh $(STRESS_RUNS) build build-asan build-tsan
 
 # The real game measured under a private Xvfb: one row per scenario, written with the
 # frame-time plot and the games' logs to build/bench/ (docs/bench/ holds a committed copy).

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "app/text.h"
 #include "net/fe.h"
@@ -17,35 +18,67 @@ constexpr int kMaxEventsPerPump = 127;
 const char* const kPartialLine = "\nERROR: Only recieved part of a message. Partial message loss!\n";
 const char* const kLostLine = "\nERROR: Failed to receive the length of a message. Lost message.\n";
 
-}  // namespace
+constexpr uint32_t kLoopbackHost = 0x7F000001;  // 127.0.0.1
 
-Connection::Connection(int32_t port, const std::string& host) : currentPort(port), currentHost(host) {}
+// Connections that have networking started; the first starts it, the last stops it.
+int networkingUsers = 0;
 
-bool Connection::startNetworking() {
-    SDL_Init(SDL_INIT_NOPARACHUTE);
+bool startServices() {
     if (SDLNet_Init() == -1) {
         std::fprintf(stderr, "SDLNET failed to init\n");
         return false;
     }
-    sdlNetStarted = true;
     if (feStart() == -1) {
         std::fprintf(stderr, "FE Failed to init\n");
+        feStop();
+        SDLNet_Quit();
         return false;
     }
     if (net2Start() == -1) {
         std::fprintf(stderr, "NET2 failed to init\n");
+        feStop();
+        SDLNet_Quit();
         return false;
     }
     return true;
 }
 
+}  // namespace
+
+Connection::Connection(int32_t port, const std::string& host) : currentPort(port), currentHost(host) {}
+
+Connection::~Connection() { stopNetworking(); }
+
+bool Connection::startNetworking() {
+    if (networking) {
+        return true;
+    }
+    SDL_Init(SDL_INIT_NOPARACHUTE);
+    if (networkingUsers == 0 && !startServices()) {
+        return false;
+    }
+    ++networkingUsers;
+    networking = true;
+    return true;
+}
+
 void Connection::stopNetworking() {
+    if (!networking) {
+        return;
+    }
+    disconnect();
+    networking = false;
+    if (--networkingUsers > 0) {
+        return;
+    }
     net2Stop();
     feStop();
-    if (sdlNetStarted) {
-        SDLNet_Quit();
-        sdlNetStarted = false;
-    }
+    SDLNet_Quit();
+}
+
+void Connection::limitPeers(int maxPeers, bool loopbackOnlyPeers) {
+    peerLimit = maxPeers;
+    loopbackOnly = loopbackOnlyPeers;
 }
 
 bool Connection::startServer(int32_t port) {
@@ -128,6 +161,9 @@ std::string Connection::peerName(int32_t socket) const {
 }
 
 void Connection::dropPeer(int32_t socket, const std::string& reason) {
+    if (socket == connecting) {
+        connecting = -1;
+    }
     diagnostics.print(DiagnosticLines::PeerDropped, "Dropped peer " + peerName(socket) + ": " + reason + "\n");
     messages.remove_if([socket](const ReceivedMessage& message) { return message.socket == socket; });
     waiting.erase(socket);
@@ -145,10 +181,12 @@ bool Connection::send(const std::string& text, int32_t target, bool exceptTarget
         if (lastSent) {
             return;
         }
-        if (net2QueuedTcp(socket) + static_cast<int>(frame.size()) > kNet2SendQueueLimit) {
-            dropPeer(socket, "it stopped taking its data (" + toText(kNet2SendQueueLimit) + " bytes waiting)");
+        const int waitingBytes = net2QueuedTcp(socket);
+        if (waitingBytes + static_cast<int>(frame.size()) > kNet2SendQueueLimit) {
+            dropPeer(socket, "it stopped taking its data (" + toText(waitingBytes) + " bytes waiting)");
         } else {
-            diagnostics.print(DiagnosticLines::SendFailed, "\nERROR: Message could not be sent (" + shown + ")\n");
+            diagnostics.print(DiagnosticLines::SendFailed,
+                              "\nERROR: Message could not be sent (" + DiagnosticLines::shortened(shown) + ")\n");
         }
     };
     std::vector<int32_t> targets = sockets;
@@ -240,22 +278,42 @@ void Connection::receivePending() {
     }
 }
 
-void Connection::accept(int32_t socket, int port) {
-    if (!server || port != listeningPort || isPeer(socket)) {
-        if (!isPeer(socket)) {
-            net2CloseTcp(socket);  // not part of this game
+// A stream whose listener has closed belongs to nobody and is closed by whoever
+// sees it; one from another Connection's listener is left to that Connection.
+void Connection::accept(int32_t socket) {
+    const int32_t from = net2ListenerOf(socket);
+    if (listener < 0 || from != listener) {
+        if (from < 0) {
+            net2CloseTcp(socket);
         }
         return;
     }
-    readers.erase(socket);  // a reused index starts a new stream
-    waiting.erase(socket);
+    if (isPeer(socket)) {
+        return;
+    }
+    const std::string refusal = refusalOf(socket);
+    if (!refusal.empty()) {
+        diagnostics.print(DiagnosticLines::PeerRefused, "Refused peer " + peerName(socket) + ": " + refusal + "\n");
+        net2CloseTcp(socket);
+        return;
+    }
     sockets.push_back(socket);
+}
+
+std::string Connection::refusalOf(int32_t socket) const {
+    if (peerLimit >= 0 && peerCount() >= peerLimit) {
+        return "this game takes " + toText(peerLimit) + (peerLimit == 1 ? " peer" : " peers");
+    }
+    const IPaddress* peer = net2PeerOf(socket);
+    IPaddress address = peer ? *peer : IPaddress{};
+    if (loopbackOnly && SDLNet_Read32(&address.host) != kLoopbackHost) {
+        return "this game takes peers on this machine only";
+    }
+    return "";
 }
 
 void Connection::connected(int32_t socket) {
     connecting = -1;
-    readers.erase(socket);
-    waiting.erase(socket);
     sockets.push_back(socket);
     client = true;
     server = false;
@@ -268,6 +326,10 @@ void Connection::forget(int32_t socket) {
     }
     readers.erase(socket);
     unread.erase(socket);
+    const auto share = waiting.find(socket);
+    if (share != waiting.end() && share->second.messages == 0) {
+        waiting.erase(share);
+    }
 }
 
 void Connection::closePeer(int32_t socket) {
@@ -296,6 +358,25 @@ void Connection::closed(int32_t socket) {
     }
 }
 
+// Errors about another Connection's sockets are left to it; those about a socket
+// that is gone may concern anyone.
+bool Connection::concerns(int32_t socket) const {
+    return socket == listener || socket == connecting || isPeer(socket) || !net2IsOpen(socket);
+}
+
+bool Connection::reportError(int32_t socket, const char* text) {
+    if (!concerns(socket)) {
+        return true;
+    }
+    const bool layout = text && std::strcmp(text, kNet2UnknownLayout) == 0;
+    if (!layout || !layoutReported) {
+        diagnostics.print(DiagnosticLines::NetworkError,
+                          "Error: " + std::string(text ? text : "") + "(" + toText(socket) + ")\n");
+    }
+    layoutReported = layoutReported || layout;
+    return false;
+}
+
 bool Connection::handleEvent(const SDL_Event& event) {
     diagnostics.flush();
     if (event.type != SDL_USEREVENT) {
@@ -303,13 +384,8 @@ bool Connection::handleEvent(const SDL_Event& event) {
     }
     const int32_t socket = net2EventSocket(event);
     switch (net2EventKind(event)) {
-        case NET2_ERROREVENT: {
-            const char* text = net2EventText(event);
-            diagnostics.print(DiagnosticLines::NetworkError,
-                              "Error: " + std::string(text ? text : "") + "(" + toText(socket) + ")\n");
-            return false;
-        }
-        case NET2_ACCEPTEVENT: accept(socket, net2EventPort(event)); return true;
+        case NET2_ERROREVENT: return reportError(socket, net2EventText(event));
+        case NET2_ACCEPTEVENT: accept(socket); return true;
         case NET2_CONNECTEVENT:
             if (socket == connecting) {
                 connected(socket);
@@ -352,10 +428,14 @@ void Connection::dropMessage() {
     if (messages.empty()) {
         return;
     }
-    const auto share = waiting.find(messages.front().socket);
+    const int32_t socket = messages.front().socket;
+    const auto share = waiting.find(socket);
     if (share != waiting.end()) {
         share->second.messages -= std::min<size_t>(share->second.messages, 1);
         share->second.bytes -= std::min(share->second.bytes, messages.front().text.size());
+        if (share->second.messages == 0 && !isPeer(socket)) {
+            waiting.erase(share);  // ids are not reused: a peer that left is done with
+        }
     }
     messages.pop_front();
 }

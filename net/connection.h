@@ -12,6 +12,13 @@
 // background, and each receive event and each round of work reads a bounded
 // number of bytes. Only the current game's sockets count: anything else that
 // connects or arrives is closed or ignored.
+//
+// Several Connections may live in one process (a game hosting another in the
+// same process): each starts and stops networking for itself, NET2 runs while
+// any of them has it started, and each acts only on the events of its own
+// sockets, so every event may be handed to all of them. pumpNetEvents takes the
+// events out of SDL's queue: with several Connections, poll the events and hand
+// each to every one instead.
 
 #include <SDL.h>
 
@@ -26,7 +33,7 @@
 #include "net/frame_reader.h"
 
 struct ReceivedMessage {
-    int32_t socket = -1;  // NET2 socket index of the sender
+    int32_t socket = -1;  // NET2 socket id of the sender
     std::string text;
     bool damaged = false;  // only part of the message arrived intact
 };
@@ -41,9 +48,21 @@ public:
     static constexpr int kReceiveBytesPerRound = 64 * 1024;
 
     explicit Connection(int32_t port = 1337, const std::string& host = "localhost");
+    ~Connection();  // stops networking for this Connection when it still has it started
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
-    bool startNetworking();  // SDL_net, then the fast event queue, then NET2
-    void stopNetworking();   // NET2, then the fast event queue, then SDL_net
+    // SDL_net, then the fast event queue, then NET2, unless another Connection
+    // started them already. True when they are running.
+    bool startNetworking();
+    // Closes this side's sockets; the last Connection to stop stops NET2, the fast
+    // event queue and SDL_net.
+    void stopNetworking();
+
+    // Who may join while hosting, for peers that arrive from now on: at most
+    // maxPeers at a time (negative: any number), and with loopbackOnly only from
+    // 127.0.0.1. Anyone else is closed as it arrives, with a line on stderr.
+    void limitPeers(int maxPeers, bool loopbackOnly);
 
     // Listens on the port (-1 keeps the stored one). Whatever else this side had
     // open is closed once the listener is up; a failure leaves it as it was.
@@ -104,13 +123,19 @@ private:
     std::map<int32_t, Waiting> waiting;
     std::set<int32_t> unread;  // peers with bytes left for a later round
     int roundBytes = 0;
-    bool sdlNetStarted = false;
+    bool networking = false;  // this Connection has networking started
+    int peerLimit = -1;
+    bool loopbackOnly = false;
+    bool layoutReported = false;
     DiagnosticLines diagnostics;
 
     // Closes one peer, printing why; its messages still waiting are dropped.
     void dropPeer(int32_t socket, const std::string& reason);
     void closeAll();
-    void accept(int32_t socket, int port);
+    void accept(int32_t socket);
+    std::string refusalOf(int32_t socket) const;
+    bool concerns(int32_t socket) const;
+    bool reportError(int32_t socket, const char* text);
     void receiveSome(int32_t socket);
     void takeMessages(int32_t socket);
     void connected(int32_t socket);

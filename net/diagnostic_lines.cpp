@@ -6,42 +6,55 @@
 
 namespace {
 
-constexpr uint32_t kWindowMs = 1000;
-const char* const kKindNames[] = {"partial message", "lost length", "message not sent", "network error",
-                                  "peer dropped"};
+constexpr size_t kShownBytes = 32;
+const char* const kKindNames[] = {"partial message", "lost length",  "message not sent",
+                                  "network error",   "peer dropped", "peer refused"};
 
 }  // namespace
 
-void DiagnosticLines::close(Kind kind) {
-    Window& window = windows[kind];
-    if (window.leftOut > 0) {
-        std::fprintf(stderr, "(%d more '%s' lines left out)\n", window.leftOut, kKindNames[kind]);
+// One line more every kIntervalMs, up to the burst.
+bool DiagnosticLines::takeLine(Kind kind) {
+    Budget& budget = budgets[kind];
+    const uint32_t now = currentTicks();
+    const uint32_t gained = budget.started ? (now - budget.refilledAt) / kIntervalMs : kBurst;
+    if (!budget.started || budget.lines + gained >= static_cast<uint32_t>(kBurst)) {
+        budget.started = true;
+        budget.lines = kBurst;
+        budget.refilledAt = now;
+    } else if (gained > 0) {
+        budget.lines += static_cast<int>(gained);
+        budget.refilledAt += gained * kIntervalMs;
     }
-    window = Window();
+    if (budget.lines == 0) {
+        return false;
+    }
+    --budget.lines;
+    if (budget.leftOut > 0) {
+        std::fprintf(stderr, "(%d more '%s' lines left out)\n", budget.leftOut, kKindNames[kind]);
+        budget.leftOut = 0;
+    }
+    return true;
 }
 
 void DiagnosticLines::print(Kind kind, const std::string& text) {
-    Window& window = windows[kind];
-    const uint32_t now = currentTicks();
-    if (window.printed > 0 && now - window.start >= kWindowMs) {
-        close(kind);
+    if (takeLine(kind)) {
+        std::fputs(text.c_str(), stderr);
+    } else {
+        ++budgets[kind].leftOut;
     }
-    if (window.printed == 0) {
-        window.start = now;
-    }
-    if (window.printed >= kLinesPerSecond) {
-        ++window.leftOut;
-        return;
-    }
-    ++window.printed;
-    std::fputs(text.c_str(), stderr);
 }
 
 void DiagnosticLines::flush() {
-    const uint32_t now = currentTicks();
     for (int kind = 0; kind < KindCount; ++kind) {
-        if (windows[kind].leftOut > 0 && now - windows[kind].start >= kWindowMs) {
-            close(static_cast<Kind>(kind));
+        if (budgets[kind].leftOut > 0) {
+            takeLine(static_cast<Kind>(kind));
         }
     }
+}
+
+std::string DiagnosticLines::shortened(const std::string& text) {
+    if (text.size() <= kShownBytes + 8) {
+        return text;
+    }
+    return text.substr(0, kShownBytes) + "... (" + std::to_string(text.size()) + " bytes)";
 }

@@ -1,28 +1,34 @@
 #pragma once
-// Diagnostic lines on stderr that a peer can provoke, limited per kind so that a
-// flood costs neither time nor disk: at most kLinesPerSecond of a kind in any one
-// second, then one line with the count of those left out.
+// Diagnostic lines on stderr that a peer can provoke, limited per kind so that no
+// behaviour of a peer costs time or disk: a kind prints a burst of kBurst lines,
+// then at most one every kIntervalMs, preceded by the count of those left out.
+// With every kind at its limit that stays under 16 KB of stderr a minute.
 
 #include <cstdint>
 #include <string>
 
 class DiagnosticLines {
 public:
-    static constexpr int kLinesPerSecond = 10;
-    enum Kind { PartialMessage, LostLength, SendFailed, NetworkError, PeerDropped, KindCount };
+    static constexpr int kBurst = 3;
+    static constexpr uint32_t kIntervalMs = 6000;
+    enum Kind { PartialMessage, LostLength, SendFailed, NetworkError, PeerDropped, PeerRefused, KindCount };
 
     // Prints the text (a whole line, newline included) unless its kind is over the limit.
     void print(Kind kind, const std::string& text);
-    // Reports the lines left out in seconds that have ended.
+    // Reports the lines left out once their kind may print again.
     void flush();
 
+    // A text for a line: whole when short, else its start and its length in bytes.
+    static std::string shortened(const std::string& text);
+
 private:
-    struct Window {
-        uint32_t start = 0;
-        int printed = 0;
+    struct Budget {
+        bool started = false;
+        int lines = kBurst;  // that may be printed now
+        uint32_t refilledAt = 0;
         int leftOut = 0;
     };
-    void close(Kind kind);
+    bool takeLine(Kind kind);
 
-    Window windows[KindCount];
+    Budget budgets[KindCount];
 };

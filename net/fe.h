@@ -1,7 +1,7 @@
 #pragma once
 // Fast event queue: lets any thread post into SDL's event queue, waiting (not
-// dropping) while the queue is full. A 10 ms tick wakes waiting posters, so
-// they make progress even when the consumer drains the queue with plain
+// dropping) while the queue is full. A waiting poster looks again every 10 ms,
+// so it makes progress even when the consumer drains the queue with plain
 // SDL_PollEvent, which signals nobody. One instance per process.
 
 #include <SDL.h>

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "net/connection.h"
@@ -55,6 +57,55 @@ inline int onFreePort(const std::function<bool(int)>& open) {
     }
     return -1;
 }
+
+// Connects to one port wait in their threads, as for a host that does not answer,
+// until released: then they fail as if refused, or go ahead. Connects to other
+// ports go ahead at once.
+class HeldConnects {
+public:
+    explicit HeldConnects(int port) {
+        std::lock_guard<std::mutex> hold(state().lock);
+        state().port = port;
+        state().released = false;
+        ++state().round;
+        net2SetOpener(open);
+    }
+    ~HeldConnects() {
+        release(false);
+        net2SetOpener(nullptr);
+        for (int ms = 0; ms < 5000 && net2HangingConnects() > 0; ++ms) SDL_Delay(1);  // let their threads end
+    }
+    void release(bool goAhead) {
+        std::lock_guard<std::mutex> hold(state().lock);
+        state().released = true;
+        state().goAhead = goAhead;
+        state().changed.notify_all();
+    }
+
+private:
+    struct State {
+        std::mutex lock;
+        std::condition_variable changed;
+        int port = -1;
+        bool released = false;
+        bool goAhead = false;
+        int round = 0;  // a connect held by an earlier round is never held again
+    };
+    static State& state() {
+        static State shared;  // outlives any thread still on its way out
+        return shared;
+    }
+    static TCPsocket open(IPaddress* address) {
+        std::unique_lock<std::mutex> hold(state().lock);
+        if (SDLNet_Read16(&address->port) == state().port) {
+            const int round = state().round;
+            state().changed.wait(hold, [round] { return state().released || state().round != round; });
+            if (!state().goAhead || state().round != round) return nullptr;
+        }
+        hold.unlock();
+        return SDLNet_TCP_Open(address);
+    }
+};
 
 inline SDL_Event userEvent(int code) {
     SDL_Event event{};

@@ -16,13 +16,35 @@ class RawPeer {
 public:
     ~RawPeer() { close(); }
 
-    bool connectTo(int port) {
+    // From `source` (another loopback address such as 127.0.0.2) to 127.0.0.1.
+    bool connectTo(int port, uint32_t source = INADDR_LOOPBACK) {
         close();
         sockaddr_in address = loopback(port);
         stream = socket(AF_INET, SOCK_STREAM, 0);
-        const timeval timeout{5, 0};  // no receive waits longer
+        const timeval timeout{5, 0};  // no receive or connect waits longer
         setsockopt(stream, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-        return connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        setsockopt(stream, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+        if (receiveBuffer > 0) setsockopt(stream, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
+        sockaddr_in from = loopback(0);
+        from.sin_addr.s_addr = htonl(source);
+        return bind(stream, reinterpret_cast<sockaddr*>(&from), sizeof(from)) == 0 &&
+               connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+
+    // True when nobody listens on the port: the system refuses the connect. A
+    // listener that is still open, even one whose backlog is full, is not refusal.
+    bool refused(int port) {
+        close();
+        sockaddr_in address = loopback(port);
+        stream = socket(AF_INET, SOCK_STREAM, 0);
+        fcntl(stream, F_SETFL, O_NONBLOCK);
+        if (connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) return false;
+        if (errno != EINPROGRESS) return errno == ECONNREFUSED;
+        pollfd done{stream, POLLOUT, 0};
+        int error = 0;
+        socklen_t size = sizeof(error);
+        return poll(&done, 1, 2000) == 1 && getsockopt(stream, SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+               error == ECONNREFUSED;
     }
 
     // Listens on a free loopback port with the given backlog; returns the port.
@@ -44,25 +66,20 @@ public:
         return stream >= 0;
     }
 
-    // Starts a connect without waiting; true when it completes within `ms`.
-    bool connectsWithin(int port, int ms) {
-        close();
-        sockaddr_in address = loopback(port);
-        stream = socket(AF_INET, SOCK_STREAM, 0);
-        fcntl(stream, F_SETFL, O_NONBLOCK);
-        connect(stream, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        pollfd writable{stream, POLLOUT, 0};
-        int error = -1;
-        socklen_t size = sizeof(error);
-        return poll(&writable, 1, ms) == 1 && getsockopt(stream, SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
-               error == 0;
-    }
-
     bool sendAll(const std::string& bytes) {
         ssize_t now = 1;
         for (size_t sent = 0; now > 0 && sent < bytes.size(); sent += static_cast<size_t>(now))
             now = send(stream, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         return now > 0;
+    }
+
+    // Waits for exactly `count` bytes (at most 5 s); how many came.
+    size_t receive(size_t count) {
+        std::string bytes(count, '\0');
+        size_t got = 0;
+        for (ssize_t now = 1; now > 0 && got < count; got += static_cast<size_t>(std::max<ssize_t>(now, 0)))
+            now = recv(stream, &bytes[got], count - got, 0);
+        return got;
     }
 
     // Takes what has arrived without waiting, keeping it in `received` when asked; how many bytes.
@@ -77,9 +94,10 @@ public:
         return received;
     }
 
-    bool seesEndOfStream() {  // closed, or reset with bytes it sent still unread
+    // Closed, or reset with bytes it sent still unread; waits for it unless `now`.
+    bool seesEndOfStream(bool now = false) {
         char byte;
-        const ssize_t got = recv(stream, &byte, 1, 0);
+        const ssize_t got = recv(stream, &byte, 1, now ? MSG_DONTWAIT : 0);
         return got == 0 || (got < 0 && errno == ECONNRESET);
     }
 
@@ -91,6 +109,7 @@ public:
     }
 
     std::string received;
+    int receiveBuffer = 0;  // bytes; the system's choice when 0
 
 private:
     static sockaddr_in loopback(int port) {
@@ -101,5 +120,6 @@ private:
         return address;
     }
 
+public:
     int stream = -1;
 };
