@@ -27,6 +27,3 @@ public:
 private:
     pid_t pid = -1;
 };
-
-// A TCP port nothing on this machine listens on now, or -1.
-int32_t freeTcpPort();

@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "join/host_address.h"
 #include "join/recent_hosts.h"
+#include "net/free_port.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ void Game::endComputerGame() {
         return;
     }
     computer.stop();
-    match.network().limitPeers(0, false);
+    match.network().limitPeers(-1, false);
     againstComputer = false;
 }
 

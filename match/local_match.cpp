@@ -1,9 +1,8 @@
 #include "match/local_match.h"
 
-#include <SDL.h>
-
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 
 #include "app/timer.h"
 #include "net/free_port.h"
@@ -38,9 +37,10 @@ bool mirrorsField(const PlayerState& host, const PlayerState& guest) {
     return true;
 }
 
-LocalMatch::LocalMatch(const GameSettings& settings, Flier& hostPilot, Flier& guestPilot)
+LocalMatch::LocalMatch(const GameSettings& settings, Flier& hostPilot, Flier& guestPilot, unsigned fieldSeed)
     : hostFlier(hostPilot), guestFlier(guestPilot) {
     setTickSource(readTicks);
+    std::srand(fieldSeed);  // after the players were made: each seeds the generator from the clock
     hostSide.configure(settings);
     guestSide.configure(settings);
 }
@@ -49,12 +49,17 @@ LocalMatch::~LocalMatch() { setTickSource(nullptr); }
 
 uint32_t LocalMatch::now() const { return ticks.load(); }
 
-bool LocalMatch::connect() {
-    if (!hostSide.startNetworking() || !guestSide.startNetworking()) {
-        return false;
-    }
-    const int32_t port = freeTcpPort();
-    if (port < 0 || !hostSide.host(port) || !guestSide.join("127.0.0.1", port)) {
+bool LocalMatch::listen() {
+    hostPort = freeTcpPort();
+    return hostSide.startNetworking() && guestSide.startNetworking() && hostPort > 0 && hostSide.host(hostPort);
+}
+
+bool LocalMatch::join() {
+    hostSentBefore = hostSide.network().sentBytes();
+    hostReceivedBefore = hostSide.network().receivedBytes();
+    guestSentBefore = guestSide.network().sentBytes();
+    guestReceivedBefore = guestSide.network().receivedBytes();
+    if (!guestSide.join("127.0.0.1", hostPort)) {
         return false;
     }
     return stepUntil(kConnectMs, [this] {
@@ -107,11 +112,16 @@ void LocalMatch::deliver() {
     guestSide.network().receivePending();
 }
 
-// Each side has read every byte the other has sent so far.
+// Each side has read every byte the other has sent since the guest joined.
+// Apart, there is nothing to wait for.
 bool LocalMatch::inStep() const {
-    const Connection& a = hostSide.network();
-    const Connection& b = guestSide.network();
-    return a.sentBytes() == b.receivedBytes() && b.sentBytes() == a.receivedBytes();
+    const Connection& host = hostSide.network();
+    const Connection& guest = guestSide.network();
+    if (!guest.isConnecting() && !(hostSide.connected() && guestSide.connected())) {
+        return true;
+    }
+    return host.sentBytes() - hostSentBefore == guest.receivedBytes() - guestReceivedBefore &&
+           guest.sentBytes() - guestSentBefore == host.receivedBytes() - hostReceivedBefore;
 }
 
 bool LocalMatch::waitForEachOther() {

@@ -8,6 +8,8 @@
 // SDL must be running with its event queue (the dummy video driver will do),
 // and only one LocalMatch may exist at a time: it drives every Timer's clock.
 
+#include <SDL.h>
+
 #include <cstdint>
 
 #include "app/settings.h"
@@ -28,20 +30,39 @@ class LocalMatch {
 public:
     static constexpr uint32_t kStepMs = 11;  // every update and movement step falls due at each step
 
-    LocalMatch(const GameSettings& settings, Flier& hostFlier, Flier& guestFlier);
+    // Every field is drawn from `fieldSeed` on: the same seed, the same matches.
+    LocalMatch(const GameSettings& settings, Flier& hostFlier, Flier& guestFlier, unsigned fieldSeed);
     ~LocalMatch();  // gives the clock back to SDL
     LocalMatch(const LocalMatch&) = delete;
     LocalMatch& operator=(const LocalMatch&) = delete;
 
     // The host listens on a free port and the guest joins; true once the guest has the field.
-    bool connect();
+    bool connect() { return listen() && join(); }
+    bool listen();  // the host alone, on a free port
+    bool join();    // the guest, until it has the host's field
+    int32_t port() const { return hostPort; }
     // Plays until the host has ended the match and the guest knows, or `longestMs` have gone by.
     MatchOutcome playMatch(uint32_t longestMs);
     // The host starts the next match; true once the guest has its field.
     bool rematch();
 
-    // One step of game time for both sides, then until each has all the other sent.
+    // One step of game time for both sides, then, while they are connected,
+    // until each has all the other sent.
     bool step();
+    // Without moving the clock, hands each side what has reached it until
+    // `done` holds: for what does not travel in step with the messages, such
+    // as a connection that closes. False after ten seconds of real time.
+    template <typename Done>
+    bool settle(Done done) {
+        for (int tries = 0; !done(); ++tries) {
+            if (tries >= kSettleTries) {
+                return false;
+            }
+            SDL_Delay(1);
+            deliver();
+        }
+        return true;
+    }
     uint32_t now() const;
     MatchCore& host() { return hostSide; }
     MatchCore& guest() { return guestSide; }
@@ -63,8 +84,17 @@ private:
     bool inStep() const;
     bool waitForEachOther();
 
+    static constexpr int kSettleTries = 10000;
+
     MatchCore hostSide;
     MatchCore guestSide;
+    int32_t hostPort = -1;
+    // The byte counts when the guest last joined: what went before belongs to
+    // connections that are gone.
+    uint64_t hostSentBefore = 0;
+    uint64_t hostReceivedBefore = 0;
+    uint64_t guestSentBefore = 0;
+    uint64_t guestReceivedBefore = 0;
     Flier& hostFlier;
     Flier& guestFlier;
 };

@@ -179,6 +179,7 @@ bool Connection::send(const std::string& text, int32_t target, bool exceptTarget
     auto sendTo = [&](int32_t socket) {
         lastSent = net2SendTcp(socket, frame.data(), static_cast<int>(frame.size())) != -1;
         if (lastSent) {
+            bytesSent += frame.size();
             return;
         }
         const int waitingBytes = net2QueuedTcp(socket);
@@ -226,6 +227,7 @@ int Connection::receiveFrame(std::string& text, int32_t socket) {
         const int count = net2ReadTcp(socket, chunk, static_cast<int>(sizeof(chunk)));
         roundBytes += std::max(count, 0);
         if (count > 0) {
+            bytesReceived += static_cast<uint64_t>(count);
             reader.append(chunk, static_cast<size_t>(count));
             status = reader.next(text);
         }

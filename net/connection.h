@@ -103,6 +103,11 @@ public:
     bool isPeer(int32_t socket) const;
     int32_t port() const { return currentPort; }
     const std::string& host() const { return currentHost; }
+    // Every byte handed to NET2 for a peer, and every byte read from one, since
+    // this Connection was made: two sides in one process are even when each
+    // has read all that the other sent.
+    uint64_t sentBytes() const { return bytesSent; }
+    uint64_t receivedBytes() const { return bytesReceived; }
 
 private:
     struct Waiting {  // one peer's share of the inbox
@@ -123,6 +128,8 @@ private:
     std::map<int32_t, Waiting> waiting;
     std::set<int32_t> unread;  // peers with bytes left for a later round
     int roundBytes = 0;
+    uint64_t bytesSent = 0;
+    uint64_t bytesReceived = 0;
     bool networking = false;  // this Connection has networking started
     int peerLimit = -1;
     bool loopbackOnly = false;

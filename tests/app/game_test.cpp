@@ -83,7 +83,7 @@ protected:
         for (const char c : text) {
             SDL_Event event{};
             event.type = SDL_KEYDOWN;
-            event.key.keysym.sym = static_cast<SDLKey>(c == ':' ? SDLK_COLON : c);
+            event.key.keysym.sym = c == ':' ? SDLK_COLON : static_cast<SDLKey>(c);
             event.key.keysym.unicode = static_cast<Uint16>(c);
             SDL_PushEvent(&event);
             event.type = SDL_KEYUP;

@@ -1,30 +1,24 @@
 // Whole matches as two players live them: a host and a guest, two match cores
 // in one process talking over loopback, flown by the keys a player would hold,
-// on a clock the test moves. Every check looks at both sides.
-//
-// Game time moves only in play(), a pass at a time. Waiting for what the other
-// side was sent (settle) moves it a millisecond per try, so a message that is
-// due at a moment is checked at that moment, whatever the machine's load.
+// on a clock the test moves. The two run in lockstep, each step delivering all
+// that was sent, so every check lands at the same moment of the match on every
+// run. Every check looks at both sides.
 
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "match/match_core.h"
-#include "tests/net/net_test_support.h"
-#include "tests/support/fake_clock.h"
+#include "match/local_match.h"
+#include "tests/support/raw_peer.h"
 
 namespace {
-
 // The keys a player holds to fly to (x, y, z) and slow down there.
 Steering towards(const PlayerState& player, const Star& spot) {
     const Ship& ship = player.ship();
@@ -69,17 +63,14 @@ Steering stopped(const PlayerState& player) {
     return keys;
 }
 
-// The same stars in the same places, each held by the other side.
-bool mirrored(const PlayerState& a, const PlayerState& b) {
-    if (a.stars().size() != b.stars().size() || a.mapSize() != b.mapSize()) return false;
-    for (size_t i = 0; i < a.stars().size(); ++i) {
-        const Star& s = a.stars()[i];
-        const Star& t = b.stars()[i];
-        if (s.x != t.x || s.y != t.y || s.z != t.z) return false;
-        if (!((s.owner == 1 && t.owner == 2) || (s.owner == 2 && t.owner == 1))) return false;
+// A test's pilot: flies to its goal and slows down there, or stops where it is.
+class GoalFlier : public Flier {
+public:
+    Steering decide(const PlayerState& own, const PlayerState&, bool, uint32_t) override {
+        return goal ? towards(own, *goal) : stopped(own);
     }
-    return true;
-}
+    std::optional<Star> goal;
+};
 
 class MatchTest : public ::testing::Test {
 protected:
@@ -90,62 +81,35 @@ protected:
         settings.minStars = 4;  // four stars in a small arena: short flights
         settings.maxStars = 5;
         settings.mapDimensions = 10;
-        host = std::make_unique<MatchCore>();
-        guest = std::make_unique<MatchCore>();
-        host->configure(settings);
-        guest->configure(settings);
-        ASSERT_TRUE(host->startNetworking());
-        std::srand(7);  // the same fields every run
-        port = onFreePort([this](int candidate) { return host->host(candidate); });
-        ASSERT_NE(port, -1);
+        match = std::make_unique<LocalMatch>(settings, hostFlier, guestFlier, 7);  // the same fields every run
+        ASSERT_TRUE(match->listen());
     }
     void TearDown() override {
-        guest.reset();
-        host.reset();
+        match.reset();
         SDL_Quit();
     }
 
-    PlayerState& hostSide() { return host->localPlayer(); }
-    PlayerState& guestSide() { return guest->localPlayer(); }
+    PlayerState& hostSide() { return match->host().localPlayer(); }
+    PlayerState& guestSide() { return match->guest().localPlayer(); }
+    template <typename Done>
+    bool play(uint32_t ms, Done done) {
+        return match->stepUntil(ms, done);
+    }
+    void play(uint32_t ms) {
+        play(ms, [] { return false; });
+    }
 
-    // One pass of each side at the present time.
-    void pass() {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            host->handleEvent(event);
-            if (!(event.type == SDL_USEREVENT && net2EventKind(event) == NET2_ACCEPTEVENT)) guest->handleEvent(event);
-        }
-        const Steering hostKeys = hostGoal ? towards(hostSide(), *hostGoal) : stopped(hostSide());
-        const Steering guestKeys = guestGoal ? towards(guestSide(), *guestGoal) : stopped(guestSide());
-        host->runPass(&hostKeys);
-        guest->runPass(&guestKeys);
-    }
-    // Waits, a millisecond of game time per try, for what one side sent the other.
-    bool settle(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        for (pass(); !done(); pass()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            clock.advance(1);
-            SDL_Delay(1);
-        }
-        return true;
-    }
-    // Plays on, a pass every 11 ms of game time, until `done` or `ms` have gone by.
-    bool play(int ms, const std::function<bool()>& done = [] { return false; }) {
-        for (int t = 0; t < ms; t += 11) {
-            if (done()) return true;
-            clock.advance(11);
-            pass();
-        }
-        return done();
-    }
-    bool joinTheHost() {
-        return guest->join("127.0.0.1", port) && settle([&] { return mirrored(hostSide(), guestSide()); });
-    }
-    // The host flies through every star the guest holds, then the guest loses
-    // energy until the host ends the match; then the guest hears of it.
+    // The host flies through every star the guest holds while the guest waits
+    // out of the way; then the guest loses energy until the host ends the match.
     void hostTakesTheField() {
-        guestGoal = parkingSpot(guestSide());
+        const Star spot = parkingSpot(guestSide());
+        guestFlier.goal = spot;
+        ASSERT_TRUE(play(20000, [&] {
+            const Ship& ship = guestSide().ship();
+            return std::hypot(ship.frame.position[0] - spot.x, ship.frame.position[1] - spot.y,
+                              ship.frame.position[2] - spot.z) < 1 &&
+                   std::max({std::fabs(ship.vx), std::fabs(ship.vy), std::fabs(ship.vz)}) < 0.5f;
+        }));
         const auto notHeld = [&] {
             const std::vector<Star>& stars = hostSide().stars();
             return std::find_if(stars.begin(), stars.end(), [](const Star& s) { return s.owner != 1; });
@@ -153,14 +117,12 @@ protected:
         for (int flights = 0; notHeld() != hostSide().stars().end(); ++flights) {
             ASSERT_LT(flights, 20);
             const size_t i = static_cast<size_t>(notHeld() - hostSide().stars().begin());
-            hostGoal = hostSide().stars()[i];
+            hostFlier.goal = hostSide().stars()[i];
             ASSERT_TRUE(play(20000, [&] { return hostSide().stars()[i].owner == 1; })) << "star " << i;
         }
-        hostGoal.reset();
-        ASSERT_TRUE(settle([&] { return mirrored(hostSide(), guestSide()); }));
-        ASSERT_TRUE(play(30000, [&] { return hostSide().isMatchOver(); }))
-            << hostSide().scoreText() << " " << hostSide().ownersText() << " " << host->connected();
-        ASSERT_TRUE(settle([&] { return guestSide().isMatchOver(); }));
+        hostFlier.goal.reset();
+        ASSERT_TRUE(play(100, [&] { return mirrorsField(hostSide(), guestSide()); }));
+        ASSERT_TRUE(match->playMatch(30000).ended);
     }
     void expectClocksAgree() {
         EXPECT_LE(std::abs(hostSide().matchTime() - guestSide().matchTime()), 200)
@@ -173,33 +135,30 @@ protected:
             EXPECT_EQ(side->ownStars(), side->starCount() / 2);
             EXPECT_LT(side->matchTime(), 200);
         }
-        EXPECT_TRUE(mirrored(hostSide(), guestSide()));
+        EXPECT_TRUE(mirrorsField(hostSide(), guestSide()));
         expectClocksAgree();
     }
 
-    FakeClock clock;
-    std::unique_ptr<MatchCore> host;
-    std::unique_ptr<MatchCore> guest;
-    std::optional<Star> hostGoal;  // where each side flies to; none: it stops where it is
-    std::optional<Star> guestGoal;
-    int port = -1;
+    GoalFlier hostFlier;
+    GoalFlier guestFlier;
+    std::unique_ptr<LocalMatch> match;
 };
 
 }  // namespace
 
 TEST_F(MatchTest, AMatchPlaysToItsEndOnBothSidesAndEveryRematchStartsAfresh) {
-    ASSERT_TRUE(joinTheHost());
+    ASSERT_TRUE(match->join());
     expectFreshMatch();
 
     // The guest takes one of the host's stars; the host hears of it at once.
-    guestGoal = guestSide().stars()[0];
+    guestFlier.goal = guestSide().stars()[0];
     ASSERT_TRUE(play(20000, [&] { return guestSide().stars()[0].owner == 1; }));
-    guestGoal.reset();
-    ASSERT_TRUE(settle([&] { return hostSide().stars()[0].owner == 2; }));
-    EXPECT_TRUE(mirrored(hostSide(), guestSide()));
+    guestFlier.goal = parkingSpot(guestSide());
+    ASSERT_TRUE(play(100, [&] { return hostSide().stars()[0].owner == 2; }));
+    EXPECT_TRUE(mirrorsField(hostSide(), guestSide()));
 
-    for (int match = 0; match < 4; ++match) {
-        SCOPED_TRACE("match " + std::to_string(match));
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE("match " + std::to_string(round));
         ASSERT_NO_FATAL_FAILURE(hostTakesTheField());
         for (PlayerState* side : {&hostSide(), &guestSide()}) {
             EXPECT_TRUE(side->isMatchOver());
@@ -215,14 +174,13 @@ TEST_F(MatchTest, AMatchPlaysToItsEndOnBothSidesAndEveryRematchStartsAfresh) {
         const int32_t hostTime = hostSide().matchTime();
         const int32_t guestTime = guestSide().matchTime();
         const std::string guestField = guestSide().starListText();
-        EXPECT_TRUE(guest->joinedToHost());
-        EXPECT_FALSE(guest->startNewMatch());
+        EXPECT_TRUE(match->guest().joinedToHost());
+        EXPECT_FALSE(match->guest().startNewMatch());
         play(3000);
         EXPECT_TRUE(hostSide().matchTime() == hostTime && guestSide().matchTime() == guestTime);
         EXPECT_EQ(guestSide().starListText(), guestField);
 
-        ASSERT_TRUE(host->startNewMatch());
-        ASSERT_TRUE(settle([&] { return guestSide().starListText() != guestField; }));
+        ASSERT_TRUE(match->rematch());
         expectFreshMatch();
         play(1500);  // a second and more of the new match: nothing ends it yet
         EXPECT_FALSE(hostSide().isMatchOver() || guestSide().isMatchOver());
@@ -232,7 +190,7 @@ TEST_F(MatchTest, AMatchPlaysToItsEndOnBothSidesAndEveryRematchStartsAfresh) {
 TEST_F(MatchTest, ClocksAgreeFromTheMomentTheGuestHasTheFieldHoweverLongTheHostWaited) {
     play(6700);
     EXPECT_GT(hostSide().matchTime(), 6000);
-    ASSERT_TRUE(joinTheHost());
+    ASSERT_TRUE(match->join());
     expectFreshMatch();
     play(2000);
     expectClocksAgree();
@@ -240,43 +198,42 @@ TEST_F(MatchTest, ClocksAgreeFromTheMomentTheGuestHasTheFieldHoweverLongTheHostW
 }
 
 TEST_F(MatchTest, ListeningAgainChangesNothingAndAFailedListenLeavesTheField) {
-    ASSERT_TRUE(joinTheHost());
-    hostGoal = hostSide().stars().back();
+    ASSERT_TRUE(match->join());
+    hostFlier.goal = hostSide().stars().back();
     ASSERT_TRUE(play(20000, [&] { return hostSide().stars().back().owner == 1; }));
-    hostGoal.reset();
+    hostFlier.goal.reset();
     play(2000);
     const std::string field = hostSide().starListText();
     const std::string score = hostSide().scoreText();
     const int32_t time = hostSide().matchTime();
 
-    EXPECT_TRUE(host->host(port));  // the port already hosted
+    EXPECT_TRUE(match->host().host(match->port()));  // the port already hosted
     RawPeer squatter;
     const int busy = squatter.listen(1);
-    EXPECT_FALSE(host->host(busy));
-    pass();
+    EXPECT_FALSE(match->host().host(busy));
     EXPECT_TRUE(hostSide().starListText() == field && hostSide().scoreText() == score);
     EXPECT_EQ(hostSide().matchTime(), time);
-    EXPECT_EQ(host->hostedPort(), port);
-    EXPECT_TRUE(host->connected() && guest->joinedToHost());
+    EXPECT_EQ(match->host().hostedPort(), match->port());
+    EXPECT_TRUE(match->host().connected() && match->guest().joinedToHost());
 
-    host->leave();  // alone, a new listen starts a fresh match
-    ASSERT_TRUE(settle([&] { return !guest->connected(); }));
+    match->host().leave();  // alone, a new listen starts a fresh match
+    ASSERT_TRUE(match->settle([&] { return !match->guest().connected(); }));
     hostSide().setMatchOverTime(4000);
-    ASSERT_TRUE(host->host(port));
+    ASSERT_TRUE(match->host().host(match->port()));
     EXPECT_FALSE(hostSide().isMatchOver());
     EXPECT_NE(hostSide().starListText(), field);
     EXPECT_EQ(hostSide().ownStars(), hostSide().starCount() / 2);
 }
 
 TEST_F(MatchTest, AGuestWhoseHostLeftStartsItsOwnMatches) {
-    ASSERT_TRUE(joinTheHost());
+    ASSERT_TRUE(match->join());
     const std::string field = guestSide().starListText();
-    EXPECT_FALSE(guest->startNewMatch());
+    EXPECT_FALSE(match->guest().startNewMatch());
     EXPECT_EQ(guestSide().starListText(), field);
-    host->leave();
-    ASSERT_TRUE(settle([&] { return !guest->connected(); }));
-    EXPECT_FALSE(guest->joinedToHost());
-    EXPECT_TRUE(guest->startNewMatch());
+    match->host().leave();
+    ASSERT_TRUE(match->settle([&] { return !match->guest().connected(); }));
+    EXPECT_FALSE(match->guest().joinedToHost());
+    EXPECT_TRUE(match->guest().startNewMatch());
     EXPECT_NE(guestSide().starListText(), field);
     EXPECT_TRUE(guestSide().ownStars() == 0 && !guestSide().isMatchOver());
 }
