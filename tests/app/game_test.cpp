@@ -55,6 +55,7 @@ protected:
         game.reset();
         if (!config.empty()) std::ofstream(folder / "config.txt") << config;
         game = std::make_unique<Game>();
+        game->setComputerProgram(std::getenv("STARHOLD_BOT_PROGRAM"));
         ASSERT_TRUE(game->startUp());
         pass();  // the first frame resets ship and camera
     }
@@ -516,5 +517,30 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     tap(SDLK_ESCAPE);
     pass();
     EXPECT_TRUE(!game->promptOpen() && game->network().peerCount() == 1);
+}
+
+TEST_F(GameTest, BPlaysTheComputerAndBAgainMovesToTheNextLevel) {
+    start("botlevel hard\n");
+    tap(SDLK_b);
+    pass();
+    EXPECT_TRUE(game->playingComputer() && game->network().isServer());
+    EXPECT_EQ(statusLine(*game), "playing the computer (hard) 0 1 0");
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
+    ASSERT_TRUE(passUntil([&] { return game->core().remotePlayer().ship().vx != 0; }));  // it flies
+    RawPeer stranger;  // nobody else may join
+    ASSERT_TRUE(stranger.connectTo(game->core().hostedPort()));
+    ASSERT_TRUE(passUntil([&] { return stranger.seesEndOfStream(true); }));
+    EXPECT_EQ(game->network().peerCount(), 1);
+
+    const std::string field = game->localPlayer().starListText();
+    tap(SDLK_b);  // the next level is a new match with a new computer
+    pass();
+    EXPECT_EQ(statusLine(*game), "playing the computer (easy) 0 1 0");
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1 && game->localPlayer().matchTime() < 100; }));
+    EXPECT_EQ(game->localPlayer().ownStars(), game->localPlayer().starCount() / 2);
+    tap(SDLK_o);
+    pass();
+    EXPECT_FALSE(game->playingComputer() || game->network().isServer());
+    EXPECT_EQ(statusLine(*game).find("playing"), std::string::npos);
 }
 

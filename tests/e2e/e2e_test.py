@@ -18,8 +18,14 @@ ARGS = None
 class Game:
     """One running instance in an empty folder of its own, on its own X server."""
 
-    def __init__(self, workdir, binary):
+    def __init__(self, workdir, binary, config=None):
         os.makedirs(workdir)
+        # The player's own environment: a home folder and no XDG_* variables.
+        home = os.path.join(workdir, "home")
+        os.makedirs(os.path.join(home, ".config", "starhold"))
+        if config:
+            with open(os.path.join(home, ".config", "starhold", "config.txt"), "w") as f:
+                f.write(config)
         read_end, write_end = os.pipe()
         self.x = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
@@ -27,8 +33,8 @@ class Game:
         os.close(write_end)
         with os.fdopen(read_end) as f:
             display = ":" + f.readline().strip()
-        self.env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy",
-                        XDG_CONFIG_HOME=os.path.join(workdir, "settings"))
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
+        self.env.update(DISPLAY=display, SDL_AUDIODRIVER="dummy", HOME=home)
         self.errors = workdir + ".stderr"
         with open(self.errors, "w") as errors:
             self.proc = subprocess.Popen([binary], cwd=workdir, env=self.env, stderr=errors)
@@ -43,6 +49,13 @@ class Game:
                              check=True, capture_output=True).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
         return int(header.group(1)), int(header.group(2)), ppm[header.end():]
+
+    def key(self, name):
+        subprocess.run(["xdotool", "key", "--window", str(self.window), name], env=self.env, check=True, timeout=10)
+
+    def children(self):
+        found = subprocess.run(["pgrep", "-P", str(self.proc.pid)], capture_output=True, text=True)
+        return [int(pid) for pid in found.stdout.split()]
 
     def close(self):
         """Asks the game to quit as the session would (SDL turns SIGTERM into a quit event); the exit status."""
@@ -72,6 +85,28 @@ def yellow(r, g, b):
 
 def green(r, g, b):
     return g > 200 and r < 80 and b < 80
+
+
+def red(r, g, b):
+    return r > 200 and g < 80 and b < 80
+
+
+def wait_for(condition, seconds):
+    """True once `condition` holds, checked twice a second; False after `seconds`."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.5)
+    return condition()
+
+
+def running(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().split()[2] != "Z"
+    except OSError:
+        return False
 
 
 def textured_ship(r, g, b):
@@ -117,6 +152,22 @@ class E2E(unittest.TestCase):
             self.assertGreater(count_pixels(shot, textured_ship, (360, 285, 440, 315)), 5, name + ": textured ship")
             self.assertEqual(game.close(), 0)
             self.assertEqual(game.stderr(), "")
+
+
+    def test_b_plays_the_computer_to_the_end_of_a_match_and_the_computer_goes_with_the_game(self):
+        game = Game(os.path.join(self.tmp, "computer"), ARGS.binary,
+                    config="minstars 4\nmaxstars 5\nmapdimensions 10\nbotlevel hard\n")
+        self.games.append(game)
+        game.key("b")
+        # The match starts: both energies show at the right of the heads-up line.
+        self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (600, 0, 800, 30)) > 5, 30))
+        computer = game.children()
+        self.assertEqual(len(computer), 1)
+        # The computer takes the field from a player who does nothing: YOU LOSE, in red.
+        self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), red, (240, 140, 570, 190)) > 150, 120))
+        game.proc.kill()  # however the game ends, the computer goes with it
+        game.proc.wait(timeout=10)
+        self.assertTrue(wait_for(lambda: not running(computer[0]), 10))
 
 
 def main():

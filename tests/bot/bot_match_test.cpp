@@ -1,0 +1,150 @@
+// Computer against computer: whole matches without a window, both sides
+// checked as two players would see them, and starhold-bot's own duties.
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "bot/bot_player.h"
+#include "bot/bot_program.h"
+#include "bot/pilot.h"
+#include "match/local_match.h"
+#include "net/free_port.h"
+#include "tests/support/fake_clock.h"
+
+namespace {
+
+class ComputerMatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    }
+    void TearDown() override { SDL_Quit(); }
+};
+
+// Where the stars are, whoever holds them: a new match puts them elsewhere.
+std::string places(const PlayerState& player) {
+    std::string text;
+    for (const Star& s : player.stars()) text += std::to_string(s.x) + std::to_string(s.y) + std::to_string(s.z);
+    return text;
+}
+
+void expectBothSidesAgree(LocalMatch& match) {
+    PlayerState& host = match.host().localPlayer();
+    PlayerState& guest = match.guest().localPlayer();
+    EXPECT_TRUE(mirrorsField(host, guest));
+    EXPECT_EQ(host.isMatchOver(), guest.isMatchOver());
+    EXPECT_TRUE(host.ownEnergy() == guest.opponentEnergy() && host.opponentEnergy() == guest.ownEnergy());
+    EXPECT_LE(std::abs(host.matchTime() - guest.matchTime()), 200);
+}
+
+}  // namespace
+
+TEST_F(ComputerMatchTest, TwoComputersPlayAMatchToItsEndAndARematch) {
+    Pilot hard(BotLevel::Hard, 1);
+    Pilot easy(BotLevel::Easy, 2);
+    LocalMatch match(GameSettings(), hard, easy, 3);
+    ASSERT_TRUE(match.connect());
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("match " + std::to_string(round));
+        expectBothSidesAgree(match);
+        const MatchOutcome outcome = match.playMatch(10 * 60 * 1000);
+        ASSERT_TRUE(outcome.ended);
+        expectBothSidesAgree(match);
+        EXPECT_TRUE(outcome.hostWon);  // hard against easy
+        EXPECT_GE(outcome.lengthMs, 20000);  // 500 energy at no more than 25 a second
+        ASSERT_TRUE(match.rematch());
+        EXPECT_FALSE(match.host().localPlayer().isMatchOver() || match.guest().localPlayer().isMatchOver());
+    }
+}
+
+// A host bot starts the next match a while after one ends, and leaves after
+// the matches it was asked for; its guest then knows its game is over.
+TEST_F(ComputerMatchTest, AHostBotStartsTheNextMatchAndLeavesAfterItsLast) {
+    FakeClock clock;
+    GameSettings settings;
+    settings.minStars = 4;
+    settings.maxStars = 5;
+    settings.mapDimensions = 10;
+    BotPlayer host(BotLevel::Hard, 1, settings);
+    BotPlayer guest(BotLevel::Easy, 2, settings);
+    host.setMatchLimit(2);
+    const int32_t port = freeTcpPort();
+    ASSERT_TRUE(host.startNetworking() && guest.startNetworking());
+    ASSERT_TRUE(host.host(port) && guest.join("127.0.0.1", port));
+    uint32_t overAt = 0;
+    std::string firstField;
+    for (int steps = 0; steps < 60000 && !guest.finished(); ++steps) {
+        clock.advance(11);
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            host.handleEvent(event);
+            guest.handleEvent(event);
+        }
+        host.runPass(currentTicks());
+        guest.runPass(currentTicks());
+        if (host.matchesEnded() == 1 && overAt == 0) {
+            overAt = currentTicks();
+            firstField = places(host.core().localPlayer());
+        }
+        if (overAt != 0 && host.matchesEnded() == 1) {  // between the two matches
+            const bool newField = places(host.core().localPlayer()) != firstField;
+            EXPECT_EQ(newField, currentTicks() - overAt >= BotPlayer::kRematchDelayMs) << currentTicks() - overAt;
+        }
+        SDL_Delay(0);  // loopback keeps up with the clock
+    }
+    EXPECT_TRUE(guest.finished() && !guest.failed());
+    EXPECT_EQ(host.matchesEnded(), 2);
+    EXPECT_FALSE(host.core().connected());
+}
+
+TEST_F(ComputerMatchTest, ABotThatCannotReachItsHostFails) {
+    BotPlayer bot(BotLevel::Normal, 1);
+    ASSERT_TRUE(bot.startNetworking());
+    bot.join("127.0.0.1", freeTcpPort());  // nobody listens there
+    for (int tries = 0; tries < 5000 && !bot.finished(); ++tries) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) bot.handleEvent(event);
+        bot.runPass(currentTicks());
+        SDL_Delay(1);
+    }
+    EXPECT_TRUE(bot.finished() && bot.failed());
+}
+
+TEST(BotProgramTest, ReadsItsArgumentsAndNamesWhatIsWrong) {
+    const struct {
+        std::vector<const char*> words;
+        BotCommand command;
+        const char* problem;
+    } cases[] = {
+        {{"--level", "hard", "example.org", "1337"}, BotCommand::Play, ""},
+        {{"--listen", "4000", "--matches", "3"}, BotCommand::Play, ""},
+        {{"--help"}, BotCommand::Help, ""},
+        {{"localhost"}, BotCommand::Wrong, "a host and a port are needed"},
+        {{"localhost", "65536"}, BotCommand::Wrong, "not a port: 65536"},
+        {{"--level", "expert", "h", "1"}, BotCommand::Wrong, "no level 'expert' (easy, normal or hard)"},
+        {{"--listen"}, BotCommand::Wrong, "--listen needs a value"},
+        {{"--listen", "4000", "h"}, BotCommand::Wrong, "--listen takes no host"},
+        {{"-x", "h", "1"}, BotCommand::Wrong, "no option -x"},
+        {{"h", "1", "2"}, BotCommand::Wrong, "too many arguments"},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> argv = {"starhold-bot"};
+        argv.insert(argv.end(), c.words.begin(), c.words.end());
+        BotOptions options;
+        std::string problem;
+        EXPECT_EQ(parseBotArguments(static_cast<int>(argv.size()), argv.data(), options, problem), c.command)
+            << c.words.front();
+        EXPECT_EQ(problem, c.problem);
+    }
+    BotOptions options;
+    std::string problem;
+    const char* argv[] = {"starhold-bot", "--level", "easy", "10.0.0.2", "9000"};
+    ASSERT_EQ(parseBotArguments(5, argv, options, problem), BotCommand::Play);
+    EXPECT_TRUE(options.level == BotLevel::Easy && options.host == "10.0.0.2" && options.port == 9000);
+}
