@@ -163,7 +163,7 @@ void Game::drawOverlay() {
         }
     }
     if (prompt.isOpen()) {
-        drawShade(25, kPromptY - 15, 655, kPromptY + 75);
+        drawShade(25, kPromptY - 15, 600, kPromptY + 100);
     } else if (showKeys) {
         drawShade(5, 115, 630, 545);
     } else if (match.localPlayer().isMatchOver()) {

@@ -145,6 +145,7 @@ std::vector<HudText> promptRows(const std::string& text, const std::string& refu
     if (!refusal.empty()) {
         shown.push_back(line(refusal, 40, kPromptY + 26, 1, 0.4f, 0.4f));
     }
-    shown.push_back(line("Enter: join  Esc: close  Up: recent", 40, kPromptY + 52, 0.7f, 0.7f, 0.7f));
+    shown.push_back(line("Enter: join   Esc: close", 40, kPromptY + 52, 0.7f, 0.7f, 0.7f));
+    shown.push_back(line("Up, Down: hosts joined before", 40, kPromptY + 78, 0.7f, 0.7f, 0.7f));
     return shown;
 }

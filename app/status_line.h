@@ -77,5 +77,5 @@ constexpr int kStatusY = 34;
 constexpr int kStatusRowHeight = 22;
 constexpr size_t kStatusChars = 40;  // what fits across the window
 constexpr int kHudCentreX = 320;
-constexpr int kPromptY = 300;
+constexpr int kPromptY = 200;  // above the ship, which sits at the centre
 constexpr uint32_t kHintMs = 6000;  // how long the first-start hint shows

@@ -493,10 +493,10 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     auto shown = [&] {
         std::string rows;
         for (const HudText& t : game->overlayTexts())
-            if (t.y >= kPromptY && t.y < kPromptY + 60) rows += t.text + "|";
+            if (t.y >= kPromptY && t.y < kPromptY + 100) rows += t.text + "|";
         return rows;
     };
-    EXPECT_EQ(shown(), "join: 127.0.0.1:99999_|not a port: 99999|Enter: join  Esc: close  Up: recent|");
+    EXPECT_EQ(shown(), "join: 127.0.0.1:99999_|not a port: 99999|Enter: join   Esc: close|Up, Down: hosts joined before|");
     for (int i = 0; i < 5; ++i) tap(SDLK_BACKSPACE);
     type(std::to_string(port));
     tap(SDLK_RETURN);
