@@ -6,6 +6,7 @@ import argparse
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -18,14 +19,17 @@ ARGS = None
 class Game:
     """One running instance in an empty folder of its own, on its own X server."""
 
-    def __init__(self, workdir, binary, config=None):
+    def __init__(self, workdir, binary, config=None, connection=None):
         os.makedirs(workdir)
         # The player's own environment: a home folder and no XDG_* variables.
-        home = os.path.join(workdir, "home")
-        os.makedirs(os.path.join(home, ".config", "starhold"))
-        if config:
-            with open(os.path.join(home, ".config", "starhold", "config.txt"), "w") as f:
-                f.write(config)
+        self.home = os.path.join(workdir, "home")
+        settings = os.path.join(self.home, ".config", "starhold")
+        os.makedirs(settings)
+        for name, text in (("config.txt", config), ("connection.txt", connection)):
+            if text:
+                with open(os.path.join(settings, name), "w") as f:
+                    f.write(text)
+        home = self.home
         read_end, write_end = os.pipe()
         self.x = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
@@ -52,6 +56,10 @@ class Game:
 
     def key(self, name):
         subprocess.run(["xdotool", "key", "--window", str(self.window), name], env=self.env, check=True, timeout=10)
+
+    def type(self, text):
+        subprocess.run(["xdotool", "type", "--window", str(self.window), "--delay", "50", text], env=self.env,
+                       check=True, timeout=30)
 
     def children(self):
         found = subprocess.run(["pgrep", "-P", str(self.proc.pid)], capture_output=True, text=True)
@@ -168,6 +176,28 @@ class E2E(unittest.TestCase):
         game.proc.kill()  # however the game ends, the computer goes with it
         game.proc.wait(timeout=10)
         self.assertTrue(wait_for(lambda: not running(computer[0]), 10))
+
+
+    def test_a_friend_joins_by_typing_the_hosts_address_with_no_file_edited(self):
+        with socket.socket() as probe:
+            probe.bind(("", 0))
+            port = probe.getsockname()[1]
+        host = Game(os.path.join(self.tmp, "host"), ARGS.binary, connection="%d localhost\n" % port)
+        self.games.append(host)
+        host.key("l")
+        friend = Game(os.path.join(self.tmp, "friend"), ARGS.binary)
+        self.games.append(friend)
+        friend.key("j")
+        friend.type("127.0.0.1:%d" % port)
+        friend.key("Return")
+        # Both play: each shows the two energies at the right of its heads-up line.
+        for game in (host, friend):
+            self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (600, 0, 800, 30)) > 5, 30))
+        with open(os.path.join(friend.home, ".local", "state", "starhold", "recent-hosts")) as f:
+            self.assertEqual(f.read(), "127.0.0.1:%d\n" % port)
+        for game in (host, friend):
+            self.assertEqual(game.close(), 0)
+            self.assertEqual(game.stderr(), "")
 
 
 def main():
