@@ -38,7 +38,8 @@ constexpr int kNet2SendQueueLimit = 1024 * 1024;
 // A connect that has not completed by then fails with a close event.
 constexpr uint32_t kNet2ConnectTimeoutMs = 5000;
 // A connect the system has not given up on cannot be called back: its thread is
-// left to end on its own. Past this many such threads, connects are refused.
+// left to end on its own (even past a stop) and joined once it has. Past this
+// many such threads, connects are refused.
 constexpr int kNet2MaxHangingConnects = 8;
 // The error raised for a stream whose SDL_net handle does not hold the system
 // socket where we expect it (see net2KnowsLayoutOf).

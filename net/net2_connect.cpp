@@ -2,27 +2,29 @@
 // answer holds up nobody. The network thread sees each one through: it takes the
 // stream when the thread has it, or gives up after kNet2ConnectTimeoutMs.
 
-#include <pthread.h>
-
+#include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "app/timer.h"
 #include "net/net2_internal.h"
 
 namespace net2 {
 
-// Shared by the connect thread and the socket record; whichever lets go last
-// frees it (and closes a socket that nobody took).
+// Shared by the connect thread, the socket record and the list of threads to
+// join; whichever lets go last frees it (and closes a socket that nobody took).
 struct ConnectJob {
     std::string host;
     IPaddress address{};
     bool byName = false;
     Net2Opener open = nullptr;
     uint32_t startedAt = 0;
+    SDL_Thread* thread = nullptr;
     TCPsocket socket = nullptr;  // the connected socket, until the record takes it
     std::atomic<bool> done{false};
-    std::atomic<int> holders{2};
+    std::atomic<bool> ended{false};  // the thread is about to return
+    std::atomic<int> holders{3};
 };
 
 namespace {
@@ -33,6 +35,10 @@ std::atomic<int> threadsRunning{0};
 // a lock of their own. Made once and never destroyed: a connect thread that was
 // given up on may still use it after the service stopped.
 SDL_mutex* lookupLock = nullptr;
+// Connect threads still to be joined. They outlive a stop of the service: a
+// thread still waiting for the system is left to end by itself and joined later.
+std::mutex threadsLock;
+std::vector<ConnectJob*> threads;
 
 TCPsocket openWithSdlNet(IPaddress* address) { return SDLNet_TCP_Open(address); }
 
@@ -46,7 +52,9 @@ void releaseJob(ConnectJob* job) {
     delete job;
 }
 
-void* runConnect(void* data) {
+// An SDL thread, not a plain one: SDL_net reports failures through SDL's error
+// text, which SDL keeps per thread only for its own threads.
+int runConnect(void* data) {
     ConnectJob* job = static_cast<ConnectJob*>(data);
     bool found = true;
     if (job->byName) {
@@ -60,28 +68,24 @@ void* runConnect(void* data) {
     job->done = true;
     releaseJob(job);
     --threadsRunning;
-    return nullptr;
+    job->ended = true;  // the list still holds the job
+    return 0;
 }
 
-// Nobody waits for a connect thread: it ends by itself, at the latest when the
-// system gives up on the connect.
 bool startThread(ConnectJob* job) {
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0) {
+    ++threadsRunning;
+    job->thread = SDL_CreateThread(runConnect, job);
+    if (!job->thread) {
+        --threadsRunning;
         return false;
     }
-    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    pthread_t thread;
-    ++threadsRunning;
-    const bool created = pthread_create(&thread, &attributes, runConnect, job) == 0;
-    pthread_attr_destroy(&attributes);
-    if (!created) {
-        --threadsRunning;
-    }
-    return created;
+    std::lock_guard<std::mutex> hold(threadsLock);
+    threads.push_back(job);
+    return true;
 }
 
 int launch(ConnectJob* job) {
+    joinEndedConnects();
     if (threadsRunning >= kNet2MaxHangingConnects) {
         lastError = "NET2: too many connects are still waiting for an answer";
         delete job;
@@ -162,6 +166,23 @@ void letGoOfConnect(SocketRecord* record) {
     if (record->connect) {
         releaseJob(record->connect);
         record->connect = nullptr;
+    }
+}
+
+// Joins the connect threads that have ended; the others are left for later.
+void joinEndedConnects() {
+    std::vector<ConnectJob*> ended;
+    {
+        std::lock_guard<std::mutex> hold(threadsLock);
+        std::vector<ConnectJob*> running;
+        for (ConnectJob* job : threads) {
+            (job->ended ? ended : running).push_back(job);
+        }
+        threads.swap(running);
+    }
+    for (ConnectJob* job : ended) {
+        SDL_WaitThread(job->thread, nullptr);
+        releaseJob(job);
     }
 }
 

@@ -86,11 +86,9 @@ void wakeForRoom();
 bool refuseWhenStopped();
 
 // --- streams (net2_stream.cpp) ----------------------------------------------
-int openTcp(IPaddress* address, uint8_t kind);
 // The stream's system socket, checked against what SDL_net reports for it; false
 // (and the handle left alone) when it is not one we can write to directly.
 bool takeDescriptor(SocketRecord* record);
-void closeLater(SocketRecord* record);
 void acceptPeer(int id, SocketRecord* listener);
 void receiveTcp(int id, SocketRecord* record);
 void sendQueued(int id, SocketRecord* record);
@@ -99,6 +97,7 @@ void sendQueued(int id, SocketRecord* record);
 void serviceConnect(int id, SocketRecord* record);
 void letGoOfConnect(SocketRecord* record);
 bool startConnectSupport();  // false when the lookup lock cannot be made
+void joinEndedConnects();
 
 // --- datagrams (net2_udp.cpp) -----------------------------------------------
 void receiveUdp(int id, SocketRecord* record);
@@ -106,11 +105,13 @@ void freeQueuedPackets(SocketRecord* record);
 bool openUdpSendSocket();
 void closeUdpSendSocket();
 
-// --- the network thread (net2_service.cpp) ----------------------------------
+// The socket set (net2_table.cpp), watched by the network thread.
 SDLNet_GenericSocket genericOf(const SocketRecord* record);
 bool isReady(const SocketRecord* record);
-void addToSet(int id, SocketRecord* record);
 int unwatch(SocketRecord* record);
+
+// --- the network thread (net2_service.cpp) ----------------------------------
+void addToSet(int id, SocketRecord* record);
 bool layoutKnown();
 
 }  // namespace net2

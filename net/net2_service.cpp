@@ -81,6 +81,7 @@ int networkThread(void*) {
             serviceSlot(slot);
         }
         unlockData();
+        joinEndedConnects();
     }
     threadDone = true;
     return 0;
@@ -184,6 +185,7 @@ void net2Stop() {
     discardPendingEvents();
     started = false;
     releaseEverything();
+    joinEndedConnects();
     lastError = nullptr;
 }
 

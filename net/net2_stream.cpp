@@ -30,6 +30,14 @@ int reopenClosingListener(int port) {
     return -1;
 }
 
+// A stream found broken outside the network thread: the thread posts its close
+// event, since the caller may be the one thread that drains SDL's queue.
+void closeLater(SocketRecord* record) {
+    record->state = Closed;
+    record->closeToRaise = true;
+    SDL_CondSignal(roomCond);
+}
+
 int openListener(IPaddress* address) {
     const int id = allocateSlot(TcpListener);
     if (id < 0) {
@@ -75,14 +83,6 @@ bool takeDescriptor(SocketRecord* record) {
     unlockNet();
     record->descriptor = same ? descriptor : -1;
     return same;
-}
-
-// A stream found broken outside the network thread: the thread posts its close
-// event, since the caller may be the one thread that drains SDL's queue.
-void closeLater(SocketRecord* record) {
-    record->state = Closed;
-    record->closeToRaise = true;
-    SDL_CondSignal(roomCond);
 }
 
 void acceptPeer(int id, SocketRecord* listener) {
