@@ -124,7 +124,7 @@ std::vector<HudText> keyPanel() {
         {"q e", "roll"},                   {"x y z", "thrust; Shift: reverse"},
         {"Return", "ship to the centre"},  {"Space", "free camera on/off"},
         {"Backspace", "new match"},        {"m", "music on/off"},
-        {"l", "listen for a friend"},      {"c", "connect to a friend"},
+        {"l", "listen for a friend"},      {"c", "connect (connection.txt)"},
         {"j", "join: type the host"},     {"b", "play the computer"},
         {"o", "disconnect"},               {"F1", "hide these keys"},
     };
