@@ -194,13 +194,13 @@ def fmt(value, digits=1):
 
 def say_tables(out, pairings, trials, cpu_rows, cpu_finished, cap):
     out.say("Matches (each side hosts half; lengths of decided matches, in seconds)")
-    out.say("%-16s %7s  %-22s %-13s %9s  %s" % ("pairing", "matches", "first side wins", "second wins",
-                                                 "undecided", "length mean / min / max (s)"))
+    out.say("%-16s %7s  %-16s %-16s %-12s %9s  %s" % ("pairing", "matches", "first side wins", "won as host",
+                                                     "second wins", "undecided", "length mean / min / max (s)"))
     for p in pairings:
-        out.say("%-16s %7d  %-22s %-13s %9d  %s / %s / %s" % (
+        out.say("%-16s %7d  %-16s %-16s %-12s %9d  %s / %s / %s" % (
             "%s vs %s" % (p["first"], p["second"]), p["matches"],
-            "%d (%.0f%%; %d/%d hosting)" % (p["first_wins"], pct(p["first_wins"], p["matches"]),
-                                            p["first_wins_hosting"], p["first_hosted"]),
+            "%d (%.0f%%)" % (p["first_wins"], pct(p["first_wins"], p["matches"])),
+            "%d of %d" % (p["first_wins_hosting"], p["first_hosted"]),
             "%d (%.0f%%)" % (p["second_wins"], pct(p["second_wins"], p["matches"])), p["undecided"],
             *(fmt(v) for v in seconds_summary(p["won_ms"] + p["lost_ms"]))))
     out.say("")
@@ -217,12 +217,12 @@ def say_tables(out, pairings, trials, cpu_rows, cpu_finished, cap):
         return
     if not cpu_finished:
         out.say("  the match did not finish cleanly within %d s; the figures cover what was played" % cap)
-    out.say("%-6s %-7s %8s %8s %7s %12s %14s" % ("bot", "level", "wall s", "CPU s", "CPU %", "main thread %",
-                                                "other threads %"))
+    out.say("%-6s %-7s %7s %6s %6s  %-14s %-16s %s" % ("bot", "level", "wall s", "CPU s", "CPU %", "main thread %",
+                                                     "other threads %", "other threads"))
     for r in cpu_rows:
-        out.say("%-6s %-7s %8.1f %8.2f %7.2f %12s %14s" % (
+        out.say("%-6s %-7s %7.1f %6.2f %6.2f  %-14s %-16s %d" % (
             r["process"], r["level"], r["wall_s"], r["cpu_s"], r["cpu_pct"], fmt(r["main_thread_pct"], 2),
-            fmt(r["other_threads_pct"], 2) + " (%d)" % (r["threads"] - 1)))
+            fmt(r["other_threads_pct"], 2), r["threads"] - 1))
 
 
 def check_targets(out, pairings, trials, cpu_rows):

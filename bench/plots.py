@@ -38,10 +38,13 @@ def _in_order(items):
     return seen
 
 
-def draw_frame_gaps(results, path):
+def draw_frame_gaps(results, path, references=None):
     """One panel per scenario: how many frames came each gap after the one
     before, every build in its own colour. The count axis is logarithmic and
-    the gap axis runs to the longest gap, so single long frames stay visible."""
+    the gap axis runs to the longest gap, so single long frames stay visible.
+    references maps a scenario to another whose first build is drawn beneath it
+    in grey, for comparison."""
+    references = references or {}
     scenarios = _in_order(name for _, name, _ in results)
     builds = _in_order(build for build, _, _ in results)
     columns = 2 if len(scenarios) > 1 else 1
@@ -49,9 +52,14 @@ def draw_frame_gaps(results, path):
     figure, axes = plt.subplots(rows, columns, figsize=(6.4 * columns, 4.2 * rows), squeeze=False)
     for panel, name in zip(axes.flat, scenarios):
         runs = [(build, gaps) for build in builds for b, n, gaps in results if b == build and n == name]
-        longest = max((max(gaps) for _, gaps in runs if gaps), default=0.0)
+        beneath = [(b, gaps) for b, n, gaps in results if n == references.get(name) and b == builds[0] and gaps]
+        longest = max((max(gaps) for _, gaps in runs + beneath if gaps), default=0.0)
         top = max(30.0, BIN_MS * math.ceil(longest * 1.04 / BIN_MS + 1))
         edges = [BIN_MS * i for i in range(int(round(top / BIN_MS)) + 1)]
+        for build, gaps in beneath:
+            label = "%s, %s: %d frames\np50 %.1f, p99 %.1f, max %.1f ms" % (
+                references[name], build, len(gaps) + 1, percentile(gaps, 50), percentile(gaps, 99), max(gaps))
+            panel.hist(gaps, bins=edges, histtype="stepfilled", color="#bbbbbb", alpha=0.6, label=label)
         for build, gaps in runs:
             if not gaps:
                 continue
@@ -169,7 +177,8 @@ def main():
         print("usage: plots.py OUTPUT_FOLDER  (redraws frame_times.png from frames.csv)", file=sys.stderr)
         return 2
     folder = sys.argv[1]
-    draw_frame_gaps(read_frames(os.path.join(folder, "frames.csv")), os.path.join(folder, "frame_times.png"))
+    draw_frame_gaps(read_frames(os.path.join(folder, "frames.csv")), os.path.join(folder, "frame_times.png"),
+                    {"against the computer": "pair over loopback"})  # as run_bench.py draws it
     return 0
 
 
