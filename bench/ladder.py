@@ -291,7 +291,8 @@ def main():
     check_targets(out, pairings, trials, cpu_rows)
     draw_ladder(pairings, trials, cpu_rows, CPU_TARGET_PCT, out.file("ladder.png"))
     out.say("")
-    out.say("wrote matches.csv, trials.csv, cpu.csv, ladder.png and the bots' output (runs/) to " + out.path)
+    out.say("wrote matches.csv, trials.csv, cpu.csv, ladder.png and the bots' output (runs/) to " +
+            os.path.relpath(out.path))
     out.close()
     return 0 if cpu_rows else 1
 
