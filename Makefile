@@ -63,10 +63,22 @@ stress: deps
 # BENCH_BASELINE=<game binary> measures another build in the same run.
 bench: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
-	@cmake --build build --target starhold -j $(JOBS)
+	@cmake --build build --target starhold starhold-bot -j $(JOBS)
 	@cc -O2 -Wall -Wextra $(if $(filter ON,$(WERROR)),-Werror) -shared -fPIC -o build/frame_probe.so bench/frame_probe.c -ldl -lpthread
 	/usr/bin/python3 bench/run_bench.py --binary build/starhold --data data --probe build/frame_probe.so --out build/bench \
 	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
+
+# The computer's levels against each other and against a random flier (LADDER_MATCHES
+# per pairing, default 20), each level's time trial alone (LADDER_TRIALS, default 20),
+# and the CPU of two bots playing one real-time match: tables, targets and a plot,
+# written to build/ladder/ (docs/ladder/ holds a committed copy). A few minutes.
+LADDER_MATCHES ?= 20
+LADDER_TRIALS ?= 20
+ladder: deps
+	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build -j $(JOBS) --target starhold-ladder starhold-bot
+	/usr/bin/python3 bench/ladder.py --ladder build/bench/starhold-ladder --bot build/starhold-bot --out build/ladder \
+	  --matches $(LADDER_MATCHES) --trials $(LADDER_TRIALS)
 
 # The libFuzzer harnesses (clang): every committed corpus file once, then each
 # harness for FUZZ_SECONDS, one at a time. Kept inputs land in build-fuzz/crashes/

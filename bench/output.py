@@ -2,7 +2,8 @@
 
 Each target owns one folder under the build folder (build/bench for
 `make bench`, build/ladder for the ladder) and never writes into the work tree:
-  results.csv   one row per measured case
+  *.csv         the measured rows (the bench: results.csv, one per scenario;
+                the ladder: matches.csv, trials.csv and cpu.csv)
   *.png         the plots
   summary.txt   the lines printed during the run
   about.txt     when, where and from which commit the run was made

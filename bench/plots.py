@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""The benchmark's frame-time plot, drawn with matplotlib.
+"""The measuring targets' plots, drawn with matplotlib: the benchmark's frame
+times and the ladder's match lengths, trial times and CPU shares.
 
-Run on its own it redraws the plot of an earlier run from that run's frames.csv:
+Run on its own it redraws the frame-time plot of an earlier bench run from that
+run's frames.csv:
     python3 bench/plots.py build/bench
 """
 
@@ -36,10 +38,13 @@ def _in_order(items):
     return seen
 
 
-def draw_frame_gaps(results, path):
+def draw_frame_gaps(results, path, references=None):
     """One panel per scenario: how many frames came each gap after the one
     before, every build in its own colour. The count axis is logarithmic and
-    the gap axis runs to the longest gap, so single long frames stay visible."""
+    the gap axis runs to the longest gap, so single long frames stay visible.
+    references maps a scenario to another whose first build is drawn beneath it
+    in grey, for comparison."""
+    references = references or {}
     scenarios = _in_order(name for _, name, _ in results)
     builds = _in_order(build for build, _, _ in results)
     columns = 2 if len(scenarios) > 1 else 1
@@ -47,9 +52,14 @@ def draw_frame_gaps(results, path):
     figure, axes = plt.subplots(rows, columns, figsize=(6.4 * columns, 4.2 * rows), squeeze=False)
     for panel, name in zip(axes.flat, scenarios):
         runs = [(build, gaps) for build in builds for b, n, gaps in results if b == build and n == name]
-        longest = max((max(gaps) for _, gaps in runs if gaps), default=0.0)
+        beneath = [(b, gaps) for b, n, gaps in results if n == references.get(name) and b == builds[0] and gaps]
+        longest = max((max(gaps) for _, gaps in runs + beneath if gaps), default=0.0)
         top = max(30.0, BIN_MS * math.ceil(longest * 1.04 / BIN_MS + 1))
         edges = [BIN_MS * i for i in range(int(round(top / BIN_MS)) + 1)]
+        for build, gaps in beneath:
+            label = "%s, %s: %d frames\np50 %.1f, p99 %.1f, max %.1f ms" % (
+                references[name], build, len(gaps) + 1, percentile(gaps, 50), percentile(gaps, 99), max(gaps))
+            panel.hist(gaps, bins=edges, histtype="stepfilled", color="#bbbbbb", alpha=0.6, label=label)
         for build, gaps in runs:
             if not gaps:
                 continue
@@ -70,6 +80,76 @@ def draw_frame_gaps(results, path):
     for panel in list(axes.flat)[len(scenarios):]:
         panel.set_visible(False)
     figure.suptitle("Frame pacing: gaps between buffer swaps (dotted line: the longest gap)")
+    figure.tight_layout()
+    figure.savefig(path, dpi=100)
+    plt.close(figure)
+
+
+def _spread(count, width=0.22):
+    """Fixed sideways offsets that keep a strip of points from hiding each other."""
+    return [width * (((i * 0.618034) % 1.0) * 2.0 - 1.0) for i in range(count)]
+
+
+def _strip(panel, groups, labels, colours):
+    """A box per group with every value drawn over it as a point; colours holds
+    one colour per group, or per value as a list."""
+    positions = list(range(1, len(groups) + 1))
+    filled = [(x, g) for x, g in zip(positions, groups) if g]
+    if filled:
+        panel.boxplot([g for _, g in filled], positions=[x for x, _ in filled], widths=0.55, whis=(0, 100),
+                      medianprops={"color": "black"}, boxprops={"color": "#555555"})
+    for x, values, colour in zip(positions, groups, colours):
+        panel.scatter([x + dx for dx in _spread(len(values))], values, s=14, c=colour, alpha=0.75, zorder=3)
+    panel.set_xticks(positions)
+    panel.set_xticklabels(labels)
+    panel.set_xlim(0.4, len(groups) + 0.6)
+    panel.set_ylim(bottom=0)
+    panel.grid(True, axis="y", alpha=0.3)
+
+
+def draw_ladder(pairings, trials, cpu_rows, cpu_target, path):
+    """Three panels: the length of every decided match per pairing, coloured by
+    its winner; every time trial's time per level; and each bot process's CPU
+    share against the target."""
+    figure, (matches, alone, cpu) = plt.subplots(1, 3, figsize=(15, 5.2),
+                                                 gridspec_kw={"width_ratios": [3, 3, 2]})
+    _strip(matches, [[ms / 1000.0 for ms in p["won_ms"] + p["lost_ms"]] for p in pairings],
+           ["%s vs %s\n%s won %d of %d%s" % (p["first"], p["second"], p["first"], p["first_wins"], p["matches"],
+                                              "\n%d undecided" % p["undecided"] if p["undecided"] else "")
+            for p in pairings],
+           [[COLOURS[0]] * len(p["won_ms"]) + [COLOURS[1]] * len(p["lost_ms"]) for p in pairings])
+    matches.scatter([], [], s=14, color=COLOURS[0], label="won by the first named")
+    matches.scatter([], [], s=14, color=COLOURS[1], label="won by the second named")
+    matches.legend(loc="lower right", fontsize="small")
+    matches.set_title("Matches between levels (each side hosting half)")
+    matches.set_ylabel("match length (s)")
+    matches.set_xlabel("pairing: who won how many")
+
+    _strip(alone, [[ms / 1000.0 for ms in t["cleared_ms"]] for t in trials],
+           ["%s\nmean %.0f s" % (t["level"], sum(t["cleared_ms"]) / 1000.0 / len(t["cleared_ms"]))
+            if t["cleared_ms"] else t["level"] + "\nnone cleared" for t in trials], [COLOURS[2]] * len(trials))
+    alone.set_title("Time trials alone on the default field")
+    alone.set_ylabel("time to take every star (s)")
+    alone.set_xlabel("level")
+
+    names = ["%s bot\n(%s)" % (r["process"], r["level"]) for r in cpu_rows]
+    main = [r["main_thread_pct"] for r in cpu_rows]
+    others = [r["other_threads_pct"] for r in cpu_rows]
+    cpu.bar(names, main, color=COLOURS[0], width=0.5, label="main thread")
+    cpu.bar(names, others, bottom=main, color=COLOURS[1], width=0.5, label="other threads")
+    for x, r in enumerate(cpu_rows):
+        cpu.annotate("%.2f%%" % r["cpu_pct"], (x, r["cpu_pct"]), textcoords="offset points", xytext=(0, 4),
+                     ha="center")
+    cpu.axhline(cpu_target, color="#c02020", linestyle="--", linewidth=1.2, label="target: %g%%" % cpu_target)
+    cpu.set_ylim(0, max([cpu_target] + [r["cpu_pct"] for r in cpu_rows]) * 1.3)
+    cpu.set_xlim(-0.6, max(1, len(cpu_rows)) - 0.4)
+    cpu.set_title("CPU of two bots in a real-time match")
+    cpu.set_ylabel("share of one core (%)")
+    cpu.set_xlabel("process (level)")
+    cpu.grid(True, axis="y", alpha=0.3)
+    cpu.legend(loc="upper right", fontsize="small")
+
+    figure.suptitle("The computer's ladder")
     figure.tight_layout()
     figure.savefig(path, dpi=100)
     plt.close(figure)
@@ -97,7 +177,8 @@ def main():
         print("usage: plots.py OUTPUT_FOLDER  (redraws frame_times.png from frames.csv)", file=sys.stderr)
         return 2
     folder = sys.argv[1]
-    draw_frame_gaps(read_frames(os.path.join(folder, "frames.csv")), os.path.join(folder, "frame_times.png"))
+    draw_frame_gaps(read_frames(os.path.join(folder, "frames.csv")), os.path.join(folder, "frame_times.png"),
+                    {"against the computer": "pair over loopback"})  # as run_bench.py draws it
     return 0
 
 

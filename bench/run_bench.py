@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Benchmark of the real game: frame pacing, cost per frame, CPU, memory and
 network latency, each game under its own Xvfb with SDL's dummy audio driver.
+Scenarios: the game alone on three fields, two copies playing each other over
+the loopback, and one copy playing the computer (the b key) on the same field.
 
 The game binary is run unchanged with bench/frame_probe.so preloaded; the probe
 writes the buffer swaps, the main thread's sleeps and the sounds started to the
@@ -12,6 +14,7 @@ and each game's folder with its logs under runs/."""
 import argparse
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -31,15 +34,50 @@ ALONE = [
     ("alone, mapdimensions 200", "mapdimensions 200\n"),
 ]
 PAIR = ("pair over loopback", "mapdimensions 10\nminstars 300\nmaxstars 301\n")
+# The pair's field, so that the two scenarios' frame figures compare.
+COMPUTER = ("against the computer", PAIR[1] + "botlevel normal\n")
 COLUMNS = ["build", "scenario", "fps", "work_p50_ms", "work_p99_ms", "work_max_ms", "gap_p50_ms", "gap_p99_ms",
-           "cpu_pct", "peak_rss_mb", "request_p50_ms", "request_p99_ms", "capture_p50_ms", "capture_p99_ms",
-           "requests", "captures"]
+           "cpu_pct", "peak_rss_mb", "peer_cpu_pct", "request_p50_ms", "request_p99_ms", "capture_p50_ms",
+           "capture_p99_ms", "requests", "captures"]
+# The figures compared between the pair and the game against the computer.
+COMPARED = [("fps", "frames/s"), ("work_p50_ms", "work p50"), ("work_p99_ms", "work p99"),
+            ("gap_p50_ms", "gap p50"), ("gap_p99_ms", "gap p99"), ("cpu_pct", "CPU")]
 
 
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
+
+
+def cpu_seconds(pid):
+    """utime + stime of the whole process."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def peak_rss_mb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024.0
+    return float("nan")
+
+
+def child_named(parent, name):
+    """The pid of the parent's child process with that command name, or None."""
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                head, tail = f.read().rsplit(")", 1)
+        except OSError:
+            continue
+        if head.split("(", 1)[1] == name and int(tail.split()[1]) == parent:
+            return int(entry)
+    return None
 
 
 class XServer:
@@ -85,16 +123,10 @@ class Game:
         self.xdotool(action, "--delay", "40", *keys)
 
     def cpu_seconds(self):
-        with open("/proc/%d/stat" % self.proc.pid) as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+        return cpu_seconds(self.proc.pid)
 
     def peak_rss_mb(self):
-        with open("/proc/%d/status" % self.proc.pid) as f:
-            for line in f:
-                if line.startswith("VmHWM:"):
-                    return int(line.split()[1]) / 1024.0
-        return float("nan")
+        return peak_rss_mb(self.proc.pid)
 
     def close(self):
         try:
@@ -119,8 +151,23 @@ class Game:
             self.x.stop()
 
     def events(self):
-        with open(self.log) as f:
-            return [line.split() for line in f if line.strip()]
+        # The computer the game starts inherits the probe, which empties the log as
+        # it loads: what the game wrote before then reads back as zero bytes.
+        with open(self.log, errors="replace") as f:
+            return [line.split() for line in f if line.strip() and "\0" not in line]
+
+
+class Peer:
+    """The other player's process, measured like a game: the second copy or the computer."""
+
+    def __init__(self, pid):
+        self.pid = pid
+
+    def cpu_seconds(self):
+        return cpu_seconds(self.pid)
+
+    def peak_rss_mb(self):
+        return peak_rss_mb(self.pid)
 
 
 class Measure:
@@ -136,6 +183,10 @@ class Measure:
         self.cpu = self.game.cpu_seconds() - self.start_cpu
         self.rss = self.game.peak_rss_mb()
 
+    def share(self):
+        """CPU as a percentage of one core over the window."""
+        return 100.0 * self.cpu / ((self.end - self.start) / 1e9)
+
 
 def frame_figures(game, measure):
     swaps = [(int(e[1]), int(e[2])) for e in game.events() if e[0] == "swap"]
@@ -150,7 +201,7 @@ def frame_figures(game, measure):
         "work_p50_ms": percentile(work, 50), "work_p99_ms": percentile(work, 99),
         "work_max_ms": max(work) if work else float("nan"),
         "gap_p50_ms": percentile(gaps, 50), "gap_p99_ms": percentile(gaps, 99),
-        "cpu_pct": 100.0 * measure.cpu / seconds, "peak_rss_mb": measure.rss,
+        "cpu_pct": measure.share(), "peak_rss_mb": measure.rss,
     }, gaps
 
 
@@ -287,11 +338,66 @@ def run_pair(args, build, folder):
     row, gaps = frame_figures(server, measure)
     captures = (capture_latencies(server, client, measure.start, measure.end) +
                 capture_latencies(client, server, measure.start, measure.end))
-    row.update(build=build, scenario=name,
+    row.update(build=build, scenario=name, peer_cpu_pct=client_measure.share(),
                request_p50_ms=percentile(probe.latencies, 50), request_p99_ms=percentile(probe.latencies, 99),
                capture_p50_ms=percentile(captures, 50), capture_p99_ms=percentile(captures, 99),
                requests=len(probe.latencies), captures=len(captures))
     return row, gaps
+
+
+def computer_beside(binary):
+    path = os.path.join(os.path.dirname(binary), "starhold-bot")
+    return path if os.access(path, os.X_OK) else None
+
+
+def run_computer(args, build, folder):
+    """The game hosts and plays the computer that b starts, flying as the pair's host does."""
+    name, config = COMPUTER
+    game = Game(args, os.path.join(folder, "game"), config)
+    bot = None
+    try:
+        time.sleep(0.5)
+        game.keys("key", "b")
+        deadline = time.monotonic() + 10
+        while bot is None and time.monotonic() < deadline:
+            time.sleep(0.1)
+            bot = child_named(game.proc.pid, "starhold-bot")
+        if bot is None:
+            raise RuntimeError("b started no starhold-bot beside " + args.binary)
+        time.sleep(1.0)
+        fly(game, ["Up", "Right", "w"], [2.0, 0.7, 0.4])
+        time.sleep(args.warmup)
+        measure = Measure(game)
+        bot_measure = Measure(Peer(bot))
+        time.sleep(args.seconds)
+        measure.finish()
+        bot_measure.finish()
+        if child_named(game.proc.pid, "starhold-bot") != bot:
+            raise RuntimeError("the computer left during the measured window")
+    finally:
+        game.close()
+        if bot is not None and child_named(game.proc.pid, "starhold-bot") == bot:
+            os.kill(bot, signal.SIGKILL)  # never reached: the game takes its computer with it
+    row, gaps = frame_figures(game, measure)
+    window = [e for e in game.events() if e[0] == "play" and measure.start <= int(e[1]) <= measure.end]
+    row.update(build=build, scenario=name, peer_cpu_pct=bot_measure.share(),
+               own_captures=sum(e[2] == "pop.ogg" for e in window),
+               computer_captures=sum(e[2] == "enemyPop.ogg" for e in window))
+    return row, gaps
+
+
+def compare(rows, build):
+    """The game against the computer beside the two-copy pair, figure by figure."""
+    pair = [r for r in rows if r["build"] == build and r["scenario"] == PAIR[0]]
+    computer = [r for r in rows if r["build"] == build and r["scenario"] == COMPUTER[0]]
+    if not pair or not computer:
+        return None
+    parts = []
+    for key, label in COMPARED:
+        before, after = pair[0][key], computer[0][key]
+        change = 100.0 * (after - before) / before if before else float("nan")
+        parts.append("%s %s -> %s (%+.0f%%)" % (label, cell(before), cell(after), change))
+    return "%s: against the computer vs pair over loopback: %s" % (build, ", ".join(parts))
 
 
 def cell(value, digits=1):
@@ -302,8 +408,13 @@ def cell(value, digits=1):
 
 def row_line(row):
     latency = ""
+    if "peer_cpu_pct" in row:
+        latency += " | peer CPU %s%%" % cell(row["peer_cpu_pct"])
+    if "computer_captures" in row:
+        latency += " | captures in the window: own %d, computer's %d" % (row["own_captures"],
+                                                                         row["computer_captures"])
     if "requests" in row:
-        latency = " | request %s / %s ms (%d) | capture %s / %s ms (%d)" % (
+        latency += " | request %s / %s ms (%d) | capture %s / %s ms (%d)" % (
             cell(row["request_p50_ms"]), cell(row["request_p99_ms"]), row["requests"],
             cell(row["capture_p50_ms"]), cell(row["capture_p99_ms"]), row["captures"])
     return "%-8s | %-26s | %5.0f fps | work %s / %s / %s ms | gap %s / %s ms | CPU %s%% | RSS %s MB%s" % (
@@ -331,20 +442,29 @@ def main():
                     ["builds:    " + ", ".join("%s = %s" % b for b in builds)])
     builds = [(build, os.path.abspath(binary)) for build, binary in builds]
     rows, results = [], []
-    for n, (name, config) in enumerate(ALONE + [PAIR]):
+    for n, (name, config) in enumerate(ALONE + [PAIR, COMPUTER]):
         for build, binary in builds:
             args.binary = binary
             here = os.path.join(out.runs, "%d-%s" % (n, build))
             if (name, config) == PAIR:
                 row, gaps = run_pair(args, build, here)
+            elif (name, config) == COMPUTER:
+                if not computer_beside(binary):
+                    out.say("%-8s | %-26s | skipped: no starhold-bot beside %s" % (build, name, binary))
+                    continue
+                row, gaps = run_computer(args, build, here)
             else:
                 row, gaps = run_alone(args, build, name, config, here)
             out.say(row_line(row))
             rows.append(row)
             results.append((build, name, gaps))
+    for build, _ in builds:
+        line = compare(rows, build)
+        if line:
+            out.say(line)
     out.write_csv("results.csv", COLUMNS, rows)
     write_frames(out.file("frames.csv"), results)
-    draw_frame_gaps(results, out.file("frame_times.png"))
+    draw_frame_gaps(results, out.file("frame_times.png"), {COMPUTER[0]: PAIR[0]})
     out.say("wrote results.csv, frames.csv, frame_times.png and the games' logs (runs/) to " + out.path)
     out.close()
     return 0
