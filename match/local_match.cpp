@@ -112,13 +112,17 @@ void LocalMatch::deliver() {
     guestSide.network().receivePending();
 }
 
-// Each side has read every byte the other has sent since the guest joined.
-// Apart, there is nothing to wait for.
+// Each side has read every byte the other has sent since the guest joined, and
+// neither is halfway through joining: a connect in progress or a peer the host
+// has yet to see is waited for, so that it lands at the same step on every run.
 bool LocalMatch::inStep() const {
     const Connection& host = hostSide.network();
     const Connection& guest = guestSide.network();
-    if (!guest.isConnecting() && !(hostSide.connected() && guestSide.connected())) {
-        return true;
+    if (guest.isConnecting() || (guestSide.connected() && host.isServer() && !hostSide.connected())) {
+        return false;
+    }
+    if (!(hostSide.connected() && guestSide.connected())) {
+        return true;  // apart, there is nothing to wait for
     }
     return host.sentBytes() - hostSentBefore == guest.receivedBytes() - guestReceivedBefore &&
            guest.sentBytes() - guestSentBefore == host.receivedBytes() - hostReceivedBefore;
