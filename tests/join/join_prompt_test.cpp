@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "join/join_prompt.h"
 
 namespace {
@@ -11,9 +13,12 @@ PromptAction tap(JoinPrompt& prompt, SDLKey key, uint16_t unicode = 0) {
     return action;
 }
 
-// Types the text, one character key each (the keysym of a letter is its lower-case code).
-void type(JoinPrompt& prompt, const std::string& text) {
-    for (char c : text) tap(prompt, static_cast<SDLKey>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c), c);
+// Types the text, one key each: a letter's keysym is its lower-case code, and
+// '\b' and '\r' are Backspace and Return. The last key's result.
+PromptAction type(JoinPrompt& prompt, const std::string& text) {
+    PromptAction action = PromptAction::NotTaken;
+    for (char c : text) action = tap(prompt, static_cast<SDLKey>(std::tolower(c)), uint16_t(c));
+    return action;
 }
 
 JoinPrompt opened(const std::vector<std::string>& recent = {}, int32_t port = 1337) {
@@ -24,57 +29,39 @@ JoinPrompt opened(const std::vector<std::string>& recent = {}, int32_t port = 13
 
 }  // namespace
 
-TEST(JoinPrompt, OpensWithTheLastHostJoined) {
-    EXPECT_EQ(opened({"192.168.1.20", "box.lan"}).line(40), "join: 192.168.1.20_");
-    EXPECT_EQ(opened().line(40), "join: _");
-    EXPECT_FALSE(JoinPrompt().isOpen());
-}
-
-TEST(JoinPrompt, TypesAndErasesAndJoinsWithTheDefaultOrTypedPort) {
-    JoinPrompt prompt = opened({}, 4000);
-    type(prompt, "Box.lanx");
-    tap(prompt, SDLK_BACKSPACE, '\b');
-    EXPECT_EQ(prompt.text(), "Box.lan");
-    EXPECT_EQ(tap(prompt, SDLK_RETURN, '\r'), PromptAction::Join);
-    EXPECT_FALSE(prompt.isOpen());
-    EXPECT_EQ(prompt.target().host, "Box.lan");
-    EXPECT_EQ(prompt.target().port, 4000);
-
-    prompt.open({}, 1337);
-    type(prompt, "192.168.1.20:65535");
-    EXPECT_EQ(tap(prompt, SDLK_KP_ENTER, '\r'), PromptAction::Join);
-    EXPECT_EQ(prompt.target().host, "192.168.1.20");
-    EXPECT_EQ(prompt.target().port, 65535);
-}
-
-TEST(JoinPrompt, EnterOnWhatCannotBeAnAddressRefusesWithAReason) {
-    struct Case { std::string text, reason; };
-    const Case cases[] = {
-        {"", "type a host name or address"},
-        {"box:99999", "not a port: 99999"},
-        {"box:0", "not a port: 0"},
-        {"box:", "no port after ':'"},
-        {":1337", "no host before ':'"},
-        {"-box", "not a host name"},
-        {std::string(64, 'b'), "not a host name"},  // a label holds at most 63
-        {"1.2.3", "not an IPv4 address: 1.2.3"},
-        {"010.0.0.1", "not an IPv4 address: 010.0.0.1"},
-        {"1::1", "IPv6 is not supported"},
+TEST(JoinPrompt, EnterJoinsWithTheDefaultOrTypedPortOrRefusesWithAReason) {
+    struct Case {
+        std::string text;
+        int32_t port;
+        std::string joinedOrReason;
+    } const cases[] = {
+        {"Box.lanx\b", 4000, "Box.lan:4000"},
+        {"192.168.1.20:65535", 1337, "192.168.1.20:65535"},
+        {"box", -1, "no port: add :PORT"},
+        {"", 1337, "type a host name or address"},
+        {"box:99999", 1337, "not a port: 99999"},
+        {"box:0", 1337, "not a port: 0"},
+        {"box:", 1337, "no port after ':'"},
+        {":1337", 1337, "no host before ':'"},
+        {"-box", 1337, "not a host name"},
+        {std::string(64, 'b'), 1337, "not a host name"},  // a label holds at most 63
+        {"1.2.3", 1337, "not an IPv4 address: 1.2.3"},
+        {"010.0.0.1", 1337, "not an IPv4 address: 010.0.0.1"},
+        {"1::1", 1337, "IPv6 is not supported"},
     };
     for (const Case& c : cases) {
-        JoinPrompt prompt = opened();
-        type(prompt, c.text);
-        EXPECT_EQ(tap(prompt, SDLK_RETURN, '\r'), PromptAction::Taken) << c.text;
-        EXPECT_TRUE(prompt.isOpen());
-        EXPECT_EQ(prompt.text(), c.text);
-        EXPECT_EQ(prompt.refusal(), c.reason);
-        tap(prompt, SDLK_BACKSPACE, '\b');
+        JoinPrompt prompt = opened({}, c.port);
+        const PromptAction action = type(prompt, c.text + "\r");
+        if (action == PromptAction::Join) {
+            EXPECT_FALSE(prompt.isOpen());
+            EXPECT_EQ(prompt.target().host + ":" + std::to_string(prompt.target().port), c.joinedOrReason);
+            continue;
+        }
+        EXPECT_TRUE(action == PromptAction::Taken && prompt.isOpen()) << c.text;
+        EXPECT_TRUE(prompt.text() == c.text && prompt.refusal() == c.joinedOrReason) << c.text;
+        type(prompt, "\b");
         EXPECT_EQ(prompt.refusal(), "") << "an edit clears the reason";
     }
-    JoinPrompt noDefault = opened({}, -1);
-    type(noDefault, "box");
-    EXPECT_EQ(tap(noDefault, SDLK_RETURN, '\r'), PromptAction::Taken);
-    EXPECT_EQ(noDefault.refusal(), "no port: add :PORT");
 }
 
 TEST(JoinPrompt, RefusesCharactersNoAddressHoldsAndBoundsTheLength) {
@@ -92,11 +79,13 @@ TEST(JoinPrompt, RefusesCharactersNoAddressHoldsAndBoundsTheLength) {
     EXPECT_EQ(prompt.line(20), "join: .." + std::string(11, 'x') + "_");
 }
 
-TEST(JoinPrompt, UpAndDownStepThroughTheRecentHosts) {
+TEST(JoinPrompt, OpensOnTheLastHostJoinedAndUpAndDownStepThroughTheOthers) {
+    EXPECT_EQ(opened().line(40), "join: _");
     JoinPrompt prompt = opened({"a.lan", "b.lan", "c.lan"});
+    EXPECT_EQ(prompt.line(40), "join: a.lan_");
     const std::pair<SDLKey, const char*> steps[] = {
-        {SDLK_UP, "b.lan"},   {SDLK_UP, "c.lan"},   {SDLK_UP, "c.lan"}, {SDLK_DOWN, "b.lan"},
-        {SDLK_DOWN, "a.lan"}, {SDLK_DOWN, ""},      {SDLK_DOWN, ""},    {SDLK_UP, "a.lan"},
+        {SDLK_UP, "b.lan"},   {SDLK_UP, "c.lan"}, {SDLK_UP, "c.lan"}, {SDLK_DOWN, "b.lan"},
+        {SDLK_DOWN, "a.lan"}, {SDLK_DOWN, ""},    {SDLK_DOWN, ""},    {SDLK_UP, "a.lan"},
     };
     for (const auto& [key, text] : steps) {
         EXPECT_EQ(tap(prompt, key), PromptAction::Taken);
@@ -119,9 +108,9 @@ TEST(JoinPrompt, SwallowsEveryKeyWhileOpenAndTheReleasesOfItsKeysAfter) {
     }
     type(prompt, "box.loca");
     prompt.handleKey(SDLK_l, 'l', true);
-    EXPECT_EQ(prompt.handleKey(SDLK_RETURN, '\r', true), PromptAction::Join);
+    EXPECT_EQ(prompt.handleKey(SDLK_KP_ENTER, '\r', true), PromptAction::Join);
     EXPECT_EQ(prompt.handleKey(SDLK_l, 0, false), PromptAction::Taken) << "typed into the prompt";
-    EXPECT_EQ(prompt.handleKey(SDLK_RETURN, 0, false), PromptAction::Taken);
+    EXPECT_EQ(prompt.handleKey(SDLK_KP_ENTER, 0, false), PromptAction::Taken);
     EXPECT_EQ(prompt.handleKey(SDLK_l, 'l', true), PromptAction::NotTaken);
     EXPECT_EQ(prompt.handleKey(SDLK_l, 0, false), PromptAction::NotTaken);
 
