@@ -26,19 +26,14 @@ std::string messagesOf(const std::string& text) {
 
 }  // namespace
 
-TEST(Settings, MissingFileKeepsDefaults) {
+TEST(Settings, ReadsKeysCaseSensitivelyLastValueWinsAndAMissingFileKeepsTheDefaults) {
+    const GameSettings s = read("sensitivity 2.5\nplayerskin 1\nMapdimensions 50\nfoo bar\nmapdimensions 30\nmapdimensions 40");
+    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40);
     GameSettings settings;
     std::ostringstream errors;
     EXPECT_FALSE(loadSettings("/nonexistent/config.txt", settings, errors));
     EXPECT_TRUE(settings.minStars == 30 && settings.maxStars == 50 && settings.mapDimensions == 20);
     EXPECT_TRUE(errors.str().empty());
-}
-
-TEST(Settings, ReadsKeysCaseSensitivelyLastValueWins) {
-    const GameSettings s = read("sensitivity 2.5\nplayerskin 1\nMapdimensions 50\nfoo bar\nmapdimensions 30\nmapdimensions 40");
-    EXPECT_FLOAT_EQ(s.sensitivity, 2.5f);
-    EXPECT_TRUE(s.playerSkin);
-    EXPECT_EQ(s.mapDimensions, 40);
 }
 
 // The README's bounds: at most 8192 stars, an arena of 10 to 1000.
