@@ -171,18 +171,13 @@ TEST_F(ConnectionTest, HostileBytesAreReportedAndGoodFramesStillArrive) {
     EXPECT_EQ(takeInbox(), (Texts{"damaged:", "damaged:abc", "damaged:", "still", "damaged:ab"}));
 }
 
-TEST(ConnectionOffline, ListenAndConnectFailWhenNetworkingDidNotStartAndErrorsTakeOneLine) {
+TEST(ConnectionOffline, ListenAndConnectFailWhenNetworkingDidNotStart) {
     Connection offline;
-    SDL_Event error = userEvent(NET2_ERROREVENT);
-    error.user.data1 = reinterpret_cast<void*>(5);
-    error.user.data2 = const_cast<char*>("NET2: test");
     CaptureStderr();
     EXPECT_FALSE(offline.startServer(-1));
     EXPECT_FALSE(offline.connectTo("NULL", -1));
     EXPECT_FALSE(offline.send("2|!", -1, false));
-    EXPECT_FALSE(offline.handleEvent(error));
-    EXPECT_EQ(GetCapturedStderr(),
-              "Create server on port (1337) failed\nConnect To (localhost, 1337) failed\nError: NET2: test(5)\n");
+    EXPECT_EQ(GetCapturedStderr(), "Create server on port (1337) failed\nConnect To (localhost, 1337) failed\n");
     EXPECT_FALSE(offline.isServer() || offline.isClient() || offline.isConnecting());
 }
 
@@ -286,24 +281,6 @@ TEST_F(ConnectionTest, EventsOfSocketsThatAreGoneNeverActOnTheirSuccessors) {
     ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
     EXPECT_TRUE(connection.isClient());
     EXPECT_EQ(GetCapturedStderr(), "");
-    connection.disconnect();
-
-    // An answer for a peer that has left never reaches the one that took its slot.
-    const int port = host();
-    RawPeer asker;
-    ASSERT_TRUE(asker.connectTo(port) && asker.sendAll(frame("2|!")));
-    ASSERT_TRUE(pumpUntil([&] { return !connection.inbox().empty(); }));
-    const int32_t gone = connection.inbox().front().socket;
-    asker.close();
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 0; }));
-    ASSERT_TRUE(waitUntil([&] { return net2PeerOf(gone) == nullptr; }));  // its slot is free again
-    RawPeer newcomer;
-    ASSERT_TRUE(newcomer.connectTo(port));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
-    EXPECT_FALSE(connection.send("2|answer", gone, false));
-    EXPECT_TRUE(connection.send("5|1,2,3", -1, false));
-    EXPECT_TRUE(waitUntil([&] { return newcomer.arrived().size() >= frame("5|1,2,3").size(); }));
-    EXPECT_EQ(newcomer.received, frame("5|1,2,3"));
 }
 
 namespace {
