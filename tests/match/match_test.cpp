@@ -19,7 +19,7 @@
 #include "tests/support/raw_peer.h"
 
 namespace {
-// The keys a player holds to fly to (x, y, z) and slow down there.
+// The keys a player holds to fly to the spot and slow down there.
 Steering towards(const PlayerState& player, const Star& spot) {
     const Ship& ship = player.ship();
     const float* p = ship.frame.position;
@@ -50,24 +50,12 @@ Star parkingSpot(const PlayerState& player) {
     return spot;
 }
 
-// The keys a player holds to bring the ship to a stop where it is.
-Steering stopped(const PlayerState& player) {
-    const Ship& ship = player.ship();
-    Steering keys;
-    keys.left = ship.vx > 0.2f;
-    keys.right = ship.vx < -0.2f;
-    keys.down = ship.vy > 0.2f;
-    keys.up = ship.vy < -0.2f;
-    keys.back = ship.vz > 0.2f;
-    keys.forward = ship.vz < -0.2f;
-    return keys;
-}
-
 // A test's pilot: flies to its goal and slows down there, or stops where it is.
 class GoalFlier : public Flier {
 public:
     Steering decide(const PlayerState& own, const PlayerState&, bool, uint32_t) override {
-        return goal ? towards(own, *goal) : stopped(own);
+        const float* p = own.ship().frame.position;
+        return towards(own, goal ? *goal : Star{p[0], p[1], p[2]});
     }
     std::optional<Star> goal;
 };
