@@ -1,20 +1,39 @@
-// The heads-up line as the player reads it: texts, positions and colours,
-// recorded through the GL stand-in with a font whose glyph for each character
-// is one point on its own row, so the points spell the text back.
+// The heads-up line as the player reads it: texts, positions and colours, drawn
+// through stand-ins for OpenGL's colour and vertex calls with a font whose glyph
+// for each character is one point on its own row, so the points spell the text back.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <GL/gl.h>
+
 #include <fstream>
-#include <sstream>
+#include <vector>
 
 #include "app/hud.h"
 #include "app/status_line.h"
+#include "app/text.h"
 #include "render/font.h"
-#include "tests/render/gl_recorder.h"
 
 namespace {
 
 constexpr int kFirstCode = 32;  // ' ' .. '_': every character the line uses
+
+struct Point {
+    std::string colour;  // "(r,g,b)"
+    int x, y;
+};
+std::vector<Point> points;
+std::string colour;
+
+}  // namespace
+
+extern "C" {
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat) {
+    colour = "(" + toText(r) + "," + toText(g) + "," + toText(b) + ")";
+}
+void glVertex3f(GLfloat x, GLfloat y, GLfloat) { points.push_back({colour, int(x), int(y)}); }
+}
+
+namespace {
 
 class Hud : public ::testing::Test {
 protected:
@@ -32,17 +51,15 @@ protected:
     }
     // Runs of text as "x(r,g,b)text", one per colour or gap.
     std::string line(const HudValues& values) {
-        clearCalls();
+        points.clear();
         drawHudLine(fonts, values);
-        std::istringstream in(calls());
-        std::string colour, vertex, text, last;
-        float x = 0, y = 0, lastX = -100;
-        while (in >> colour >> vertex && std::sscanf(vertex.c_str(), "glVertex3f(%f,%f", &x, &y) == 2) {
-            colour = colour.substr(9, colour.rfind(',') - 9) + ")";  // glColor4f(r,g,b,1) -> (r,g,b)
-            if (colour != last || x != lastX + 17) text += (text.empty() ? "" : " ") + std::to_string(int(x)) + colour;
-            text += char(int(y) - 10 + kFirstCode);
-            last = colour;
-            lastX = x;
+        std::string text, last;
+        int lastX = -100;
+        for (const Point& p : points) {
+            if (p.colour != last || p.x != lastX + 17) text += (text.empty() ? "" : " ") + toText(p.x) + p.colour;
+            text += char(p.y - 10 + kFirstCode);
+            last = p.colour;
+            lastX = p.x;
         }
         return text;
     }
