@@ -24,7 +24,6 @@ public:
         const timeval timeout{5, 0};  // no receive or connect waits longer
         setsockopt(stream, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
         setsockopt(stream, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
-        if (receiveBuffer > 0) setsockopt(stream, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
         sockaddr_in from = loopback(0);
         from.sin_addr.s_addr = htonl(source);
         return bind(stream, reinterpret_cast<sockaddr*>(&from), sizeof(from)) == 0 &&
@@ -82,15 +81,11 @@ public:
         return got;
     }
 
-    // Takes what has arrived without waiting, keeping it in `received` when asked; how many bytes.
-    size_t takeArrived(bool keep = false) {
-        char chunk[65536];
-        const ssize_t got = std::max<ssize_t>(recv(stream, chunk, sizeof(chunk), MSG_DONTWAIT), 0);
-        if (keep) received.append(chunk, static_cast<size_t>(got));
-        return static_cast<size_t>(got);
-    }
+    // All that has arrived so far, taking what is there without waiting.
     const std::string& arrived() {
-        takeArrived(true);
+        char chunk[65536];
+        const ssize_t got = recv(stream, chunk, sizeof(chunk), MSG_DONTWAIT);
+        received.append(chunk, static_cast<size_t>(std::max<ssize_t>(got, 0)));
         return received;
     }
 
@@ -109,7 +104,7 @@ public:
     }
 
     std::string received;
-    int receiveBuffer = 0;  // bytes; the system's choice when 0
+    int stream = -1;
 
 private:
     static sockaddr_in loopback(int port) {
@@ -119,7 +114,4 @@ private:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         return address;
     }
-
-public:
-    int stream = -1;
 };
