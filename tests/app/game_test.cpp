@@ -244,22 +244,6 @@ TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
     EXPECT_EQ(other.received.find("~2|"), std::string::npos);  // the star list went to the asker only
 }
 
-TEST_F(GameTest, ClientAsksForTheFieldAndMirrorsIt) {
-    RawPeer server;
-    ASSERT_NO_FATAL_FAILURE(joinAsClient(server));
-    ASSERT_TRUE(passUntil([&] { return server.arrived().find(frame("2|!")) != std::string::npos; }));
-
-    EXPECT_EQ(arenaReach(), 20.0f);
-    ASSERT_TRUE(server.sendAll(frame("2|30,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,377")));
-    PlayerState& local = game->localPlayer();
-    ASSERT_TRUE(passUntil([&] { return local.ownEnergy() == 377; }));
-    EXPECT_EQ(arenaReach(), 30.0f);  // the arena is drawn anew for the server's size
-    EXPECT_TRUE(local.mapSize() == 30 && game->remotePlayer().mapSize() == 30 && local.starCount() == 4);
-    const HudValues hud = game->hudValues();
-    EXPECT_TRUE(hud.ownStars == 3 && hud.opponentStars == 1 && hud.connected && hud.networking);
-    EXPECT_TRUE(hud.ownEnergy == 377 && hud.opponentEnergy == 420 && !hud.matchOver);
-}
-
 TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     RawPeer server;
     ASSERT_NO_FATAL_FAILURE(joinAsClient(server));
@@ -394,11 +378,21 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
     }
 }
 
-TEST_F(GameTest, AJoinedGuestWaitsForTheHostsMatchAndMovesToAnotherHostWithoutAFalseClose) {
+TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHostWithoutAFalseClose) {
     RawPeer server;
     ASSERT_NO_FATAL_FAILURE(joinAsClient(server));
-    ASSERT_TRUE(server.sendAll(frame("2|20,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,0")));
+    ASSERT_TRUE(passUntil([&] { return server.arrived().find(frame("2|!")) != std::string::npos; }));
+    EXPECT_EQ(arenaReach(), 20.0f);
+    ASSERT_TRUE(server.sendAll(frame("2|30,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,377")));
     PlayerState& local = game->localPlayer();
+    ASSERT_TRUE(passUntil([&] { return local.ownEnergy() == 377; }));
+    EXPECT_EQ(arenaReach(), 30.0f);  // the arena is drawn anew for the host's size
+    EXPECT_TRUE(local.mapSize() == 30 && game->remotePlayer().mapSize() == 30 && local.starCount() == 4);
+    const HudValues hud = game->hudValues();
+    EXPECT_TRUE(hud.ownStars == 3 && hud.opponentStars == 1 && hud.connected && hud.networking);
+    EXPECT_TRUE(hud.ownEnergy == 377 && hud.opponentEnergy == 420 && !hud.matchOver);
+
+    ASSERT_TRUE(server.sendAll(frame("5|1,420,0")));  // this side's energy is gone
     ASSERT_TRUE(passUntil([&] { return local.isMatchOver(); }));
     const std::string banner = "YOU LOSE|energy 0 / 420|waiting for the host's new match|";
     EXPECT_EQ(rows(170, 250), banner);
