@@ -1,6 +1,8 @@
 // The world's rules through PlayerState's public interface: fields, texts from
 // the peer, motion, captures, energies and drawing. A GL context is open (ship
 // turns use GL's matrix stack) and the clock is the test's.
+#include <gtest/gtest.h>
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -12,6 +14,7 @@
 #include <tuple>
 
 #include "app/text.h"
+#include "net/connection.h"
 #include "render/draw_surface.h"
 #include "render/frame.h"
 #include "tests/net/net_test_support.h"
