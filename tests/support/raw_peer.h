@@ -72,15 +72,6 @@ public:
         return now > 0;
     }
 
-    // Waits for exactly `count` bytes (at most 5 s); how many came.
-    size_t receive(size_t count) {
-        std::string bytes(count, '\0');
-        size_t got = 0;
-        for (ssize_t now = 1; now > 0 && got < count; got += static_cast<size_t>(std::max<ssize_t>(now, 0)))
-            now = recv(stream, &bytes[got], count - got, 0);
-        return got;
-    }
-
     // All that has arrived so far, taking what is there without waiting.
     const std::string& arrived() {
         char chunk[65536];
