@@ -23,6 +23,7 @@
 #include "textures/texture_manager.h"
 #include "world/arena.h"
 #include "world/player_state.h"
+#include "world/steering.h"
 #include "world/world_drawing.h"
 #include "world/world_sounds.h"
 
@@ -280,6 +281,20 @@ TEST_F(WorldTest, ASoloMatchEndsAtTheLastCaptureWithItsTimeFrozen) {
     clock.advance(5000);
     state.update();
     EXPECT_EQ(state.matchTime(), 750);
+}
+
+TEST_F(WorldTest, EachHeldKeyThrustsAlongItsAxisBySensitivityPerSecondHeld) {
+    const std::pair<bool Steering::*, const char*> keys[] = {
+        {&Steering::forward, "0,0,0.05"}, {&Steering::back, "0,0,-0.05"}, {&Steering::left, "-0.05,0,0"},
+        {&Steering::right, "0.05,0,0"},   {&Steering::up, "0,0.05,0"},    {&Steering::down, "0,-0.05,0"}};
+    for (const auto& [key, velocity] : keys) {
+        PlayerState ship(false);
+        ship.applyVelocityText("0,0,0");
+        Steering held;
+        held.*key = true;
+        steerShip(ship, held, 2.5f, 20);
+        EXPECT_EQ(ship.velocityText(), velocity);
+    }
 }
 
 TEST_F(WorldTest, TheShipTurnsAlongItsVelocityAndKeepsItsHeadingWhenStill) {
