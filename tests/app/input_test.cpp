@@ -26,8 +26,7 @@ TEST(KeyTable, XYZPickTheirDirectionWithLeftShiftAndReleaseBoth) {
 
 TEST(KeyTable, ActionsComeOnPressOrReleaseAsBound) {
     InputState input;
-    EXPECT_EQ(press(input, SDLK_RETURN), KeyAction::ResetShip);
-    EXPECT_EQ(release(input, SDLK_RETURN), KeyAction::None);
+    EXPECT_TRUE(press(input, SDLK_RETURN) == KeyAction::ResetShip && release(input, SDLK_RETURN) == KeyAction::None);
     EXPECT_EQ(press(input, SDLK_BACKSPACE), KeyAction::None);
     const std::pair<SDLKey, KeyAction> onRelease[] = {{SDLK_BACKSPACE, KeyAction::NewMatch},
                                                       {SDLK_m, KeyAction::ToggleMusic},
