@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "app/text.h"
 #include "net/connection.h"
@@ -30,16 +31,9 @@
 namespace {
 
 // The sounds the world asked for, by name, in order.
-class HeardSounds : public WorldSounds {
-public:
+struct HeardSounds : WorldSounds {
     void play(const char* name) override { heard += std::string(heard.empty() ? "" : " ") + name; }
-    std::string take() {
-        std::string all;
-        all.swap(heard);
-        return all;
-    }
-
-private:
+    std::string take() { return std::exchange(heard, ""); }
     std::string heard;
 };
 
