@@ -168,18 +168,14 @@ TEST_F(GameTest, AMissingFontIsOneLineAndWithoutSoundItPlaysSilentlyOnThePlayers
     EXPECT_GE(game->localPlayer().starCount(), 900);
 }
 
-TEST_F(GameTest, DrawsOnlyAfterTheWorldMovedAndOncePerUpdatePeriod) {
-    start();
+TEST_F(GameTest, DrawsOncePerUpdatePeriodAfterTheWorldMovedAndHeldKeysSteerUnlessTheirPartnerIsHeld) {
+    start("sensitivity 2.5\n");
     const int first = game->framesDrawn();
     pass(0);
     pass(0);
     EXPECT_EQ(game->framesDrawn(), first);
     for (int ms = 0; ms < 100; ++ms) pass(1);  // updates fall due every 10 ms, movement steps every 11 ms
     EXPECT_EQ(game->framesDrawn() - first, 10);
-}
-
-TEST_F(GameTest, HeldKeysSteerOnlyWhenTheirPartnerIsNotHeld) {
-    start("sensitivity 2.5\n");
     key(SDLK_LEFT, true);
     key(SDLK_RIGHT, true);
     pass(20);
