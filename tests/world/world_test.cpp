@@ -263,18 +263,6 @@ TEST_F(WorldTest, CapturesWithinOneAndAHalfUnitsAndOpponentCapturesOfValidStars)
     EXPECT_EQ(sounds.take(), "pop2 pop2");
 }
 
-TEST_F(WorldTest, ASoloMatchEndsAtTheLastCaptureWithItsTimeFrozen) {
-    PlayerState state(true);
-    ASSERT_TRUE(state.applyStarListText("20,2,1,0,0,0,-1,0,0,0"));
-    state.resetShip();
-    state.restartMatchClock();
-    step(state, 750);
-    EXPECT_TRUE(state.ownStars() == 2 && state.isMatchOver() && state.matchTime() == 750);
-    clock.advance(5000);
-    state.update();
-    EXPECT_EQ(state.matchTime(), 750);
-}
-
 TEST_F(WorldTest, EachHeldKeyThrustsAlongItsAxisBySensitivityPerSecondHeld) {
     const std::pair<bool Steering::*, const char*> keys[] = {
         {&Steering::forward, "0,0,0.05"}, {&Steering::back, "0,0,-0.05"}, {&Steering::left, "-0.05,0,0"},
