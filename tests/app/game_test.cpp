@@ -81,6 +81,10 @@ protected:
         key(sym, true, typed);
         key(sym, false, typed);
     }
+    void tapAndPass(SDLKey sym) {
+        tap(sym);
+        pass();
+    }
     // Types text as the keyboard does, each key with the character it makes.
     void type(const std::string& text) {
         for (const char c : text) tap(c == ':' ? SDLK_COLON : static_cast<SDLKey>(c), c);
@@ -142,8 +146,7 @@ TEST_F(GameTest, StartsWithAFieldAndTheSecondSkinOnTheSideTheSettingNamesAndBack
     pass();
     EXPECT_FLOAT_EQ(game->camera().position[2], 15.0f);  // following the ship at the origin
     const std::string before = game->localPlayer().starListText();
-    tap(SDLK_BACKSPACE);
-    pass();
+    tapAndPass(SDLK_BACKSPACE);
     EXPECT_NE(game->localPlayer().starListText(), before);
     SDL_Event quit{};
     quit.type = SDL_QUIT;
@@ -188,8 +191,7 @@ TEST_F(GameTest, DrawsOncePerUpdatePeriodAfterTheWorldMovedAndHeldKeysSteerUnles
 
 TEST_F(GameTest, FreeCameraKeysMoveAndTurnTheCameraInsteadOfTheShip) {
     start();
-    tap(SDLK_SPACE);
-    pass();
+    tapAndPass(SDLK_SPACE);
     // One step each, the camera tilted first so that turns about the world and its own axes differ.
     const std::pair<SDLKey, std::function<void(Frame&)>> steps[] = {
         {SDLK_w, [](Frame& f) { f.rotateLocal(-0.5f, 1, 0, 0); }},
@@ -258,20 +260,17 @@ TEST_F(GameTest, ConnectionFileFallsBackToTheHeldValuesAndListeningNeedsNoHost) 
     start();
     std::ofstream(folder / "connection.txt") << "x 127.0.0.1\n";
     testing::internal::CaptureStderr();
-    tap(SDLK_c);
-    pass();
+    tapAndPass(SDLK_c);
     EXPECT_EQ(game->network().host() + ":" + toText(game->network().port()), "127.0.0.1:1337");
     const int port = freeTcpPort();
     std::ofstream(folder / "connection.txt") << port << "\n";
-    tap(SDLK_l);
-    pass();
+    tapAndPass(SDLK_l);
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(game->network().isServer());
     EXPECT_EQ(errors.find("connection.txt is missing or has no port; using port 1337\n"), 0u) << errors;
     EXPECT_EQ(errors.find("no host"), std::string::npos) << errors;
     fs::remove(folder / "connection.txt");
-    tap(SDLK_c);
-    pass();
+    tapAndPass(SDLK_c);
     EXPECT_EQ(game->network().host() + ":" + toText(game->network().port()), "127.0.0.1:" + toText(port));
 }
 
@@ -295,8 +294,7 @@ TEST_F(GameTest, StatusLineFollowsTheConnection) {
     setConnectionFile(port);
     start();
     EXPECT_EQ(statusLine(), "");
-    tap(SDLK_l);
-    pass();
+    tapAndPass(SDLK_l);
     EXPECT_EQ(statusLine(), listening);
     {
         RawPeer peer;
@@ -316,15 +314,13 @@ TEST_F(GameTest, StatusLineFollowsTheConnection) {
     const int busy = squatter.listen(1);
     setConnectionFile(busy);
     const std::string field = game->localPlayer().starListText();
-    tap(SDLK_l);
-    pass();
+    tapAndPass(SDLK_l);
     EXPECT_EQ(statusLine(), "could not listen on port " + toText(busy) + " 1 0.4 0.4");
     pass(StatusLine::kEventMs);
     EXPECT_EQ(statusLine(), listening);
     EXPECT_EQ(game->localPlayer().starListText(), field);
     tap(SDLK_o);
-    tap(SDLK_l);
-    pass();
+    tapAndPass(SDLK_l);
     EXPECT_TRUE(!game->network().isServer() && game->localPlayer().starListText() == field);
     const HudValues hud = game->hudValues();  // alone, so the rate shows
     EXPECT_TRUE(!hud.connected && !hud.networking);
@@ -344,12 +340,10 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
     EXPECT_EQ(texts(), "F1: keys@0,650 ");
     pass(kHintMs);
     EXPECT_EQ(texts(), "");
-    tap(SDLK_F1);
-    pass();
+    tapAndPass(SDLK_F1);
     EXPECT_NE(texts().find("Backspace@20,338 new match@207,338 "), std::string::npos);
     EXPECT_GT(countPixels(20, 130, 180, 490, 1, 1, 0), 500);  // the yellow key names
-    tap(SDLK_F1);
-    pass();
+    tapAndPass(SDLK_F1);
     EXPECT_EQ(texts(), "");
 
     const struct {
@@ -365,8 +359,7 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
         pass();
         EXPECT_EQ(texts(), std::string(c.banner) + "Backspace: new match@150,250 ");
         EXPECT_GT(countPixels(100, 170, 540, 204, c.r, c.g, c.b), 150) << c.banner;  // the large title
-        tap(SDLK_BACKSPACE);
-        pass();
+        tapAndPass(SDLK_BACKSPACE);
         EXPECT_EQ(texts(), "");
     }
 }
@@ -390,14 +383,12 @@ TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHost
     const std::string banner = "YOU LOSE|energy 0 / 420|waiting for the host's new match|";
     EXPECT_EQ(rows(170, 250), banner);
     const std::string field = local.starListText();
-    tap(SDLK_BACKSPACE);
-    pass();
+    tapAndPass(SDLK_BACKSPACE);
     EXPECT_EQ(local.starListText(), field);  // only the host starts matches
     tap(SDLK_F1);  // the key panel covers the banner while it is open
     pass();
     EXPECT_EQ(rows(170, 250).find("YOU LOSE"), std::string::npos);
-    tap(SDLK_F1);
-    pass();
+    tapAndPass(SDLK_F1);
     EXPECT_EQ(rows(170, 250), banner);
 
     // Another host, whose queue of connections is full: the connect stays in
@@ -436,8 +427,7 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     start();
     key(SDLK_UP, true);  // held as the prompt opens: it lets go
     pass();
-    tap(SDLK_j);
-    pass();
+    tapAndPass(SDLK_j);
     ASSERT_TRUE(game->promptOpen());
     const float vz = game->localPlayer().ship().vz;
     key(SDLK_DOWN, true);  // no key steers while the prompt is open
@@ -451,14 +441,12 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     EXPECT_FALSE(game->network().isServer());
     tap(SDLK_BACKSPACE);
     type("127.0.0.1:99999");
-    tap(SDLK_RETURN);
-    pass();
+    tapAndPass(SDLK_RETURN);
     const std::string help = "Enter: join   Esc: close|Up, Down: hosts joined before|";
     EXPECT_EQ(rows(kPromptY, kPromptY + 99), "join: 127.0.0.1:99999_|not a port: 99999|" + help);
     for (int i = 0; i < 5; ++i) tap(SDLK_BACKSPACE);
     type(toText(port));
-    tap(SDLK_RETURN);
-    pass();
+    tapAndPass(SDLK_RETURN);
     EXPECT_FALSE(game->promptOpen());
     EXPECT_EQ(statusLine(), "connecting to 127.0.0.1:" + toText(port) + " 1 1 0");
     ASSERT_TRUE(host.accept());
@@ -472,15 +460,13 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     tap(SDLK_j);  // opens on the host last joined; Escape leaves it be
     pass();
     EXPECT_EQ(rows(kPromptY, kPromptY + 99), "join: 127.0.0.1:" + toText(port) + "_|" + help);
-    tap(SDLK_ESCAPE);
-    pass();
+    tapAndPass(SDLK_ESCAPE);
     EXPECT_TRUE(!game->promptOpen() && game->network().peerCount() == 1);
 }
 
 TEST_F(GameTest, BPlaysTheComputerAndBAgainMovesToTheNextLevel) {
     start("botlevel hard\n");
-    tap(SDLK_b);
-    pass();
+    tapAndPass(SDLK_b);
     EXPECT_TRUE(game->playingComputer() && game->network().isServer());
     EXPECT_EQ(statusLine(), "playing the computer (hard) 0 1 0");
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
@@ -495,8 +481,7 @@ TEST_F(GameTest, BPlaysTheComputerAndBAgainMovesToTheNextLevel) {
     EXPECT_EQ(statusLine(), "playing the computer (easy) 0 1 0");
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1 && game->localPlayer().matchTime() < 100; }));
     EXPECT_EQ(game->localPlayer().ownStars(), game->localPlayer().starCount() / 2);
-    tap(SDLK_o);
-    pass();
+    tapAndPass(SDLK_o);
     EXPECT_FALSE(game->playingComputer() || game->network().isServer());
     EXPECT_EQ(statusLine().find("playing"), std::string::npos);
 }
