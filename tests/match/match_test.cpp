@@ -79,12 +79,9 @@ protected:
 
     PlayerState& hostSide() { return match->host().localPlayer(); }
     PlayerState& guestSide() { return match->guest().localPlayer(); }
-    template <typename Done>
-    bool play(uint32_t ms, Done done) {
+    template <typename Done = bool (*)()>  // by default plays the whole time
+    bool play(uint32_t ms, Done done = +[] { return false; }) {
         return match->stepUntil(ms, done);
-    }
-    void play(uint32_t ms) {
-        play(ms, [] { return false; });
     }
 
     // The host flies through every star the guest holds while the guest waits
