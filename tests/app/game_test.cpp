@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include <GL/gl.h>
 
@@ -345,19 +346,17 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
     tapAndPass(SDLK_F1);
     EXPECT_EQ(texts(), "");
 
-    const struct {
-        const char* score;  // server's stars, server's energy (the opponent), ours
-        const char* banner;
-        float r, g, b;
-    } cases[] = {{"0,1,1", "FIELD CLEARED@99,170 in 83.4 s@244,215 ", 1, 1, 0},
-                 {"0,0,120", "YOU WIN@201,170 energy 120 / 0@201,215 ", 0, 1, 0},
-                 {"0,75,0", "YOU LOSE@184,170 energy 0 / 75@210,215 ", 1, 0, 0}};
-    for (const auto& c : cases) {
-        game->localPlayer().applyScoreText(c.score);
+    // The score as the host sends it: its stars, its energy (the opponent's), ours; the banner and its colour.
+    const std::tuple<const char*, std::string, float, float, float> cases[] = {
+        {"0,1,1", "FIELD CLEARED@99,170 in 83.4 s@244,215 ", 1, 1, 0},
+        {"0,0,120", "YOU WIN@201,170 energy 120 / 0@201,215 ", 0, 1, 0},
+        {"0,75,0", "YOU LOSE@184,170 energy 0 / 75@210,215 ", 1, 0, 0}};
+    for (const auto& [score, banner, r, g, b] : cases) {
+        game->localPlayer().applyScoreText(score);
         game->localPlayer().setMatchOverTime(83456);
         pass();
-        EXPECT_EQ(texts(), std::string(c.banner) + "Backspace: new match@150,250 ");
-        EXPECT_GT(countPixels(100, 170, 540, 204, c.r, c.g, c.b), 150) << c.banner;  // the large title
+        EXPECT_EQ(texts(), banner + "Backspace: new match@150,250 ");
+        EXPECT_GT(countPixels(100, 170, 540, 204, r, g, b), 150) << banner;  // the large title
         tapAndPass(SDLK_BACKSPACE);
         EXPECT_EQ(texts(), "");
     }

@@ -86,22 +86,19 @@ TEST_F(Hud, LongCountsPushWhatFollowsRightInsteadOfOverlapping) {
 }
 
 TEST(StatusLineRows, ATextTooLongForOneRowGoesOnTwo) {
-    const struct {
-        const char* address;
-        const char* rows;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {  // where a friend joins, and the rows
         {"192.168.1.20:1337", "listening on 192.168.1.20:1337|"},
         {"this machine only: 127.0.0.1:1337", "listening on this machine only:|127.0.0.1:1337|"},
         {"192.168.100.200:65535 (+2 more)", "listening on 192.168.100.200:65535|(+2 more)|"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [address, expected] : cases) {
         StatusLine status;
         ConnectionView view;
         view.server = true;
-        view.address = c.address;
+        view.address = address;
         status.observe(view, 0);
         std::string rows;
         for (const HudText& t : status.current(0)) rows += t.text + "|";
-        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(rows, expected);
     }
 }

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "bot/bot_player.h"
 #include "bot/bot_program.h"
@@ -86,11 +87,7 @@ TEST_F(ComputerMatchTest, ABotThatCannotReachItsHostFails) {
 }
 
 TEST(BotProgramTest, ReadsItsArgumentsAndNamesWhatIsWrong) {
-    const struct {
-        std::vector<const char*> words;
-        BotCommand command;
-        const char* problem;
-    } cases[] = {
+    const std::tuple<std::vector<const char*>, BotCommand, std::string> cases[] = {
         {{"--level", "hard", "example.org", "1337"}, BotCommand::Play, ""},
         {{"--listen", "4000", "--matches", "3"}, BotCommand::Play, ""},
         {{"--help"}, BotCommand::Help, ""},
@@ -102,14 +99,14 @@ TEST(BotProgramTest, ReadsItsArgumentsAndNamesWhatIsWrong) {
         {{"-x", "h", "1"}, BotCommand::Wrong, "no option -x"},
         {{"h", "1", "2"}, BotCommand::Wrong, "too many arguments"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [words, command, expected] : cases) {
         std::vector<const char*> argv = {"starhold-bot"};
-        argv.insert(argv.end(), c.words.begin(), c.words.end());
+        argv.insert(argv.end(), words.begin(), words.end());
         BotOptions options;
         std::string problem;
-        EXPECT_EQ(parseBotArguments(static_cast<int>(argv.size()), argv.data(), options, problem), c.command)
-            << c.words.front();
-        EXPECT_EQ(problem, c.problem);
+        EXPECT_EQ(parseBotArguments(static_cast<int>(argv.size()), argv.data(), options, problem), command)
+            << words.front();
+        EXPECT_EQ(problem, expected);
     }
     BotOptions options;
     std::string problem;

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <tuple>
 
 #include "join/host_address.h"
 #include "join/join_prompt.h"
@@ -97,12 +98,8 @@ protected:
 
 TEST(ListeningAddress, ChosenFromTheInterfaceTable) {
     const InterfaceAddress lo{"lo", "127.0.0.1", true};
-    struct Case {
-        const char* what;
-        std::vector<InterfaceAddress> interfaces;
-        const char* defaultRoute;
-        const char* shown;
-    } const cases[] = {
+    // What the interfaces are, the interfaces, the default route's and what is shown.
+    const std::tuple<const char*, std::vector<InterfaceAddress>, const char*, const char*> cases[] = {
         {"none at all", {}, "", "this machine only: 127.0.0.1:1337"},
         {"loopback only", {lo}, "", "this machine only: 127.0.0.1:1337"},
         {"IPv6 only", {lo, {"eth0", ""}, {"eth0", ""}}, "eth0", "this machine only: 127.0.0.1:1337"},
@@ -118,8 +115,8 @@ TEST(ListeningAddress, ChosenFromTheInterfaceTable) {
         {"one address on two interfaces", {{"br0", "10.0.0.5"}, {"br0:1", "10.0.0.5"}}, "", "10.0.0.5:1337"},
         {"a loopback address on another interface", {{"dummy0", "127.0.0.5"}}, "", "this machine only: 127.0.0.1:1337"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(chooseListeningAddress(c.interfaces, c.defaultRoute, 1337), c.shown) << c.what;
+    for (const auto& [what, interfaces, defaultRoute, shown] : cases)
+        EXPECT_EQ(chooseListeningAddress(interfaces, defaultRoute, 1337), shown) << what;
     EXPECT_EQ(chooseListeningAddress({{"eth0", "10.0.0.5"}}, "", 4000), "10.0.0.5:4000");
     EXPECT_NE(listeningAddress(4000).find(":4000"), std::string::npos);  // and this machine's own
 }
@@ -138,11 +135,7 @@ TEST(ListeningAddress, DefaultRouteIsTheUpRouteToEverywhereWithTheLowestMetric) 
 }
 
 TEST(JoinPrompt, EnterJoinsWithTheDefaultOrTypedPortOrRefusesWithAReason) {
-    struct Case {
-        std::string text;
-        int32_t port;
-        std::string joinedOrReason;
-    } const cases[] = {
+    const std::tuple<std::string, int32_t, std::string> cases[] = {  // the text, the default port, the outcome
         {"Box.lanx\b", 4000, "Box.lan:4000"},
         {"192.168.1.20:65535", 1337, "192.168.1.20:65535"},
         {"box", -1, "no port: add :PORT"},
@@ -157,16 +150,16 @@ TEST(JoinPrompt, EnterJoinsWithTheDefaultOrTypedPortOrRefusesWithAReason) {
         {"010.0.0.1", 1337, "not an IPv4 address: 010.0.0.1"},
         {"1::1", 1337, "IPv6 is not supported"},
     };
-    for (const Case& c : cases) {
-        JoinPrompt prompt = opened({}, c.port);
-        const PromptAction action = type(prompt, c.text + "\r");
+    for (const auto& [text, port, joinedOrReason] : cases) {
+        JoinPrompt prompt = opened({}, port);
+        const PromptAction action = type(prompt, text + "\r");
         if (action == PromptAction::Join) {
             EXPECT_FALSE(prompt.isOpen());
-            EXPECT_EQ(prompt.target().host + ":" + std::to_string(prompt.target().port), c.joinedOrReason);
+            EXPECT_EQ(prompt.target().host + ":" + std::to_string(prompt.target().port), joinedOrReason);
             continue;
         }
-        EXPECT_TRUE(action == PromptAction::Taken && prompt.isOpen()) << c.text;
-        EXPECT_TRUE(prompt.text() == c.text && prompt.refusal() == c.joinedOrReason) << c.text;
+        EXPECT_TRUE(action == PromptAction::Taken && prompt.isOpen()) << text;
+        EXPECT_TRUE(prompt.text() == text && prompt.refusal() == joinedOrReason) << text;
         type(prompt, "\b");
         EXPECT_EQ(prompt.refusal(), "") << "an edit clears the reason";
     }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "tests/support/gl_window.h"
 #include "textures/image_loader.h"
@@ -153,18 +154,15 @@ TEST_F(Textures, SidesUpToWhatGlTakesLoadAndOtherSidesOrUnreadableFilesAreRefuse
     ASSERT_TRUE(convert("-size 100x64 xc:red", "PNG32:odd.png") && convert("-size 64x96 xc:red", "BMP3:odd.bmp"));
     write("cut.png", read("sheet.png").substr(0, png.size() / 2));
     write("text.png", "not an image at all");
-    const struct {
-        std::string file;
-        bool loads;
-        int32_t width, height;
-    } cases[] = {{"widest.png", true, widest, 1}, {"tallest.bmp", true, 1, most}, {"past.png", false, 64, past},
-                 {std::to_string(past) + ".bmp", false, 1, past}, {std::to_string(-past) + ".bmp", false, 1, past},
-                 {"odd.png", false, 100, 64}, {"odd.bmp", false, 64, 96}, {"missing.png", false, 3, 5},
-                 {"cut.png", false, 3, 5}, {"text.png", false, 3, 5}};
-    for (const auto& c : cases) {
+    const std::tuple<std::string, bool, int32_t, int32_t> cases[] = {  // the file, whether it loads, its size
+        {"widest.png", true, widest, 1}, {"tallest.bmp", true, 1, most}, {"past.png", false, 64, past},
+        {std::to_string(past) + ".bmp", false, 1, past}, {std::to_string(-past) + ".bmp", false, 1, past},
+        {"odd.png", false, 100, 64}, {"odd.bmp", false, 64, 96}, {"missing.png", false, 3, 5},
+        {"cut.png", false, 3, 5}, {"text.png", false, 3, 5}};
+    for (const auto& [file, loads, width, height] : cases) {
         TextureInfo info{0, 3, 5};
-        EXPECT_EQ(loadImageIntoTexture(path(c.file), info, false), c.loads) << c.file;
-        EXPECT_TRUE((info.glName != 0) == c.loads && info.width == c.width && info.height == c.height) << c.file;
+        EXPECT_EQ(loadImageIntoTexture(path(file), info, false), loads) << file;
+        EXPECT_TRUE((info.glName != 0) == loads && info.width == width && info.height == height) << file;
     }
 
     EXPECT_NE(manager.createBlankTexture("blank", uint32_t(most), 1), 0u);

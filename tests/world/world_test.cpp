@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -212,13 +213,8 @@ TEST_F(WorldTest, HostileTextsChangeNothing) {
 }
 
 TEST_F(WorldTest, ShipsWrapAtEachFaceOnlyWhenFlyingOutwards) {
-    struct {
-        float from[3];
-        const char* velocity;
-        float to[3];
-        const char* sounds;
-        bool secondSkin;
-    } const cases[] = {
+    using Place = std::array<float, 3>;  // from, the velocity, to, the sounds heard, and whether in the second skin
+    const std::tuple<Place, const char*, Place, const char*, bool> cases[] = {
         {{-20.3f, 0, 0}, "-2,0,0", {19.8f, 0, 0}, "wh1", false},
         {{-20.3f, 0, 0}, "2,0,0", {-20.1f, 0, 0}, "", false},
         {{20.3f, 0, 0}, "2,0,0", {-19.8f, 0, 0}, "wh1", false},
@@ -231,15 +227,15 @@ TEST_F(WorldTest, ShipsWrapAtEachFaceOnlyWhenFlyingOutwards) {
         {{-20.3f, 20.4f, -20.5f}, "-1,1,1", {19.9f, -19.9f, 19.9f}, "wh1 wh1 wh1", false},
         {{30, 0, 0}, "1,0,0", {-19.9f, 0, 0}, "wh2", true},  // the second skin's own sound
     };
-    for (const auto& c : cases) {
+    for (const auto& [from, velocity, to, heard, secondSkin] : cases) {
         PlayerState ship(false);
         ship.setSounds(&sounds);
-        if (c.secondSkin) ship.toggleSkin();
-        placeShip(ship, c.from[0], c.from[1], c.from[2], c.velocity);
+        if (secondSkin) ship.toggleSkin();
+        placeShip(ship, from[0], from[1], from[2], velocity);
         step(ship, 100);
         for (int axis = 0; axis < 3; ++axis)
-            EXPECT_NEAR(ship.ship().frame.position[axis], c.to[axis], 1e-4f) << c.from[0] << "," << c.from[1];
-        EXPECT_EQ(sounds.take(), c.sounds) << "from " << c.from[0] << "," << c.from[1] << "," << c.from[2];
+            EXPECT_NEAR(ship.ship().frame.position[axis], to[axis], 1e-4f) << from[0] << "," << from[1] << "," << from[2];
+        EXPECT_EQ(sounds.take(), heard) << "from " << from[0] << "," << from[1] << "," << from[2];
     }
 }
 
