@@ -225,12 +225,11 @@ TCPsocket openForged(IPaddress* address) {
 }  // namespace
 
 TEST_F(Net2, RefusesPeersPastTheAcceptLimitAndThe1025thSocketAndReusesSlots) {
-    RawPeer peer;
+    RawPeer peer, refused;
     const int stream = acceptPeer(peer);
     std::set<int> opened;
     for (int udp; opened.size() + 2 < 512 && (udp = net2OpenUdp(0, 64)) >= 0;) opened.insert(udp);
     ASSERT_EQ(opened.size(), 510u);  // with the listener and the stream, 512 sockets are open
-    RawPeer refused;
     ASSERT_TRUE(refused.connectTo(port));
     SDL_Event event;
     ASSERT_TRUE(awaitNet2Event(event, NET2_ERROREVENT));
@@ -281,11 +280,10 @@ TEST_F(Net2, FailedSendRaisesOneCloseEventWithoutWaitingForAFullQueue) {
 }
 
 TEST_F(Net2, TheIdOfAClosedSocketNeverReachesTheNextSocketInItsSlot) {
-    RawPeer first;
+    RawPeer first, second;
     const int gone = acceptPeer(first);
     net2CloseTcp(gone);
     ASSERT_TRUE(waitUntil([&] { return net2PeerOf(gone) == nullptr; }));  // its slot is free again
-    RawPeer second;
     const int stream = acceptPeer(second);
     EXPECT_NE(stream, gone);
     EXPECT_TRUE(!net2IsOpen(gone) && net2SendTcp(gone, "stale", 5) == -1);
@@ -340,10 +338,8 @@ TEST_F(Net2, AStreamBuffers4096Bytes) {
 // when 5000 ms have passed, not one earlier.
 TEST_F(Net2, AConnectWithoutAnswerQueuesUpToItsLimitAndFailsAtFiveSeconds) {
     FakeClock clock;
-    RawPeer silent;
-    RawPeer live;
-    const int silentPort = silent.listen(1);
-    const int livePort = live.listen(1);
+    RawPeer silent, live;
+    const int silentPort = silent.listen(1), livePort = live.listen(1);
     HeldConnects held(silentPort);
     const int waiting = net2ConnectTcp("127.0.0.1", silentPort);
     ASSERT_GE(waiting, 0);
@@ -576,10 +572,8 @@ TEST_F(ConnectionTest, AConnectInProgressHoldsSendsUpToItsLimitAndDisconnectCanc
 }
 
 TEST_F(ConnectionTest, EventsOfSocketsThatAreGoneNeverActOnTheirSuccessors) {
-    RawPeer live;
-    const int livePort = live.listen(4);
-    RawPeer nobody;
-    const int refusedPort = nobody.listen(1);
+    RawPeer live, nobody;
+    const int livePort = live.listen(4), refusedPort = nobody.listen(1);
     HeldConnects refusing(refusedPort);
     refusing.release(false);
     // Refused, refused again, then a live host, with the close events of the first
@@ -599,11 +593,8 @@ TEST_F(ConnectionTest, EventsOfSocketsThatAreGoneNeverActOnTheirSuccessors) {
 }
 
 TEST_F(ConnectionTest, AStreamWhoseDescriptorIsNotWhereSdlNetSaysIsRefusedAndSaidOnce) {
-    RawPeer host;
-    const int port = host.listen(4);
-    RawPeer elsewhere;
-    const int otherPort = elsewhere.listen(1);
-    RawPeer otherStream;
+    RawPeer host, elsewhere, otherStream;
+    const int port = host.listen(4), otherPort = elsewhere.listen(1);
     ASSERT_TRUE(otherStream.connectTo(otherPort));
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);  // a local stream, like the X connection
@@ -626,8 +617,7 @@ TEST_F(ConnectionTest, AStreamWhoseDescriptorIsNotWhereSdlNetSaysIsRefusedAndSai
 
 TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
     const int port = host();
-    RawPeer stalled;
-    RawPeer reader;
+    RawPeer stalled, reader;
     ASSERT_TRUE(stalled.connectTo(port) && reader.connectTo(port));
     ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 2; }));
     const std::string big(60000, 'b');
@@ -751,15 +741,13 @@ TEST_F(ConnectionTest, TwoConnectionsInOneProcessActOnlyOnTheirOwnSockets) {
     EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(" + std::to_string(connection.inbox().front().socket) + ")\n");
 
     CaptureStderr();  // the host takes one peer, and only from this machine
-    RawPeer second;
+    RawPeer second, remote, local;
     ASSERT_TRUE(second.connectTo(port));
     ASSERT_TRUE(pumpBoth(guest, [&] { return second.seesEndOfStream(true); }));
     guest.stopNetworking();  // NET2 goes on for the host
     ASSERT_TRUE(pumpBoth(guest, [&] { return connection.peerCount() == 0; }));
-    RawPeer remote;
     ASSERT_TRUE(remote.connectTo(port, INADDR_LOOPBACK + 1));  // from 127.0.0.2
     ASSERT_TRUE(pumpBoth(guest, [&] { return remote.seesEndOfStream(true); }));
-    RawPeer local;
     ASSERT_TRUE(local.connectTo(port) && local.sendAll(frame("1|local")));
     ASSERT_TRUE(pumpBoth(guest, [&] { return !connection.inbox().empty() && connection.inbox().back().text == "1|local"; }));
     const std::string errors = GetCapturedStderr();
