@@ -128,8 +128,7 @@ protected:
     }
 
     std::unique_ptr<FakeClock> clock = std::make_unique<FakeClock>();  // reset: SDL's own clock
-    fs::path folder;
-    fs::path previous;
+    fs::path folder, previous;
     std::unique_ptr<Game> game;
 };
 

@@ -124,8 +124,7 @@ protected:
         expectClocksAgree();
     }
 
-    GoalFlier hostFlier;
-    GoalFlier guestFlier;
+    GoalFlier hostFlier, guestFlier;
     std::unique_ptr<LocalMatch> match;
 };
 

@@ -203,8 +203,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return net2ReadTcp(stream, &byte, 1) == 1; }));
     }
 
-    int listener = -1;
-    int port = 0;
+    int listener = -1, port = 0;
 };
 
 // Opens the stream, then puts another socket in the place of its descriptor, as

@@ -136,15 +136,14 @@ TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt)
     EXPECT_TRUE(lastOwn.owner == 1 && lastOwn.g == 1 && lastOwn.b == 0);
     EXPECT_TRUE(firstTheirs.owner == 2 && firstTheirs.g == 0 && firstTheirs.b == 1);
 
-    state.setStarRange(30, 31);
-    state.newMatch();
-    EXPECT_EQ(state.starCount(), 30);
-    state.setStarRange(-40, -20);  // nonsense never yields a negative count
-    state.newMatch();
-    EXPECT_EQ(state.starCount(), 0);
-    state.setStarRange(30, INT32_MIN);  // UBSan watches the bound below the lowest int
-    state.newMatch();
-    EXPECT_LE(state.starCount(), 30);
+    const auto countFor = [&](int32_t fewest, int32_t most) {
+        state.setStarRange(fewest, most);
+        state.newMatch();
+        return state.starCount();
+    };
+    EXPECT_EQ(countFor(30, 31), 30);
+    EXPECT_EQ(countFor(-40, -20), 0);  // nonsense never yields a negative count
+    EXPECT_LE(countFor(30, INT32_MIN), 30);  // UBSan watches the bound below the lowest int
 }
 
 TEST_F(WorldTest, TextsTravelBothWaysWithTheClientMirroringTheServer) {
