@@ -186,9 +186,8 @@ TEST(JoinPrompt, OpensOnTheLastHostJoinedAndUpAndDownStepThroughTheOthers) {
         {SDLK_UP, "b.lan"},   {SDLK_UP, "c.lan"}, {SDLK_UP, "c.lan"}, {SDLK_DOWN, "b.lan"},
         {SDLK_DOWN, "a.lan"}, {SDLK_DOWN, ""},    {SDLK_DOWN, ""},    {SDLK_UP, "a.lan"},
     };
-    for (const auto& [key, text] : steps) {
+    for (const auto& [key, text] : steps)
         EXPECT_TRUE(tap(prompt, key) == PromptAction::Taken && prompt.text() == text) << text;
-    }
     type(prompt, ":4000");  // an edit becomes the player's own line again
     tap(prompt, SDLK_UP);
     EXPECT_EQ(prompt.text(), "a.lan");

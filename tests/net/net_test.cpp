@@ -430,10 +430,9 @@ TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
         {std::string("3~abcdef\0", 9) + ok, {"damaged:abc", "ok"}},
         {std::string("6~ab\0", 5) + ok, {"damaged:ab", "ok"}},
     };
-    for (const auto& [bytes, expected] : cases) {
+    for (const auto& [bytes, expected] : cases)
         for (size_t piece : {0, 1, 3, 4096, 5000})
             EXPECT_EQ(feed(bytes, piece), expected) << bytes.substr(0, 20) << " in pieces of " << piece;
-    }
 
     const std::string chunk(4096, 'x');  // memory: at most one frame is ever held
     FrameReader stalled;
