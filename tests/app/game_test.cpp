@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +23,7 @@
 #include "net/free_port.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/raw_peer.h"
+#include "tests/support/waiting.h"
 
 namespace fs = std::filesystem;
 
@@ -96,13 +96,10 @@ protected:
     }
     // Runs passes (real sockets need real time) until the condition holds.
     bool passUntil(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
+        return waitUntil([&] {
             pass();
-            if (done()) return true;
-            SDL_Delay(2);
-        }
-        return false;
+            return done();
+        }, 10000);
     }
 
     // The overlay's texts whose rows lie from `top` to `bottom`, each ended by '|'.

@@ -23,7 +23,7 @@
 #include "net/frame_reader.h"
 #include "net/net2.h"
 #include "net/send_queue.h"
-#include "tests/net/net_test_support.h"
+#include "tests/support/waiting.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/raw_peer.h"
 

@@ -19,7 +19,7 @@
 #include "net/connection.h"
 #include "render/draw_surface.h"
 #include "render/frame.h"
-#include "tests/net/net_test_support.h"
+#include "tests/support/waiting.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/gl_window.h"
 #include "textures/texture_manager.h"

@@ -1,5 +1,5 @@
 #pragma once
-// What networking tests share: waiting for a state in bounded time, and a free port.
+// Waiting for a state in bounded time, and a free port to open.
 
 #include <SDL.h>
 #include <unistd.h>
