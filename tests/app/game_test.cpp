@@ -68,8 +68,7 @@ protected:
     // Starts the game and joins `server` with the c key, through the background connect.
     void joinAsClient(RawPeer& server) {
         startAnd(SDLK_c, server.listen(1));
-        ASSERT_TRUE(server.accept());
-        ASSERT_TRUE(passUntil([&] { return game->network().isClient(); }));
+        ASSERT_TRUE(server.accept() && passUntil([&] { return game->network().isClient(); }));
     }
     void key(SDLKey sym, bool down, char typed = 0) {
         SDL_Event event{};
@@ -222,8 +221,7 @@ TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
     ASSERT_TRUE(game->network().isServer());
     RawPeer peer, other;
     ASSERT_TRUE(peer.connectTo(port) && other.connectTo(port));
-    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 2; }));
-    ASSERT_TRUE(peer.sendAll(frame("2|!")));
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 2; }) && peer.sendAll(frame("2|!")));
     ASSERT_TRUE(passUntil([&] { return peer.arrived().find("~2|") != std::string::npos; }));
 
     PlayerState& local = game->localPlayer();
@@ -295,8 +293,7 @@ TEST_F(GameTest, StatusLineFollowsTheConnection) {
     EXPECT_EQ(statusLine(), listening);
     {
         RawPeer peer;
-        ASSERT_TRUE(peer.connectTo(port));
-        ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
+        ASSERT_TRUE(peer.connectTo(port) && passUntil([&] { return game->network().peerCount() == 1; }));
         EXPECT_EQ(statusLine(), "connected on port " + toText(port) + " 0 1 0");
     }
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 0; }));
@@ -441,8 +438,7 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     tapAndPass(SDLK_RETURN);
     EXPECT_FALSE(game->promptOpen());
     EXPECT_EQ(statusLine(), "connecting to 127.0.0.1:" + toText(port) + " 1 1 0");
-    ASSERT_TRUE(host.accept());
-    ASSERT_TRUE(passUntil([&] { return host.arrived().find("~2|!") != std::string::npos; }));
+    ASSERT_TRUE(host.accept() && passUntil([&] { return host.arrived().find("~2|!") != std::string::npos; }));
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
     EXPECT_EQ(statusLine(), "connected to 127.0.0.1 0 1 0");
     std::ifstream recent(folder / "state" / "starhold" / "recent-hosts");

@@ -237,8 +237,7 @@ TEST_F(RecentHosts, MostRecentFirstAtMostEightWithoutDuplicates) {
     for (int n = 1; n <= 10; ++n) ASSERT_TRUE(remember("host" + std::to_string(n)));
     EXPECT_EQ(read(), (std::vector<std::string>{"host10", "host9", "host8", "host7", "host6", "host5", "host4",
                                                 "host3"}));
-    ASSERT_TRUE(remember("host6:4000"));
-    ASSERT_TRUE(remember("host6"));
+    ASSERT_TRUE(remember("host6:4000") && remember("host6"));
     EXPECT_EQ(contents(file), "host6\nhost6:4000\nhost10\nhost9\nhost8\nhost7\nhost5\nhost4\n");
     EXPECT_TRUE(!remember("not a host") && read().front() == "host6");
 }

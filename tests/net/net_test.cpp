@@ -472,8 +472,7 @@ TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
         return received.size() >= messages.size();
     }, 20000);
     writer.join();
-    ASSERT_TRUE(all);
-    ASSERT_TRUE(received == messages);
+    ASSERT_TRUE(all && received == messages);
 
     EXPECT_FALSE(connection.send("nobody else", sender, true));
     ASSERT_EQ(frame("abc") + frame(""), std::string("\x34\x7E\x61\x62\x63\x00" "\x31\x7E\x00", 9));
@@ -517,8 +516,7 @@ TEST_F(ConnectionTest, ListenerLivesOnlyWhileHostingThroughAFailedListenAndStran
     ASSERT_TRUE(connection.startServer(port));
 
     RawPeer stranger;  // connected while hosting, then this side joins another host
-    ASSERT_TRUE(stranger.connectTo(port));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    ASSERT_TRUE(stranger.connectTo(port) && pumpUntil([&] { return connection.peerCount() == 1; }));
     RawPeer squatter, second;  // a listen that fails keeps the listener and its peers
     const int busy = squatter.listen(1);
     CaptureStderr();
@@ -563,8 +561,7 @@ TEST_F(ConnectionTest, AConnectInProgressHoldsSendsUpToItsLimitAndDisconnectCanc
     RawPeer answering;
     ASSERT_TRUE(connection.connectTo("NULL", answering.listen(1)));
     EXPECT_TRUE(connection.send("hello", -1, false));
-    ASSERT_TRUE(pumpUntil([&] { return connection.isClient() && connection.peerCount() == 1; }));
-    ASSERT_TRUE(answering.accept());
+    ASSERT_TRUE(pumpUntil([&] { return connection.isClient() && connection.peerCount() == 1; }) && answering.accept());
     EXPECT_TRUE(waitUntil([&] { return answering.arrived() == frame("hello"); }));
     EXPECT_EQ(GetCapturedStderr(), "");
 }
@@ -584,8 +581,7 @@ TEST_F(ConnectionTest, EventsOfSocketsThatAreGoneNeverActOnTheirSuccessors) {
             return SDL_PeepEvents(queued, 4, SDL_PEEKEVENT, SDL_EVENTMASK(SDL_USEREVENT)) == attempt;
         }));
     }
-    ASSERT_TRUE(connection.connectTo("127.0.0.1", livePort));
-    ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
+    ASSERT_TRUE(connection.connectTo("127.0.0.1", livePort) && pumpUntil([&] { return !connection.isConnecting(); }));
     EXPECT_TRUE(connection.isClient());
     EXPECT_EQ(GetCapturedStderr(), "");
 }
@@ -600,8 +596,7 @@ TEST_F(ConnectionTest, AStreamWhoseDescriptorIsNotWhereSdlNetSaysIsRefusedAndSai
     for (const int stand : {pair[0], otherStream.stream}) {
         forgery = stand;
         net2SetOpener(openForged);
-        ASSERT_TRUE(connection.connectTo("127.0.0.1", port));
-        ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
+        ASSERT_TRUE(connection.connectTo("127.0.0.1", port) && pumpUntil([&] { return !connection.isConnecting(); }));
         net2SetOpener(nullptr);
         EXPECT_FALSE(connection.isClient());
     }
@@ -644,8 +639,7 @@ TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
 TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
     FakeClock clock;
     RawPeer peer;
-    ASSERT_TRUE(peer.connectTo(host()));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    ASSERT_TRUE(peer.connectTo(host()) && pumpUntil([&] { return connection.peerCount() == 1; }));
     std::string flood;  // lengths of zero: each is a lost message
     for (int i = 0; i < 1000; ++i) flood += "0~";
     CaptureStderr();
@@ -709,8 +703,7 @@ TEST(DiagnosticLines, EachKindPrintsABurstThenOneLineEverySixSecondsAndLongTexts
 
 TEST_F(ConnectionTest, AMessageThatCannotBeSentIsReportedByItsStartAndLength) {
     RawPeer peer;
-    ASSERT_TRUE(peer.connectTo(host()));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    ASSERT_TRUE(peer.connectTo(host()) && pumpUntil([&] { return connection.peerCount() == 1; }));
     peer.close(true);
     CaptureStderr();
     const std::string text(100000, 'p');
@@ -740,8 +733,7 @@ TEST_F(ConnectionTest, TwoConnectionsInOneProcessActOnlyOnTheirOwnSockets) {
 
     CaptureStderr();  // the host takes one peer, and only from this machine
     RawPeer second, remote, local;
-    ASSERT_TRUE(second.connectTo(port));
-    ASSERT_TRUE(pumpBoth(guest, [&] { return second.seesEndOfStream(true); }));
+    ASSERT_TRUE(second.connectTo(port) && pumpBoth(guest, [&] { return second.seesEndOfStream(true); }));
     guest.stopNetworking();  // NET2 goes on for the host
     ASSERT_TRUE(pumpBoth(guest, [&] { return connection.peerCount() == 0; }));
     ASSERT_TRUE(remote.connectTo(port, INADDR_LOOPBACK + 1));  // from 127.0.0.2
