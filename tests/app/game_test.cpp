@@ -163,8 +163,7 @@ TEST_F(GameTest, AMissingFontIsOneLineAndWithoutSoundItPlaysSilentlyOnThePlayers
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     EXPECT_EQ(std::count(messages.begin(), messages.end(), '\n'), 2) << messages;  // the font and the sound
     EXPECT_NE(messages.find("characters.fnt: no such file\n"), std::string::npos) << messages;
-    EXPECT_EQ(statusLine(), "no sound device: playing silently 1 1 1");
-    EXPECT_GE(game->localPlayer().starCount(), 900);
+    EXPECT_TRUE(statusLine() == "no sound device: playing silently 1 1 1" && game->localPlayer().starCount() >= 900);
 }
 
 TEST_F(GameTest, DrawsOncePerUpdatePeriodAfterTheWorldMovedAndHeldKeysSteerUnlessTheirPartnerIsHeld) {
@@ -436,8 +435,7 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     for (int i = 0; i < 5; ++i) tap(SDLK_BACKSPACE);
     type(toText(port));
     tapAndPass(SDLK_RETURN);
-    EXPECT_FALSE(game->promptOpen());
-    EXPECT_EQ(statusLine(), "connecting to 127.0.0.1:" + toText(port) + " 1 1 0");
+    EXPECT_TRUE(!game->promptOpen() && statusLine() == "connecting to 127.0.0.1:" + toText(port) + " 1 1 0");
     ASSERT_TRUE(host.accept() && passUntil([&] { return host.arrived().find("~2|!") != std::string::npos; }));
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
     EXPECT_EQ(statusLine(), "connected to 127.0.0.1 0 1 0");

@@ -147,8 +147,7 @@ TEST(PilotTest, TakesTheShortWayThroughAFace) {
                 };
                 loop.runUntil([&] { return own.ownStars() == 1; }, 10000);
                 const std::string name = botLevelName(level) + (" axis " + toText(axis)) + " side " + toText(side);
-                EXPECT_TRUE(own.ownStars() == 1 && wrapped) << name;
-                EXPECT_GT(farthestIn, 13.0f) << name;
+                EXPECT_TRUE(own.ownStars() == 1 && wrapped && farthestIn > 13.0f) << name << ", in to " << farthestIn;
             }
         }
     }
@@ -181,8 +180,7 @@ TEST(PilotTest, ClearsDefaultFieldsFasterTheHarderTheLevel) {
         }
         std::printf("%s clears a default field in %.1f s on average\n", name, meanSeconds[l]);
     }
-    EXPECT_LT(meanSeconds[2], meanSeconds[1]);
-    EXPECT_LT(meanSeconds[1], meanSeconds[0]);
+    EXPECT_TRUE(meanSeconds[2] < meanSeconds[1] && meanSeconds[1] < meanSeconds[0]);
 }
 
 // In a match its own stars are no target, the opponent's count twice a free

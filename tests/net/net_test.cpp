@@ -274,8 +274,7 @@ TEST_F(Net2, FailedSendRaisesOneCloseEventWithoutWaitingForAFullQueue) {
     ASSERT_TRUE(finished);
     EXPECT_STREQ(net2LastError(), "NET2: can't send TCP data, expect a close event");
     ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT));
-    EXPECT_EQ(net2EventSocket(event), stream);
-    EXPECT_FALSE(awaitNet2Event(event, NET2_TCPCLOSEEVENT, 100));
+    EXPECT_TRUE(net2EventSocket(event) == stream && !awaitNet2Event(event, NET2_TCPCLOSEEVENT, 100));
 }
 
 TEST_F(Net2, TheIdOfAClosedSocketNeverReachesTheNextSocketInItsSlot) {
@@ -284,8 +283,7 @@ TEST_F(Net2, TheIdOfAClosedSocketNeverReachesTheNextSocketInItsSlot) {
     net2CloseTcp(gone);
     ASSERT_TRUE(waitUntil([&] { return net2PeerOf(gone) == nullptr; }));  // its slot is free again
     const int stream = acceptPeer(second);
-    EXPECT_NE(stream, gone);
-    EXPECT_TRUE(!net2IsOpen(gone) && net2SendTcp(gone, "stale", 5) == -1);
+    EXPECT_TRUE(stream != gone && !net2IsOpen(gone) && net2SendTcp(gone, "stale", 5) == -1);
     net2CloseTcp(gone);
     ASSERT_TRUE(second.sendAll("fresh"));
     SDL_Event event;
@@ -381,8 +379,7 @@ TEST_F(Net2, AtMostEightConnectsHangAndStoppingLeavesThemToEndOnTheirOwn) {
     connection.stopNetworking();  // does not wait for them
     EXPECT_EQ(net2HangingConnects(), 8);
     held.release(false);
-    EXPECT_TRUE(waitUntil([] { return net2HangingConnects() == 0; }));
-    EXPECT_TRUE(connection.startNetworking());
+    EXPECT_TRUE(waitUntil([] { return net2HangingConnects() == 0; }) && connection.startNetworking());
 }
 
 TEST(Net2Layout, OnlySdlNetVersionsWhoseSocketsWeKnowAreTrusted) {
@@ -547,8 +544,7 @@ TEST_F(ConnectionTest, AConnectInProgressHoldsSendsUpToItsLimitAndDisconnectCanc
     EXPECT_TRUE(connection.isConnecting());
     EXPECT_FALSE(connection.isClient() || connection.isServer() || connection.peerCount() > 0);
     EXPECT_TRUE(connection.send(std::string(600000, 'w'), -1, false));
-    EXPECT_FALSE(connection.send(std::string(600000, 'w'), -1, false));
-    EXPECT_FALSE(connection.isConnecting());
+    EXPECT_FALSE(connection.send(std::string(600000, 'w'), -1, false) || connection.isConnecting());
     EXPECT_NE(GetCapturedStderr().find(": it stopped taking its data (600008 bytes waiting)\n"), std::string::npos);
 
     CaptureStderr();
@@ -632,8 +628,7 @@ TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
     EXPECT_EQ(waiting + 16, errors.size()) << errors;  // one line
     const int bytesWaiting = std::stoi(errors.substr(errors.rfind('(') + 1));
     EXPECT_GT(bytesWaiting + static_cast<int>(frameSize), 1048576);  // the next frame did not fit
-    EXPECT_LE(bytesWaiting, 1048576);
-    EXPECT_LT(longest, std::chrono::milliseconds(2000));
+    EXPECT_TRUE(bytesWaiting <= 1048576 && longest < std::chrono::milliseconds(2000));
 }
 
 TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
@@ -651,8 +646,7 @@ TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
     clock.advance(6000);
     connection.pumpNetEvents();
     const std::string errors = GetCapturedStderr();
-    EXPECT_TRUE(dropped);
-    EXPECT_TRUE(connection.inbox().empty());  // what it sent goes with it
+    EXPECT_TRUE(dropped && connection.inbox().empty());  // what it sent goes with it
     const std::string lost = "\nERROR: Failed to receive the length of a message. Lost message.\n";
     EXPECT_EQ(errors.find(lost + lost + lost + "Dropped peer"), 0u) << errors;
     EXPECT_LT(errors.size(), 1000u) << errors;

@@ -188,8 +188,7 @@ TEST_F(WorldTest, HostileTextsChangeNothing) {
                                    "20,1,0,0,0,1,5", "20,1,0,nan,0,1", "20,1,0,x,0,1", "20,1,0,1e999,0,1"};
     for (const std::string& text : hostile) EXPECT_FALSE(client.applyStarListText(text)) << text;
     // Millions of fields announced as a small list are counted once and refused.
-    EXPECT_FALSE(client.applyStarListText("20,1000" + std::string(20000000, ',')));
-    EXPECT_EQ(client.starListText(), field);
+    EXPECT_TRUE(!client.applyStarListText("20,1000" + std::string(20000000, ',')) && client.starListText() == field);
 
     PlayerState mirror(false);
     mirror.addVelocity(20, -3, 0);  // our own steering is clamped too
@@ -233,7 +232,7 @@ TEST_F(WorldTest, ShipsWrapAtEachFaceOnlyWhenFlyingOutwards) {
         placeShip(ship, from[0], from[1], from[2], velocity);
         step(ship, 100);
         for (int axis = 0; axis < 3; ++axis)
-            EXPECT_NEAR(ship.ship().frame.position[axis], to[axis], 1e-4f) << from[0] << "," << from[1] << "," << from[2];
+            EXPECT_NEAR(ship.ship().frame.position[axis], to[axis], 1e-4f) << from[0] << "," << from[1];
         EXPECT_EQ(sounds.take(), heard) << "from " << from[0] << "," << from[1] << "," << from[2];
     }
 }
@@ -253,8 +252,7 @@ TEST_F(WorldTest, CapturesWithinOneAndAHalfUnitsAndOpponentCapturesOfValidStars)
     EXPECT_TRUE(state.ownStars() == 3 && sounds.take().empty());
     state.starTakenByOpponent(1);  // a free star: still counts
     state.starTakenByOpponent(0);
-    EXPECT_EQ(state.ownersText(), "2,2,1,1,0");
-    EXPECT_TRUE(state.ownStars() == 1 && state.stars()[0].b == 1.0f);
+    EXPECT_TRUE(state.ownersText() == "2,2,1,1,0" && state.ownStars() == 1 && state.stars()[0].b == 1.0f);
     EXPECT_EQ(sounds.take(), "pop2 pop2");
 }
 
