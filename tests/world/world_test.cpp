@@ -7,7 +7,6 @@
 #include <GL/glu.h>
 
 #include <array>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <set>
