@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <tuple>
@@ -46,9 +47,8 @@ JoinPrompt opened(const std::vector<std::string>& recent = {}, int32_t port = 13
 }
 
 std::string contents(const fs::path& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
@@ -76,21 +76,17 @@ protected:
         fs::permissions(folder / "starhold", fs::perms::owner_all, error);
         fs::remove_all(folder, error);
     }
-    std::vector<std::string> read(std::string* messages = nullptr) {
-        std::ostringstream errors;
-        const std::vector<std::string> hosts = readRecentHosts(file, errors);
-        if (messages) *messages = errors.str();
-        return hosts;
-    }
-    bool remember(const std::string& host, std::string* messages = nullptr) {
-        std::ostringstream errors;
-        const bool written = rememberJoinedHost(file, host, errors);
-        if (messages) *messages = errors.str();
-        return written;
+    std::vector<std::string> read() { return readRecentHosts(file, errors); }
+    bool remember(const std::string& host) { return rememberJoinedHost(file, host, errors); }
+    std::string said() {  // what the reads and writes since the last call wrote to stderr
+        const std::string text = errors.str();
+        errors.str("");
+        return text;
     }
 
     fs::path folder;
     std::string file;
+    std::ostringstream errors;
     SavedVariable state{"XDG_STATE_HOME"}, home{"HOME"};
 };
 
@@ -228,8 +224,7 @@ TEST_F(RecentHosts, LivesInTheStateFolderOfThePlayersEnvironment) {
 
     unsetenv("XDG_STATE_HOME");  // as most players have it: written under HOME, folders created
     setenv("HOME", folder.c_str(), 1);
-    std::ostringstream errors;
-    ASSERT_TRUE(rememberJoinedHost(recentHostsPath(), "192.168.1.20", errors)) << errors.str();
+    ASSERT_TRUE(rememberJoinedHost(recentHostsPath(), "192.168.1.20", errors)) << said();
     EXPECT_EQ(contents(folder / ".local" / "state" / "starhold" / "recent-hosts"), "192.168.1.20\n");
 }
 
@@ -243,17 +238,17 @@ TEST_F(RecentHosts, MostRecentFirstAtMostEightWithoutDuplicates) {
 }
 
 TEST_F(RecentHosts, FilesThatCannotBeReadAreEmptySilentlyAndDamagedOnesWithOneLine) {
-    std::string messages;
-    EXPECT_TRUE(read(&messages).empty());
+    EXPECT_TRUE(read().empty());
     fs::create_directories(file);  // a folder where the file belongs
-    EXPECT_TRUE(read(&messages).empty());
+    EXPECT_TRUE(read().empty());
     fs::remove(file);
     ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);  // opening it would wait for a writer for ever
-    EXPECT_TRUE(read(&messages).empty());
+    EXPECT_TRUE(read().empty());
     fs::remove(file);
     std::ofstream(file) << "a.lan\n";
     fs::permissions(file, fs::perms::none);  // unless permissions do not bind this user
-    EXPECT_TRUE((access(file.c_str(), R_OK) == 0 || read(&messages).empty()) && messages.empty()) << messages;
+    EXPECT_TRUE(access(file.c_str(), R_OK) == 0 || read().empty());
+    EXPECT_EQ(said(), "");
 
     const std::string damaged[] = {
         "a.lan\nb\x01.lan\n", "a.lan\r\n", std::string(65, 'a') + "\n", "a.lan\nnot a host\n", "a.lan:99999\n",
@@ -261,8 +256,9 @@ TEST_F(RecentHosts, FilesThatCannotBeReadAreEmptySilentlyAndDamagedOnesWithOneLi
     };
     for (const std::string& text : damaged) {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
-        EXPECT_TRUE(read(&messages).empty()) << text;
-        EXPECT_TRUE(lineCount(messages) == 1 && messages.find(file) != std::string::npos) << messages;
+        EXPECT_TRUE(read().empty()) << text;
+        const std::string line = said();
+        EXPECT_TRUE(lineCount(line) == 1 && line.find(file) != std::string::npos) << line;
     }
     EXPECT_TRUE(remember("c.lan") && contents(file) == "c.lan\n");  // the next join replaces it
 }
@@ -275,15 +271,15 @@ TEST_F(RecentHosts, AFailedWriteLeavesTheOldFileWhole) {
     limit.rlim_cur = 20;  // the new list stops part-way through
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    std::string messages;
-    const bool written = remember("first.example.org", &messages);
+    const bool written = remember("first.example.org");
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
-    EXPECT_TRUE(!written && lineCount(messages) == 1 && contents(file) == "old.lan\n") << messages;
+    const std::string line = said();
+    EXPECT_TRUE(!written && lineCount(line) == 1 && contents(file) == "old.lan\n") << line;
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "starhold"), {}), 1) << "a temporary file was left";
 
     fs::permissions(folder / "starhold", fs::perms::owner_read | fs::perms::owner_exec);
     if (access((folder / "starhold").c_str(), W_OK) == 0) return;  // permissions do not bind this user
-    EXPECT_FALSE(remember("new.lan", &messages));
-    EXPECT_TRUE(lineCount(messages) == 1 && contents(file) == "old.lan\n") << messages;
+    EXPECT_FALSE(remember("new.lan"));
+    EXPECT_TRUE(lineCount(said()) == 1 && contents(file) == "old.lan\n");
 }
