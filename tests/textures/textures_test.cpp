@@ -36,9 +36,7 @@ void putLittleEndian(std::string& out, size_t at, uint32_t value) {
 // height) unless `bottomUp`.
 std::string bmp(const std::vector<Bytes>& rows, bool bottomUp = false) {
     const size_t width = rows[0].size() / 3, stride = (width * 3 + 3) / 4 * 4;
-    std::string file(54, '\0');
-    file[0] = 'B';
-    file[1] = 'M';
+    std::string file = "BM" + std::string(52, '\0');
     putLittleEndian(file, 2, uint32_t(54 + stride * rows.size()));
     putLittleEndian(file, 10, 54);  // where the pixels start
     putLittleEndian(file, 14, 40);  // the size of this header
@@ -69,7 +67,6 @@ protected:
         char pattern[] = "/tmp/starhold-textures.XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root = pattern;
-        sheet = path("sheet.png");
         ASSERT_TRUE(convert("-size 64x32 xc:'rgba(9,8,7,1)'", "PNG32:sheet.png"));
     }
     void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0); }
@@ -87,7 +84,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    std::string root, sheet;
+    std::string root;
     TextureManager manager;
 };
 
@@ -174,7 +171,7 @@ TEST_F(Textures, AMissingImageIsNamedOnceHoweverOftenItIsAskedFor) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(manager.loadTexture("Ship Top", path("images/shiptop.png"), false));
     EXPECT_FALSE(manager.loadTexture("Ship Top", path("images/shiptop.png"), false));  // the second player's load
-    EXPECT_TRUE(manager.loadTexture("sheet", sheet, false));
+    EXPECT_TRUE(manager.loadTexture("sheet", path("sheet.png"), false));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), path("images/shiptop.png") + ": no such file\n");
 }
 
