@@ -38,10 +38,7 @@ std::string places(const PlayerState& player) {
 // the matches it was asked for; its guest then knows its game is over.
 TEST_F(ComputerMatchTest, AHostBotStartsTheNextMatchAndLeavesAfterItsLast) {
     FakeClock clock;
-    GameSettings settings;
-    settings.minStars = 4;
-    settings.maxStars = 5;
-    settings.mapDimensions = 10;
+    const GameSettings settings{5.0f, 4, 5, 10};  // four stars in an arena of 10
     BotPlayer host(BotLevel::Hard, 1, settings);
     BotPlayer guest(BotLevel::Easy, 2, settings);
     host.setMatchLimit(2);
@@ -52,8 +49,7 @@ TEST_F(ComputerMatchTest, AHostBotStartsTheNextMatchAndLeavesAfterItsLast) {
     std::string firstField;
     for (int steps = 0; steps < 60000 && !guest.finished(); ++steps) {
         clock.advance(11);
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
+        for (SDL_Event event; SDL_PollEvent(&event);) {
             host.handleEvent(event);
             guest.handleEvent(event);
         }
@@ -77,8 +73,7 @@ TEST_F(ComputerMatchTest, ABotThatCannotReachItsHostFails) {
     ASSERT_TRUE(bot.startNetworking());
     bot.join("127.0.0.1", freeTcpPort());  // nobody listens there
     for (int tries = 0; tries < 5000 && !bot.finished(); ++tries) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) bot.handleEvent(event);
+        for (SDL_Event event; SDL_PollEvent(&event);) bot.handleEvent(event);
         bot.runPass(currentTicks());
         SDL_Delay(1);
     }
