@@ -65,10 +65,7 @@ protected:
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);  // SDL's event queue, no window
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        GameSettings settings;
-        settings.minStars = 4;  // four stars in a small arena: short flights
-        settings.maxStars = 5;
-        settings.mapDimensions = 10;
+        const GameSettings settings{5.0f, 4, 5, 10};  // four stars in a small arena: short flights
         match = std::make_unique<LocalMatch>(settings, hostFlier, guestFlier, 7);  // the same fields every run
         ASSERT_TRUE(match->listen());
     }
