@@ -287,8 +287,7 @@ TEST_F(Net2, TheIdOfAClosedSocketNeverReachesTheNextSocketInItsSlot) {
     net2CloseTcp(gone);
     ASSERT_TRUE(second.sendAll("fresh"));
     SDL_Event event;
-    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPRECEIVEEVENT));
-    EXPECT_EQ(net2EventSocket(event), stream);
+    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPRECEIVEEVENT) && net2EventSocket(event) == stream);
     char bytes[8];
     EXPECT_TRUE(net2ReadTcp(gone, bytes, sizeof(bytes)) == 0 && net2ReadTcp(stream, bytes, sizeof(bytes)) == 5);
     EXPECT_EQ(net2ListenerOf(stream), listener);
@@ -357,15 +356,13 @@ TEST_F(Net2, AConnectWithoutAnswerQueuesUpToItsLimitAndFailsAtFiveSeconds) {
     ASSERT_TRUE(waitUntil(markerConnected));
     EXPECT_FALSE(closed);
     clock.advance(1);
-    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT));
-    EXPECT_EQ(net2EventSocket(event), waiting);
+    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT) && net2EventSocket(event) == waiting);
 
     const int another = net2ConnectTcp("127.0.0.1", silentPort);
     ASSERT_EQ(net2SendTcp(another, mebibyte.data(), 1048576), 1048576);
     EXPECT_EQ(net2SendTcp(another, "q", 1), -1);
     EXPECT_STREQ(net2LastError(), "NET2: the peer is not taking its data, expect a close event");
-    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT));
-    EXPECT_EQ(net2EventSocket(event), another);
+    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT) && net2EventSocket(event) == another);
 }
 
 TEST_F(Net2, AtMostEightConnectsHangAndStoppingLeavesThemToEndOnTheirOwn) {
@@ -391,8 +388,7 @@ TEST(Net2Layout, OnlySdlNetVersionsWhoseSocketsWeKnowAreTrusted) {
 
 TEST_F(Net2, APosterWaitingOnAFullQueueGoesOnAfterAPlainPoll) {
     ASSERT_GT(fillEventQueue(), 0);
-    std::atomic<bool> waiting{false};
-    std::atomic<bool> pushed{false};
+    std::atomic<bool> waiting{false}, pushed{false};
     std::thread poster([&] {
         SDL_Event late = userEvent(98);
         waiting = true;
@@ -409,8 +405,7 @@ TEST_F(Net2, APosterWaitingOnAFullQueueGoesOnAfterAPlainPoll) {
 }
 
 TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
-    const std::string big(20000, 's');
-    const std::string ok = frame("ok");
+    const std::string big(20000, 's'), ok = frame("ok");
     const std::vector<std::pair<std::string, Texts>> cases{
         {frame("abc") + frame("") + frame(big) + std::string("0004~end\0", 9), {"abc", "", big, "end"}},
         // Noise between frames is skipped; a zero byte ends digits that came before it.
