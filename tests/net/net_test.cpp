@@ -47,6 +47,7 @@ protected:
     }
 
     Connection connection;
+    SDL_Event event{};  // the last event a test waited for
 };
 
 // Drops SDL events until a NET2 event of `kind` arrives; false on timeout.
@@ -188,7 +189,6 @@ protected:
     // Connects `peer` to a listener on a free port; returns the accepted stream.
     int acceptPeer(RawPeer& peer) {
         if (listener < 0) port = onFreePort([&](int candidate) { return (listener = net2ListenTcp(candidate)) >= 0; });
-        SDL_Event event;
         EXPECT_TRUE(peer.connectTo(port) && awaitNet2Event(event, NET2_ACCEPTEVENT));
         EXPECT_EQ(net2EventPort(event), port);
         return net2EventSocket(event);
@@ -230,7 +230,6 @@ TEST_F(Net2, RefusesPeersPastTheAcceptLimitAndThe1025thSocketAndReusesSlots) {
     for (int udp; opened.size() + 2 < 512 && (udp = net2OpenUdp(0, 64)) >= 0;) opened.insert(udp);
     ASSERT_EQ(opened.size(), 510u);  // with the listener and the stream, 512 sockets are open
     ASSERT_TRUE(refused.connectTo(port));
-    SDL_Event event;
     ASSERT_TRUE(awaitNet2Event(event, NET2_ERROREVENT));
     EXPECT_STREQ(net2EventText(event), "NET2: a TCP accept failed");
     EXPECT_TRUE(refused.seesEndOfStream());
@@ -267,7 +266,6 @@ TEST_F(Net2, FailedSendRaisesOneCloseEventWithoutWaitingForAFullQueue) {
             failed = net2SendTcp(stream, "ping", 4) == -1;
     });
     const bool finished = waitUntil([&] { return failed.load(); }, 3000);
-    SDL_Event event;
     while (!finished && SDL_PollEvent(&event) == 1) {  // free a stuck sender before joining
     }
     sender.join();
@@ -286,7 +284,6 @@ TEST_F(Net2, TheIdOfAClosedSocketNeverReachesTheNextSocketInItsSlot) {
     EXPECT_TRUE(stream != gone && !net2IsOpen(gone) && net2SendTcp(gone, "stale", 5) == -1);
     net2CloseTcp(gone);
     ASSERT_TRUE(second.sendAll("fresh"));
-    SDL_Event event;
     ASSERT_TRUE(awaitNet2Event(event, NET2_TCPRECEIVEEVENT) && net2EventSocket(event) == stream);
     char bytes[8];
     EXPECT_TRUE(net2ReadTcp(gone, bytes, sizeof(bytes)) == 0 && net2ReadTcp(stream, bytes, sizeof(bytes)) == 5);
@@ -322,7 +319,6 @@ TEST_F(Net2, AStreamBuffers4096Bytes) {
     RawPeer peer;
     const int stream = acceptPeer(peer);
     ASSERT_TRUE(peer.sendAll(std::string(10000, 'r')));
-    SDL_Event event;
     ASSERT_TRUE(awaitNet2Event(event, NET2_TCPRECEIVEEVENT));
     ASSERT_TRUE(waitUntil([&] { return net2BufferedTcp(stream) >= 4096; }));
     EXPECT_EQ(net2BufferedTcp(stream), 4096);
@@ -344,7 +340,6 @@ TEST_F(Net2, AConnectWithoutAnswerQueuesUpToItsLimitAndFailsAtFiveSeconds) {
 
     clock.advance(4999);
     const int marker = net2ConnectTcp("127.0.0.1", livePort);  // a later slot: its pass sees the first one too
-    SDL_Event event;
     bool closed = false;
     const auto markerConnected = [&] {
         while (fePoll(&event) > 0) {
@@ -396,7 +391,6 @@ TEST_F(Net2, APosterWaitingOnAFullQueueGoesOnAfterAPlainPoll) {
         pushed = true;
     });
     ASSERT_TRUE(waitUntil([&] { return waiting.load(); }));
-    SDL_Event event;
     ASSERT_EQ(SDL_PollEvent(&event), 1);  // makes room without telling anybody
     const bool went = waitUntil([&] { return pushed.load(); }, 3000);
     while (!pushed) fePoll(&event);  // free a stuck poster before joining
