@@ -33,7 +33,6 @@ public:
     std::function<void()> afterUpdate;
     bool checkUntouched = false;  // fails the test when a decision changes what the pilot sees
 
-    // Runs until `done` or for `limitMs` of game time.
     void runUntil(const std::function<bool()>& done, uint32_t limitMs) {
         Timer updateTimer, moveTimer;
         updateTimer.start();

@@ -57,8 +57,7 @@ public:
         return ntohs(address.sin_port);
     }
 
-    // Takes the first connection to come in on the listening socket.
-    bool accept() {
+    bool accept() {  // the first connection to come in
         const int listener = stream;
         stream = ::accept(listener, nullptr, nullptr);
         ::close(listener);

@@ -282,7 +282,7 @@ TEST_F(WorldTest, TheShipTurnsAlongItsVelocityAndKeepsItsHeadingWhenStill) {
     }
 }
 
-TEST_F(WorldTest, TheArenaIsLinesUpToItsYellowEdges) {
+TEST_F(WorldTest, TheArenaIsLinesUpToItsYellowEdgesAndEachStarTwoCrossedSquares) {
     DrawSurface3D surface;
     buildArena(surface, 10);
     buildArena(surface, 20);  // replaces, never adds
@@ -295,12 +295,10 @@ TEST_F(WorldTest, TheArenaIsLinesUpToItsYellowEdges) {
         edges += hasColour(rec, 1, 1, 0) && span == 40.0f;
     }
     EXPECT_TRUE(edges == 12 && surface.recordList().size() == 336) << edges;
-}
 
-TEST_F(WorldTest, EachStarIsTwoCrossedSquaresInItsColour) {
-    DrawSurface3D surface;
-    PlayerState state(true);
+    PlayerState state(true);  // each star is two crossed squares in its colour
     ASSERT_TRUE(state.applyStarListText("20,2,3,-7,12,2,0,0,0,1"));
+    surface.clearRecording();
     drawStars(state, surface);
     const std::list<DrawRecord>& records = surface.recordList();
     ASSERT_EQ(records.size(), 4u);
