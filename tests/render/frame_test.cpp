@@ -15,11 +15,6 @@ void expectMatrix(const Frame& frame, const std::array<float, 16>& expected) {
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(frame.matrix[i], expected[i], 1e-5f) << i;
 }
 
-class FrameGl : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(openTestWindow()); }
-};
-
 }  // namespace
 
 TEST(Frame, StartsFacingDownWorldZMovesAndCopiesPointAtTheirOwnMatrix) {
@@ -60,7 +55,8 @@ TEST(Frame, RotationsTurnAboutTheirAxesWithoutAnyGlContext) {
     expectMatrix(still, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 1, 2, 3, 1});
 }
 
-TEST_F(FrameGl, RotationsTurnAsGlRotateDoes) {
+TEST(FrameGl, RotationsTurnAsGlRotateDoes) {
+    ASSERT_TRUE(openTestWindow());
     const float turns[][4] = {{33, 1, 2, 3}, {-120, 0, 0, 1}, {0.25f, 0, 1, 0}, {271, -4, 0.5f, 2}};
     Frame frame(7, -2, 5);
     frame.rotateLocal(20, 1, 1, 0);

@@ -90,24 +90,6 @@ float centreBrightness(const PlayerState& state, Frame& camera, TextureManager& 
     return rgb[0] + rgb[1] + rgb[2];
 }
 
-// A host listening on a free loopback port; no peer until its client connects.
-class NetPlayTest : public WorldTest {
-protected:
-    void SetUp() override {
-        WorldTest::SetUp();
-        ASSERT_TRUE(server.startNetworking());
-        port = onFreePort([this](int candidate) { return server.startServer(candidate); });
-        ASSERT_NE(port, -1);
-    }
-    void TearDown() override {
-        server.disconnect();
-        client.disconnect();
-        server.stopNetworking();
-    }
-
-    Connection server, client;
-    int port = 0;
-};
 
 }  // namespace
 
@@ -327,7 +309,10 @@ TEST_F(WorldTest, ShipsWearTheirSkinAndAreDrawnWhiteWithoutTextures) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(NetPlayTest, TheHostDrainsWhoeverHoldsFewerThanHalfEachFullSecondDownToZero) {
+TEST_F(WorldTest, TheHostDrainsWhoeverHoldsFewerThanHalfEachFullSecondDownToZero) {
+    Connection server, client;  // a host on a free loopback port; no peer until its client connects
+    ASSERT_TRUE(server.startNetworking());
+    const int port = onFreePort([&](int candidate) { return server.startServer(candidate); });
     PlayerState alone(true);  // listening with nobody there: no race yet
     alone.setConnection(&server);
     holdStars(alone, 0);
@@ -335,7 +320,7 @@ TEST_F(NetPlayTest, TheHostDrainsWhoeverHoldsFewerThanHalfEachFullSecondDownToZe
     EXPECT_TRUE(alone.ownEnergy() == 500 && !alone.isMatchOver());
 
     ASSERT_TRUE(client.connectTo("localhost", port));
-    ASSERT_TRUE(waitUntil([this] { return server.pumpNetEvents() && server.peerCount() == 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return server.pumpNetEvents() && server.peerCount() == 1; }, 10000));
     const int drains[][3] = {{0, 475, 500}, {10, 492, 500}, {14, 499, 500}, {15, 500, 500}, {16, 500, 499}};
     for (const auto& d : drains) {  // stars held, then both energies a second later
         PlayerState state(true);
