@@ -35,40 +35,36 @@ void glVertex3f(GLfloat x, GLfloat y, GLfloat) { points.push_back({colour, int(x
 
 namespace {
 
-class Hud : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const std::string path = testing::TempDir() + "/hud.fnt";
-        std::ofstream file(path);
-        file << "64 1\n";
-        for (int code = kFirstCode; code < kFirstCode + 64; ++code) {
-            file << code << " 0 0";
-            for (int row = 0; row < 64; ++row) file << (row == code - kFirstCode ? " 1" : " 0");
-            file << "\n";
-        }
-        file.close();
-        ASSERT_TRUE(fonts.loadFont(path, "font"));
+// Runs of text as "x(r,g,b)text", one per colour or gap.
+std::string line(FontManager& fonts, const HudValues& values) {
+    points.clear();
+    drawHudLine(fonts, values);
+    std::string text, last;
+    int lastX = -100;
+    for (const Point& p : points) {
+        if (p.colour != last || p.x != lastX + 17) text += (text.empty() ? "" : " ") + toText(p.x) + p.colour;
+        text += char(p.y - 10 + kFirstCode);
+        last = p.colour;
+        lastX = p.x;
     }
-    // Runs of text as "x(r,g,b)text", one per colour or gap.
-    std::string line(const HudValues& values) {
-        points.clear();
-        drawHudLine(fonts, values);
-        std::string text, last;
-        int lastX = -100;
-        for (const Point& p : points) {
-            if (p.colour != last || p.x != lastX + 17) text += (text.empty() ? "" : " ") + toText(p.x) + p.colour;
-            text += char(p.y - 10 + kFirstCode);
-            last = p.colour;
-            lastX = p.x;
-        }
-        return text;
-    }
-    FontManager fonts;
-};
+    return text;
+}
 
 }  // namespace
 
-TEST_F(Hud, ShowsCountsTimeAndEnergiesOrTheRate) {
+TEST(Hud, ShowsCountsTimeAndEnergiesOrTheRateAndLongCountsPushWhatFollowsRight) {
+    const std::string path = testing::TempDir() + "/hud.fnt";
+    std::ofstream file(path);
+    file << "64 1\n";
+    for (int code = kFirstCode; code < kFirstCode + 64; ++code) {
+        file << code << " 0 0";
+        for (int row = 0; row < 64; ++row) file << (row == code - kFirstCode ? " 1" : " 0");
+        file << "\n";
+    }
+    file.close();
+    FontManager fonts;
+    ASSERT_TRUE(fonts.loadFont(path, "font"));
+
     const std::string counts = "0(0,1,0)12 34(1,1,1)/ 51(1,0,0)18 289";
     struct Case { HudValues values; const char* text; } const cases[] = {
         {{12, 18, 7549}, "(1,1,0)7.5 510(1,1,1)95.37"},            // solo: tenths cut, the rate in hundredths
@@ -77,12 +73,11 @@ TEST_F(Hud, ShowsCountsTimeAndEnergiesOrTheRate) {
         {{12, 18, 5000, false, false, true}, "(1,1,0)5"},         // listening alone: nothing at 510
         {{12, 18, 123456, false, true, true, 377, 420}, "(1,1,0)123.4 510(0,1,0)377 578(1,1,1)/ 595(0,0,1)420"},
     };
-    for (const Case& c : cases) EXPECT_EQ(line(c.values), counts + c.text);
-}
-
-TEST_F(Hud, LongCountsPushWhatFollowsRightInsteadOfOverlapping) {
-    EXPECT_EQ(line({4095, 4095, 5000, false, false, true}), "0(0,1,0)4095 68(1,1,1)/ 85(1,0,0)4095 289(1,1,0)5");
-    EXPECT_EQ(line({123456789, 0, 5000, false, false, true}), "0(0,1,0)123456789 153(1,1,1)/ 170(1,0,0)0 289(1,1,0)5");
+    for (const Case& c : cases) EXPECT_EQ(line(fonts, c.values), counts + c.text);
+    // Long counts push what follows right instead of overlapping.
+    EXPECT_EQ(line(fonts, {4095, 4095, 5000, false, false, true}), "0(0,1,0)4095 68(1,1,1)/ 85(1,0,0)4095 289(1,1,0)5");
+    EXPECT_EQ(line(fonts, {123456789, 0, 5000, false, false, true}),
+              "0(0,1,0)123456789 153(1,1,1)/ 170(1,0,0)0 289(1,1,0)5");
 }
 
 TEST(StatusLineRows, ATextTooLongForOneRowGoesOnTwo) {
