@@ -25,20 +25,20 @@ protected:
         root = fs::temp_directory_path() / ("starhold-folders-" + std::to_string(getpid()));
         fs::create_directories(root / "home");
         previous = fs::current_path();
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) {
-            const char* value = std::getenv(name);
-            saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        }
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME"})
+            saved.emplace_back(name, std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt);
     }
     void TearDown() override {
         for (const auto& [name, value] : saved) value ? setenv(name, value->c_str(), 1) : unsetenv(name);
         fs::current_path(previous);
         fs::remove_all(root);
     }
-    static void makeData(const fs::path& folder) {
+    // The game's data in `folder`, entered from the home folder.
+    void makeData(const fs::path& folder) {
         fs::create_directories(folder / "images");
         fs::create_directories(folder / "audio");
         std::ofstream(folder / "characters.fnt") << "1 1\n";
+        fs::current_path(root / "home");
     }
 
     fs::path root, previous;
@@ -73,14 +73,10 @@ TEST_F(Folders, DataIsFoundInTheWorkingFolderThenBesideTheBinary) {
                                                      {"prefix/bin/starhold", "prefix/share/starhold"}};
     for (const auto& [binary, data] : layouts) {
         makeData(root / data);
-        fs::current_path(root / "home");
-        EXPECT_TRUE(enterDataFolder((root / binary).string()));
-        EXPECT_EQ(fs::current_path(), root / data);
+        EXPECT_TRUE(enterDataFolder((root / binary).string()) && fs::current_path() == root / data) << data;
     }
     makeData(root / "home");  // the folder it is started in comes first
-    fs::current_path(root / "home");
-    EXPECT_TRUE(enterDataFolder((root / "checkout/build/starhold").string()));
-    EXPECT_EQ(fs::current_path(), root / "home");
+    EXPECT_TRUE(enterDataFolder((root / "checkout/build/starhold").string()) && fs::current_path() == root / "home");
     EXPECT_EQ(executablePath("fallback"), fs::read_symlink("/proc/self/exe"));
 }
 

@@ -1,57 +1,70 @@
-// The heads-up line as the player reads it: texts, positions and colours,
-// recorded through the GL stand-in with a font whose glyph for each character
-// is one point on its own row, so the points spell the text back.
+// The heads-up line as the player reads it: texts, positions and colours, drawn
+// through stand-ins for OpenGL's colour and vertex calls with a font whose glyph
+// for each character is one point on its own row, so the points spell the text back.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <GL/gl.h>
+
 #include <fstream>
-#include <sstream>
+#include <vector>
 
 #include "app/hud.h"
 #include "app/status_line.h"
+#include "app/text.h"
 #include "render/font.h"
-#include "tests/render/gl_recorder.h"
 
 namespace {
 
 constexpr int kFirstCode = 32;  // ' ' .. '_': every character the line uses
 
-class Hud : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const std::string path = testing::TempDir() + "/hud.fnt";
-        std::ofstream file(path);
-        file << "64 1\n";
-        for (int code = kFirstCode; code < kFirstCode + 64; ++code) {
-            file << code << " 0 0";
-            for (int row = 0; row < 64; ++row) file << (row == code - kFirstCode ? " 1" : " 0");
-            file << "\n";
-        }
-        file.close();
-        ASSERT_TRUE(fonts.loadFont(path, "font"));
-    }
-    // Runs of text as "x(r,g,b)text", one per colour or gap.
-    std::string line(const HudValues& values) {
-        clearCalls();
-        drawHudLine(fonts, values);
-        std::istringstream in(calls());
-        std::string colour, vertex, text, last;
-        float x = 0, y = 0, lastX = -100;
-        while (in >> colour >> vertex && std::sscanf(vertex.c_str(), "glVertex3f(%f,%f", &x, &y) == 2) {
-            colour = colour.substr(9, colour.rfind(',') - 9) + ")";  // glColor4f(r,g,b,1) -> (r,g,b)
-            if (colour != last || x != lastX + 17) text += (text.empty() ? "" : " ") + std::to_string(int(x)) + colour;
-            text += char(int(y) - 10 + kFirstCode);
-            last = colour;
-            lastX = x;
-        }
-        return text;
-    }
-    FontManager fonts;
+struct Point {
+    std::string colour;  // "(r,g,b)"
+    int x, y;
 };
+std::vector<Point> points;
+std::string colour;
 
 }  // namespace
 
-TEST_F(Hud, ShowsCountsTimeAndEnergiesOrTheRate) {
+extern "C" {
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat) {
+    colour = "(" + toText(r) + "," + toText(g) + "," + toText(b) + ")";
+}
+void glVertex3f(GLfloat x, GLfloat y, GLfloat) { points.push_back({colour, int(x), int(y)}); }
+}
+
+namespace {
+
+// Runs of text as "x(r,g,b)text", one per colour or gap.
+std::string line(FontManager& fonts, const HudValues& values) {
+    points.clear();
+    drawHudLine(fonts, values);
+    std::string text, last;
+    int lastX = -100;
+    for (const Point& p : points) {
+        if (p.colour != last || p.x != lastX + 17) text += (text.empty() ? "" : " ") + toText(p.x) + p.colour;
+        text += char(p.y - 10 + kFirstCode);
+        last = p.colour;
+        lastX = p.x;
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(Hud, ShowsCountsTimeAndEnergiesOrTheRateAndLongCountsPushWhatFollowsRight) {
+    const std::string path = testing::TempDir() + "/hud.fnt";
+    std::ofstream file(path);
+    file << "64 1\n";
+    for (int code = kFirstCode; code < kFirstCode + 64; ++code) {
+        file << code << " 0 0";
+        for (int row = 0; row < 64; ++row) file << (row == code - kFirstCode ? " 1" : " 0");
+        file << "\n";
+    }
+    file.close();
+    FontManager fonts;
+    ASSERT_TRUE(fonts.loadFont(path, "font"));
+
     const std::string counts = "0(0,1,0)12 34(1,1,1)/ 51(1,0,0)18 289";
     struct Case { HudValues values; const char* text; } const cases[] = {
         {{12, 18, 7549}, "(1,1,0)7.5 510(1,1,1)95.37"},            // solo: tenths cut, the rate in hundredths
@@ -60,31 +73,27 @@ TEST_F(Hud, ShowsCountsTimeAndEnergiesOrTheRate) {
         {{12, 18, 5000, false, false, true}, "(1,1,0)5"},         // listening alone: nothing at 510
         {{12, 18, 123456, false, true, true, 377, 420}, "(1,1,0)123.4 510(0,1,0)377 578(1,1,1)/ 595(0,0,1)420"},
     };
-    for (const Case& c : cases) EXPECT_EQ(line(c.values), counts + c.text);
-}
-
-TEST_F(Hud, LongCountsPushWhatFollowsRightInsteadOfOverlapping) {
-    EXPECT_EQ(line({4095, 4095, 5000, false, false, true}), "0(0,1,0)4095 68(1,1,1)/ 85(1,0,0)4095 289(1,1,0)5");
-    EXPECT_EQ(line({123456789, 0, 5000, false, false, true}), "0(0,1,0)123456789 153(1,1,1)/ 170(1,0,0)0 289(1,1,0)5");
+    for (const Case& c : cases) EXPECT_EQ(line(fonts, c.values), counts + c.text);
+    // Long counts push what follows right instead of overlapping.
+    EXPECT_EQ(line(fonts, {4095, 4095, 5000, false, false, true}), "0(0,1,0)4095 68(1,1,1)/ 85(1,0,0)4095 289(1,1,0)5");
+    EXPECT_EQ(line(fonts, {123456789, 0, 5000, false, false, true}),
+              "0(0,1,0)123456789 153(1,1,1)/ 170(1,0,0)0 289(1,1,0)5");
 }
 
 TEST(StatusLineRows, ATextTooLongForOneRowGoesOnTwo) {
-    const struct {
-        const char* address;
-        const char* rows;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {  // where a friend joins, and the rows
         {"192.168.1.20:1337", "listening on 192.168.1.20:1337|"},
         {"this machine only: 127.0.0.1:1337", "listening on this machine only:|127.0.0.1:1337|"},
         {"192.168.100.200:65535 (+2 more)", "listening on 192.168.100.200:65535|(+2 more)|"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [address, expected] : cases) {
         StatusLine status;
         ConnectionView view;
         view.server = true;
-        view.address = c.address;
+        view.address = address;
         status.observe(view, 0);
         std::string rows;
         for (const HudText& t : status.current(0)) rows += t.text + "|";
-        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(rows, expected);
     }
 }

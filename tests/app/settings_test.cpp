@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <tuple>
@@ -26,25 +25,18 @@ std::string messagesOf(const std::string& text) {
 
 }  // namespace
 
-TEST(Settings, MissingFileKeepsDefaults) {
+TEST(Settings, ReadsKeysCaseSensitivelyLastValueWinsAndAMissingFileKeepsTheDefaults) {
+    const GameSettings s = read("sensitivity 2.5\nplayerskin 1\nMapdimensions 50\nfoo bar\nmapdimensions 30\nmapdimensions 40");
+    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40);
     GameSettings settings;
     std::ostringstream errors;
     EXPECT_FALSE(loadSettings("/nonexistent/config.txt", settings, errors));
-    EXPECT_TRUE(settings.minStars == 30 && settings.maxStars == 50 && settings.mapDimensions == 20);
-    EXPECT_TRUE(errors.str().empty());
-}
-
-TEST(Settings, ReadsKeysCaseSensitivelyLastValueWins) {
-    const GameSettings s = read("sensitivity 2.5\nplayerskin 1\nMapdimensions 50\nfoo bar\nmapdimensions 30\nmapdimensions 40");
-    EXPECT_FLOAT_EQ(s.sensitivity, 2.5f);
-    EXPECT_TRUE(s.playerSkin);
-    EXPECT_EQ(s.mapDimensions, 40);
+    EXPECT_TRUE(settings.minStars == 30 && settings.maxStars == 50 && errors.str().empty());
 }
 
 // The README's bounds: at most 8192 stars, an arena of 10 to 1000.
 TEST(Settings, ChecksTheBounds) {
-    struct Case { const char* text; int32_t min, max, map; };
-    const Case cases[] = {
+    const std::tuple<const char*, int32_t, int32_t, int32_t> cases[] = {  // the file, then the bounds and arena
         {"minstars 80\nmaxstars 40\n", 40, 80, 20},
         {"minstars 25 maxstars 25", 25, 26, 20},
         {"minstars 0\nmaxstars -4\n", 0, -4, 20},      // not above 0: left as read
@@ -56,10 +48,9 @@ TEST(Settings, ChecksTheBounds) {
         {"mapdimensions 1001", 30, 50, 1000},
         {"mapdimensions 100000000000000000000000", 30, 50, 1000},
     };
-    for (const Case& c : cases) {
-        const GameSettings s = read(c.text);
-        EXPECT_EQ(std::make_tuple(s.minStars, s.maxStars, s.mapDimensions), std::make_tuple(c.min, c.max, c.map))
-            << c.text;
+    for (const auto& [text, min, max, map] : cases) {
+        const GameSettings s = read(text);
+        EXPECT_EQ(std::make_tuple(s.minStars, s.maxStars, s.mapDimensions), std::make_tuple(min, max, map)) << text;
     }
 }
 

@@ -3,12 +3,10 @@
 // same messages however it is cut, and a good frame after garbage and a zero
 // byte comes out intact.
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <utility>
 #include <vector>
 
+#include "harness.h"
 #include "net/frame_reader.h"
 
 namespace {
@@ -25,27 +23,19 @@ size_t takeInRange(const uint8_t* data, size_t& size, size_t lowest, size_t high
     return lowest + static_cast<size_t>(value % (range + 1));
 }
 
-void drain(FrameReader& reader, Messages& out) {
+void append(FrameReader& reader, const std::string& bytes, Messages& out) {
+    reader.append(bytes.data(), bytes.size());
     std::string text;
-    for (FrameReader::Status status = reader.next(text); status != FrameReader::NoMessage;
-         status = reader.next(text)) {
-        out.emplace_back(status, text);
-    }
-    if (reader.heldBytes() >= static_cast<size_t>(kMaxFrameLength)) {
-        std::abort();
-    }
+    for (int status; (status = reader.next(text)) != FrameReader::NoMessage;) out.emplace_back(status, text);
+    require(reader.heldBytes() < static_cast<size_t>(kMaxFrameLength));
 }
 
 Messages readInChunks(const std::string& stream, const std::vector<size_t>& sizes) {
     FrameReader reader;
     Messages out;
-    size_t at = 0;
-    for (size_t i = 0; at < stream.size(); ++i) {
-        const size_t size = sizes.empty() ? stream.size() : sizes[i % sizes.size()];
-        const size_t count = std::min(size, stream.size() - at);
-        reader.append(stream.data() + at, count);
-        at += count;
-        drain(reader, out);
+    for (size_t i = 0, at = 0, count; at < stream.size(); ++i, at += count) {
+        count = std::min(sizes.empty() ? stream.size() : sizes[i % sizes.size()], stream.size() - at);
+        append(reader, stream.substr(at, count), out);
     }
     return out;
 }
@@ -54,27 +44,16 @@ Messages readInChunks(const std::string& stream, const std::vector<size_t>& size
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<size_t> sizes(takeInRange(data, size, 0, 8));
-    for (size_t& chunk : sizes) {
-        chunk = takeInRange(data, size, 1, 300);
-    }
+    for (size_t& chunk : sizes) chunk = takeInRange(data, size, 1, 300);
     const std::string stream(reinterpret_cast<const char*>(data), size);
-
-    if (readInChunks(stream, {}) != readInChunks(stream, sizes)) {
-        std::abort();
-    }
+    require(readInChunks(stream, {}) == readInChunks(stream, sizes));
 
     // A good frame after the garbage and a zero byte; the padding of zero bytes
     // completes any body the garbage left open.
     FrameReader reader;
     Messages out;
-    const std::string good("8~0|1,2,3", 10);
-    std::string tail = std::string(1, '\0') + good + std::string(kMaxFrameLength, '\0');
-    reader.append(stream.data(), stream.size());
-    drain(reader, out);
-    reader.append(tail.data(), tail.size());
-    drain(reader, out);
-    if (out.empty() || out.back() != std::make_pair(int(FrameReader::Complete), std::string("0|1,2,3"))) {
-        std::abort();
-    }
+    append(reader, stream, out);
+    append(reader, std::string(1, '\0') + std::string("8~0|1,2,3", 10) + std::string(kMaxFrameLength, '\0'), out);
+    require(!out.empty() && out.back() == std::make_pair(int(FrameReader::Complete), std::string("0|1,2,3")));
     return 0;
 }

@@ -3,37 +3,25 @@
 // field and score texts to the local state. Checks after each message: nothing
 // non-finite in a frame or velocity, counts within their bounds, and a refused
 // star list changes nothing.
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <string>
 
 #include "app/text.h"
+#include "harness.h"
 #include "world/player_state.h"
 
 namespace {
 
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
 void checkShip(const Ship& ship) {
-    for (float element : ship.frame.matrix) {
-        require(std::isfinite(element));
-    }
-    for (float v : {ship.vx, ship.vy, ship.vz}) {
-        require(std::isfinite(v) && std::fabs(v) <= 15.0f);
-    }
+    for (float element : ship.frame.matrix) require(std::isfinite(element));
+    for (float v : {ship.vx, ship.vy, ship.vz}) require(std::isfinite(v) && std::fabs(v) <= 15.0f);
 }
 
 // Each "3|" may lower the own count by one, so its floor moves with the messages.
 // The README's bounds for a star list: at most 8192 stars, an arena of 10 to 1000.
 void checkCounts(const PlayerState& state, int32_t messages) {
-    constexpr int32_t kMostStars = 8192;
     const int32_t count = state.starCount();
-    require(count >= 0 && count <= kMostStars);
-    require(state.stars().size() <= static_cast<size_t>(kMostStars));
+    require(count >= 0 && count <= 8192 && state.stars().size() <= 8192);
     require(state.ownStars() >= -count - messages && state.ownStars() <= 2 * count);
     require(state.mapSize() >= 10 && state.mapSize() <= 1000);
 }
@@ -50,14 +38,11 @@ void applyStarList(PlayerState& local, const std::string& payload) {
         return;
     }
     require(static_cast<size_t>(local.starCount()) == local.stars().size());
-    for (const Star& star : local.stars()) {
-        require(std::isfinite(star.x) && std::isfinite(star.y) && std::isfinite(star.z));
-    }
+    for (const Star& s : local.stars()) require(std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z));
 }
 
 void apply(PlayerState& local, PlayerState& mirror, const std::string& message) {
-    std::string type;
-    std::string payload;
+    std::string type, payload;
     splitAtBar(message, type, payload);
     switch (toInt(type)) {
         case 0: mirror.applyFrameText(payload); break;
@@ -73,22 +58,16 @@ void apply(PlayerState& local, PlayerState& mirror, const std::string& message) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static PlayerState local(true);
-    static PlayerState mirror(false);
+    static PlayerState local(true), mirror(false);
     local.newMatch();
     mirror.newMatch();
     const std::string input(reinterpret_cast<const char*>(data), size);
-    size_t start = 0;
     int32_t messages = 0;
-    while (start <= input.size()) {
-        size_t end = input.find('\n', start);
-        if (end == std::string::npos) {
-            end = input.size();
-        }
+    for (size_t start = 0, end; start <= input.size(); start = end + 1) {
+        end = std::min(input.find('\n', start), input.size());
         apply(local, mirror, input.substr(start, end - start));
         checkShip(mirror.ship());
         checkCounts(local, ++messages);
-        start = end + 1;
     }
     return 0;
 }

@@ -16,12 +16,9 @@ namespace fs = std::filesystem;
 int main(int argc, char** argv) {
     std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        if (!fs::is_directory(argv[i])) {
-            inputs.emplace_back(argv[i]);
-            continue;
-        }
         const size_t first = inputs.size();
-        for (const fs::directory_entry& entry : fs::directory_iterator(argv[i])) inputs.push_back(entry.path());
+        if (!fs::is_directory(argv[i])) inputs.emplace_back(argv[i]);
+        else inputs.insert(inputs.end(), fs::directory_iterator(argv[i]), fs::directory_iterator());
         std::sort(inputs.begin() + first, inputs.end());
     }
     for (const fs::path& input : inputs) {

@@ -4,69 +4,47 @@
 // recognised, a port that is a TCP port or -1, and numbers that survive being
 // written and read back.
 #include <cmath>
-#include <cstdlib>
 #include <sstream>
-#include <string>
 
 #include "app/settings.h"
 #include "app/text.h"
+#include "harness.h"
 #include "render/frame.h"
 #include "world/player_state.h"
 
 namespace {
 
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
 bool namesAKey(const std::string& text) {
     std::istringstream words(text);
-    std::string key;
-    std::string value;
-    while (words >> key) {
-        for (const char* known : {"sensitivity", "minstars", "maxstars", "mapdimensions", "playerskin"}) {
-            if (key == known) {
-                return true;
-            }
-        }
-        words >> value;
+    for (std::string key, value; words >> key; words >> value) {
+        for (const char* known : {"sensitivity", "minstars", "maxstars", "mapdimensions", "playerskin", "botlevel"})
+            if (key == known) return true;
     }
     return false;
 }
 
-// Every message is one line naming the file and a line number.
-void checkMessages(const std::string& messages, bool onlyUnknownKeys) {
-    std::istringstream lines(messages);
-    for (std::string line; std::getline(lines, line);) {
-        require(line.rfind("config.txt:", 0) == 0);
-        require(!onlyUnknownKeys || line.find(": unknown key ") != std::string::npos);
-    }
-    require(messages.empty() || messages.back() == '\n');
-}
-
 void checkSettings(const std::string& text) {
-    constexpr int32_t kMostStars = 8192;
     std::istringstream in(text);
     std::ostringstream errors;
     GameSettings settings;
     readSettings(in, settings, errors);
-    require(settings.minStars <= kMostStars && settings.maxStars <= kMostStars);
+    require(settings.minStars <= 8192 && settings.maxStars <= 8192);
     require(settings.mapDimensions >= 10 && settings.mapDimensions <= 1000);
+    // Every message is one line naming the file and a line number; without a key, each an unknown key.
     const bool namedAKey = namesAKey(text);
-    checkMessages(errors.str(), !namedAKey);
-    if (!namedAKey) {
-        const GameSettings defaults;
-        require(settings.sensitivity == defaults.sensitivity && settings.minStars == defaults.minStars &&
-                settings.maxStars == defaults.maxStars && settings.mapDimensions == defaults.mapDimensions &&
-                settings.playerSkin == defaults.playerSkin);
-    }
+    std::istringstream lines(errors.str());
+    for (std::string line; std::getline(lines, line);)
+        require(line.rfind("config.txt:", 0) == 0 && (namedAKey || line.find(": unknown key ") != std::string::npos));
+    require(errors.str().empty() || errors.str().back() == '\n');
+    const GameSettings defaults;
+    require(namedAKey || (settings.sensitivity == defaults.sensitivity && settings.minStars == defaults.minStars &&
+                          settings.maxStars == defaults.maxStars && settings.mapDimensions == defaults.mapDimensions &&
+                          settings.playerSkin == defaults.playerSkin && settings.botLevel == defaults.botLevel));
     static PlayerState local(true);
     local.setMapSize(settings.mapDimensions);
     local.setStarRange(settings.minStars, settings.maxStars);
     local.newMatch();
-    require(local.starCount() >= 0 && local.starCount() <= kMostStars);
+    require(local.starCount() >= 0 && local.starCount() <= 8192);
 }
 
 void checkConnection(const std::string& text) {
@@ -84,17 +62,13 @@ void checkConversions(const std::string& text) {
     const int32_t whole = toInt(text);
     require(toInt(toText(whole)) == whole);
     const float value = toFloat(text);
-    if (std::isfinite(value)) {
-        require(closeEnough(toFloat(toText(value)), value));
-    }
+    require(!std::isfinite(value) || closeEnough(toFloat(toText(value)), value));
     toBool(text);
-    Frame frame;
+    Frame frame, again;
     frameFromText(frame, text);
-    Frame again;
     frameFromText(again, frameToText(frame));
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 16; ++i)
         require(!std::isfinite(frame.matrix[i]) || closeEnough(again.matrix[i], frame.matrix[i]));
-    }
 }
 
 }  // namespace

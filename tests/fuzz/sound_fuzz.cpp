@@ -4,38 +4,21 @@
 // mutated headers reach SDL_mixer instead of being dropped by libogg.
 #include <SDL.h>
 
-#include <string>
-
-#include "fuzz_file.h"
+#include "harness.h"
 #include "sound/sound_manager.h"
 #include "tests/sound/ogg_pages.h"
 
-namespace {
-
-void mendChecksums(std::string& file) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string file(reinterpret_cast<const char*>(data), size);
     for (size_t page = 0; page + 27 <= file.size() && file.compare(page, 4, "OggS") == 0;) {
-        const size_t segments = uint8_t(file[page + 26]);
-        if (page + 27 + segments > file.size() || oggPageEnd(file, page) > file.size()) {
-            return;
-        }
+        if (page + 27 + uint8_t(file[page + 26]) > file.size() || oggPageEnd(file, page) > file.size()) break;
         setOggChecksum(file, page);
         page = oggPageEnd(file, page);
     }
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string file(reinterpret_cast<const char*>(data), size);
-    mendChecksums(file);
     const std::string path = writeInputFile(reinterpret_cast<const uint8_t*>(file.data()), file.size(), ".ogg");
     SoundManager sound;
-    if (!sound.openAudio()) {
-        return 0;
-    }
-    if (sound.loadSound(path, "pop1")) {
-        sound.playSound("pop1", -1, 0);
-    }
+    if (!sound.openAudio()) return 0;
+    if (sound.loadSound(path, "pop1")) sound.playSound("pop1", -1, 0);
     if (sound.loadMusic(path, "1")) {
         sound.playMusic("1", 0);
         SDL_Delay(5);

@@ -1,21 +1,14 @@
 // The input read as a texture-definition file. Checks: every entry it makes
 // has a name, and what was loaded survives a save and a load unchanged.
 #include <algorithm>
-#include <cstdlib>
 #include <numeric>
 #include <vector>
 
-#include "fuzz_file.h"
+#include "harness.h"
 #include "tests/support/gl_window.h"
 #include "textures/texture_manager.h"
 
 namespace {
-
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // The manager never deletes a GL texture, also not one it replaces when a name
 // is loaded again; the fuzz run deletes every name handed out so far.
@@ -32,12 +25,10 @@ void releaseTextures() {
 
 void requireSame(TextureManager& a, TextureManager& b) {
     for (int i = 0;; ++i) {
-        TextureEntry* x = a.getEntryAt(i);
-        TextureEntry* y = b.getEntryAt(i);
+        const TextureEntry* x = a.getEntryAt(i);
+        const TextureEntry* y = b.getEntryAt(i);
         require((x == nullptr) == (y == nullptr));
-        if (x == nullptr) {
-            return;
-        }
+        if (x == nullptr) return;
         require(!x->name.empty() && x->name == y->name && x->file == y->file);
         require(x->subTextures.size() == y->subTextures.size());
         for (auto s = x->subTextures.begin(), t = y->subTextures.begin(); s != x->subTextures.end(); ++s, ++t) {
@@ -53,13 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool window = openTestWindow();
     require(window);
     const std::string path = writeInputFile(data, size, ".txt");
-    TextureManager loaded;
+    TextureManager loaded, again;
     loaded.loadDefinitions(path);
-    TextureManager again;
-    const std::string saved = path + ".saved";
-    if (loaded.saveDefinitions(saved)) {
-        again.loadDefinitions(saved);
-    }
+    if (loaded.saveDefinitions(path + ".saved")) again.loadDefinitions(path + ".saved");
     requireSame(loaded, again);
     releaseTextures();
     return 0;

@@ -19,7 +19,7 @@
 #include "tests/support/raw_peer.h"
 
 namespace {
-// The keys a player holds to fly to (x, y, z) and slow down there.
+// The keys a player holds to fly to the spot and slow down there.
 Steering towards(const PlayerState& player, const Star& spot) {
     const Ship& ship = player.ship();
     const float* p = ship.frame.position;
@@ -50,24 +50,12 @@ Star parkingSpot(const PlayerState& player) {
     return spot;
 }
 
-// The keys a player holds to bring the ship to a stop where it is.
-Steering stopped(const PlayerState& player) {
-    const Ship& ship = player.ship();
-    Steering keys;
-    keys.left = ship.vx > 0.2f;
-    keys.right = ship.vx < -0.2f;
-    keys.down = ship.vy > 0.2f;
-    keys.up = ship.vy < -0.2f;
-    keys.back = ship.vz > 0.2f;
-    keys.forward = ship.vz < -0.2f;
-    return keys;
-}
-
 // A test's pilot: flies to its goal and slows down there, or stops where it is.
 class GoalFlier : public Flier {
 public:
     Steering decide(const PlayerState& own, const PlayerState&, bool, uint32_t) override {
-        return goal ? towards(own, *goal) : stopped(own);
+        const float* p = own.ship().frame.position;
+        return towards(own, goal ? *goal : Star{p[0], p[1], p[2]});
     }
     std::optional<Star> goal;
 };
@@ -77,10 +65,7 @@ protected:
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);  // SDL's event queue, no window
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        GameSettings settings;
-        settings.minStars = 4;  // four stars in a small arena: short flights
-        settings.maxStars = 5;
-        settings.mapDimensions = 10;
+        const GameSettings settings{5.0f, 4, 5, 10};  // four stars in a small arena: short flights
         match = std::make_unique<LocalMatch>(settings, hostFlier, guestFlier, 7);  // the same fields every run
         ASSERT_TRUE(match->listen());
     }
@@ -91,12 +76,9 @@ protected:
 
     PlayerState& hostSide() { return match->host().localPlayer(); }
     PlayerState& guestSide() { return match->guest().localPlayer(); }
-    template <typename Done>
-    bool play(uint32_t ms, Done done) {
+    template <typename Done = bool (*)()>  // by default plays the whole time
+    bool play(uint32_t ms, Done done = +[] { return false; }) {
         return match->stepUntil(ms, done);
-    }
-    void play(uint32_t ms) {
-        play(ms, [] { return false; });
     }
 
     // The host flies through every star the guest holds while the guest waits
@@ -139,8 +121,7 @@ protected:
         expectClocksAgree();
     }
 
-    GoalFlier hostFlier;
-    GoalFlier guestFlier;
+    GoalFlier hostFlier, guestFlier;
     std::unique_ptr<LocalMatch> match;
 };
 

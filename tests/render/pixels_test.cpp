@@ -21,12 +21,11 @@ constexpr int kHeight = 600;
 using Rgba = std::array<int, 4>;
 const Rgba kBlack = {0, 0, 0, 0}, kGreen = {0, 255, 0, 255};
 
-// RGBA pixels as GL reads them, bottom row first; addressed from the top row.
+// The window's RGBA pixels as GL reads them, bottom row first; addressed from the top row.
 struct Image {
-    int width, height;
-    std::vector<unsigned char> bytes = std::vector<unsigned char>(width * height * 4);
+    Image() { glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data()); }
     Rgba at(int x, int y) const {
-        const unsigned char* p = &bytes[((height - 1 - y) * width + x) * 4];
+        const unsigned char* p = &bytes[((kHeight - 1 - y) * kWidth + x) * 4];
         return {p[0], p[1], p[2], p[3]};
     }
     bool lit(int x, int y) const { return at(x, y)[0] + at(x, y)[1] + at(x, y)[2] > 0; }
@@ -35,22 +34,17 @@ struct Image {
         for (int i = 0; i < n; ++i) count += lit(x + i * dx, y + i * dy);
         return count;
     }
+    std::vector<unsigned char> bytes = std::vector<unsigned char>(kWidth * kHeight * 4);
 };
 
-Image screen() {
-    Image image{kWidth, kHeight};
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.bytes.data());
-    return image;
-}
-
-struct Box {
+struct Box {  // around what is lit
     int left = kWidth, top = kHeight, right = -1, bottom = -1;
 };
 
 Box litBox(const Image& image, int top, int bottom) {
     Box box;
     for (int y = top; y < bottom; ++y)
-        for (int x = 0; x < image.width; ++x)
+        for (int x = 0; x < kWidth; ++x)
             if (image.lit(x, y))
                 box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
     return box;
@@ -78,12 +72,9 @@ protected:
     }
     void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }  // no invalid hint or other call
 
-    static DrawSurface3D window;
-    static bool windowOpen;
+    static inline DrawSurface3D window;
+    static inline bool windowOpen = false;
 };
-
-DrawSurface3D Pixels::window;
-bool Pixels::windowOpen = false;
 
 }  // namespace
 
@@ -99,7 +90,7 @@ TEST_F(Pixels, TheWindowDrawsInPerspectiveWithAspectOne) {
     window.drawQuad3(cut, 1, 0, 0, 0.6f, false);
     window.drawLine3(-2, -1.5f, -5, 2, -1.5f, -5, 0, 1, 0, 1);
     window.endBatch();
-    const Image image = screen();
+    const Image image;
     EXPECT_TRUE(image.at(350, 300)[0] == 255 && image.at(350, 300)[1] == 0);  // one unit at distance 5: ~87 pixels
     EXPECT_EQ(image.at(450, 300), kBlack);
     // y = -1.5 at distance 5 under a 60 degree view: 156 pixels below the centre
@@ -129,12 +120,12 @@ TEST_F(Pixels, ReplayedRunsOfQuadsAndLinesDrawWhatImmediateDrawingDoes) {
             window.beginFrame();
             window.flush(clearAfter, false);
         }
-        return screen().bytes;
+        return Image().bytes;
     };
     for (float shift : {0.0f, 0.7f}) {
         window.beginFrame();
         scene(shift);
-        const std::vector<unsigned char> immediate = screen().bytes;
+        const std::vector<unsigned char> immediate = Image().bytes;
         EXPECT_TRUE(replayed(shift, true, 1) == immediate) << shift;
         EXPECT_TRUE(replayed(shift, false, 2) == immediate) << shift;
     }
@@ -159,7 +150,7 @@ TEST_F(Pixels, TheHeadsUpLineReadsUprightLeftToRight) {
     drawTextLine(fonts, "19.25", 510, 10, 1, 1, 0);
     drawTextLine(fonts, "L", 0, 70, 1, 1, 1);
     glEnd();
-    const Image image = screen();
+    const Image image;
 
     // Lines 30 units apart come out about 26 pixels apart, the first near the top.
     const Box first = litBox(image, 0, 30);

@@ -2,4 +2,19 @@
 // One SDL OpenGL window shared by all tests of a program. Opened on first use;
 // needs an X display (scripts/with-display.sh provides one).
 
-bool openTestWindow();
+#include <SDL.h>
+
+#include <cstdio>
+
+inline bool openTestWindow() {
+    static const bool open = [] {
+        const bool started = SDL_Init(SDL_INIT_VIDEO) == 0;
+        if (started) SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+        if (!started || SDL_SetVideoMode(800, 600, 32, SDL_OPENGL) == nullptr) {
+            std::fprintf(stderr, "test window: %s\n", SDL_GetError());
+            return false;
+        }
+        return true;
+    }();
+    return open;
+}

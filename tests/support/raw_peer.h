@@ -24,7 +24,6 @@ public:
         const timeval timeout{5, 0};  // no receive or connect waits longer
         setsockopt(stream, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
         setsockopt(stream, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
-        if (receiveBuffer > 0) setsockopt(stream, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
         sockaddr_in from = loopback(0);
         from.sin_addr.s_addr = htonl(source);
         return bind(stream, reinterpret_cast<sockaddr*>(&from), sizeof(from)) == 0 &&
@@ -58,8 +57,7 @@ public:
         return ntohs(address.sin_port);
     }
 
-    // Takes the first connection to come in on the listening socket.
-    bool accept() {
+    bool accept() {  // the first connection to come in
         const int listener = stream;
         stream = ::accept(listener, nullptr, nullptr);
         ::close(listener);
@@ -73,24 +71,11 @@ public:
         return now > 0;
     }
 
-    // Waits for exactly `count` bytes (at most 5 s); how many came.
-    size_t receive(size_t count) {
-        std::string bytes(count, '\0');
-        size_t got = 0;
-        for (ssize_t now = 1; now > 0 && got < count; got += static_cast<size_t>(std::max<ssize_t>(now, 0)))
-            now = recv(stream, &bytes[got], count - got, 0);
-        return got;
-    }
-
-    // Takes what has arrived without waiting, keeping it in `received` when asked; how many bytes.
-    size_t takeArrived(bool keep = false) {
-        char chunk[65536];
-        const ssize_t got = std::max<ssize_t>(recv(stream, chunk, sizeof(chunk), MSG_DONTWAIT), 0);
-        if (keep) received.append(chunk, static_cast<size_t>(got));
-        return static_cast<size_t>(got);
-    }
+    // All that has arrived so far, taking what is there without waiting.
     const std::string& arrived() {
-        takeArrived(true);
+        char chunk[65536];
+        const ssize_t got = recv(stream, chunk, sizeof(chunk), MSG_DONTWAIT);
+        received.append(chunk, static_cast<size_t>(std::max<ssize_t>(got, 0)));
         return received;
     }
 
@@ -109,7 +94,7 @@ public:
     }
 
     std::string received;
-    int receiveBuffer = 0;  // bytes; the system's choice when 0
+    int stream = -1;
 
 private:
     static sockaddr_in loopback(int port) {
@@ -119,7 +104,4 @@ private:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         return address;
     }
-
-public:
-    int stream = -1;
 };

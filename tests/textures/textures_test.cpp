@@ -3,11 +3,11 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "tests/support/gl_window.h"
 #include "textures/image_loader.h"
@@ -28,11 +28,6 @@ Bytes readTexture(GLuint name) {
     return pixels;
 }
 
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 void putLittleEndian(std::string& out, size_t at, uint32_t value) {
     for (int i = 0; i < 4; ++i) out[at + i] = char(value >> (8 * i));
 }
@@ -41,9 +36,7 @@ void putLittleEndian(std::string& out, size_t at, uint32_t value) {
 // height) unless `bottomUp`.
 std::string bmp(const std::vector<Bytes>& rows, bool bottomUp = false) {
     const size_t width = rows[0].size() / 3, stride = (width * 3 + 3) / 4 * 4;
-    std::string file(54, '\0');
-    file[0] = 'B';
-    file[1] = 'M';
+    std::string file = "BM" + std::string(52, '\0');
     putLittleEndian(file, 2, uint32_t(54 + stride * rows.size()));
     putLittleEndian(file, 10, 54);  // where the pixels start
     putLittleEndian(file, 14, 40);  // the size of this header
@@ -74,14 +67,16 @@ protected:
         char pattern[] = "/tmp/starhold-textures.XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root = pattern;
-        sheet = path("sheet.png");
-        ASSERT_TRUE(convert("-size 64x32 xc:'rgba(9,8,7,1)'", "PNG32:", "sheet.png"));
+        ASSERT_TRUE(convert("-size 64x32 xc:'rgba(9,8,7,1)'", "PNG32:sheet.png"));
     }
     void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0); }
 
     std::string path(const std::string& file) const { return root + "/" + file; }
-    bool convert(const std::string& arguments, const std::string& format, const std::string& file) const {
-        return std::system(("convert " + arguments + " '" + format + path(file) + "'").c_str()) == 0;
+    // Makes `target`, "FORMAT:file", with ImageMagick.
+    bool convert(const std::string& arguments, const std::string& target) const {
+        const size_t file = target.find(':') + 1;
+        const std::string command = "convert " + arguments + " '" + target.substr(0, file) + path(target.substr(file));
+        return std::system((command + "'").c_str()) == 0;
     }
     void write(const std::string& file, const std::string& text) const { std::ofstream(path(file)) << text; }
     std::string read(const std::string& file) const {
@@ -89,7 +84,7 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    std::string root, sheet;
+    std::string root;
     TextureManager manager;
 };
 
@@ -97,7 +92,7 @@ protected:
 
 TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
     ASSERT_TRUE(convert("-size 64x64 xc:'rgba(200,100,50,0.2)' -fill 'rgb(10,20,30)' -draw 'point 5,5' "
-                        "-fill 'rgb(0,0,255)' -draw 'point 0,63'", "PNG32:", "rgba.png"));
+                        "-fill 'rgb(0,0,255)' -draw 'point 0,63'", "PNG32:rgba.png"));
     TextureInfo info;
     ASSERT_TRUE(loadImageIntoTexture(path("rgba.png"), info, false));
     EXPECT_TRUE(info.glName != 0 && info.width == 64 && info.height == 64);
@@ -105,22 +100,22 @@ TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
     EXPECT_EQ(texel(pixels, 64, 0, 0), (Bytes{200, 100, 50, 51}));
     EXPECT_EQ(texel(pixels, 64, 0, 63), (Bytes{0, 0, 255, 255}));
     EXPECT_EQ(texel(pixels, 64, 5, 5), (Bytes{10, 20, 30, 255}));
-    for (bool repeat : {false, true}) {
+    for (bool repeat : {false, true}) {  // smoothed when drawn smaller or larger
         ASSERT_TRUE(loadImageIntoTexture(path("rgba.png"), info, repeat));
-        GLint wrap = 0, minFilter = 0;
+        GLint wrap = 0, minFilter = 0, magFilter = 0;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-        EXPECT_EQ(wrap, repeat ? GL_REPEAT : GL_CLAMP);
-        EXPECT_EQ(minFilter, GL_LINEAR);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+        EXPECT_TRUE(wrap == (repeat ? GL_REPEAT : GL_CLAMP) && minFilter == GL_LINEAR && magFilter == GL_LINEAR);
     }
 
     // Without alpha, palettised, and in other formats, a BMP stored top row first among them: opaque RGBA.
     const std::string draw = "-size 32x16 xc:'rgb(1,2,3)' -fill 'rgb(250,128,7)' -draw 'point 31,15'";
-    ASSERT_TRUE(convert(draw, "PNG24:", "rgb.png") && convert(draw, "PNG8:", "palette.png") &&
-                convert(draw, "BMP3:", "bitmap.bmp"));
+    for (const char* format : {"PNG24:rgb.png", "PNG8:palette.png", "BMP3:bitmap.bmp"})
+        ASSERT_TRUE(convert(draw, format));
     std::vector<Bytes> rows(16);
     for (Bytes& row : rows)
-        for (int x = 0; x < 32; ++x) row = row + Bytes{1, 2, 3};
+        for (int x = 0; x < 32; ++x) row.insert(row.end(), {1, 2, 3});
     std::copy_n(Bytes{250, 128, 7}.begin(), 3, rows[15].end() - 3);
     write("top-down.bmp", bmp(rows));
     for (const char* file : {"rgb.png", "palette.png", "bitmap.bmp", "top-down.bmp"}) {
@@ -131,89 +126,44 @@ TEST_F(Textures, ImagesBecomeRgbaTexturesTopRowFirst) {
     }
 }
 
-TEST_F(Textures, LoadedImagesAreSmoothedWhenMagnified) {
-    ASSERT_TRUE(convert("-size 2x1 xc:black -fill white -draw 'point 1,0'", "PNG32:", "two.png"));
-    TextureInfo info;
-    ASSERT_TRUE(loadImageIntoTexture(path("two.png"), info, false));
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glEnable(GL_TEXTURE_2D);
-    glBegin(GL_QUADS);  // the whole window: each texel's centre a quarter of the way in from its side
-    for (const auto& c : {std::array<float, 2>{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}) {
-        glTexCoord2f((c[0] + 1) / 2, (c[1] + 1) / 2);
-        glVertex2f(c[0], c[1]);
-    }
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
-    unsigned char rgb[3][3];
-    for (int i = 0; i < 3; ++i) glReadPixels(200 * (i + 1), 300, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb[i]);
-    EXPECT_LT(rgb[0][0], 10);
-    EXPECT_TRUE(rgb[1][0] > 100 && rgb[1][0] < 155) << int(rgb[1][0]);  // half way: grey
-    EXPECT_GT(rgb[2][0], 245);
-}
-
-TEST_F(Textures, RefusedImagesKeepTheirSizeAndUnreadableOnesLeaveTheInfoAlone) {
-    std::string bytes;
-    ASSERT_TRUE(convert("-size 100x64 xc:red", "PNG32:", "odd.png") && convert("-size 64x96 xc:red", "BMP3:", "odd.bmp"));
-    bytes = read("sheet.png");
-    write("cut.png", bytes.substr(0, bytes.size() / 2));
-    write("text.png", "not an image at all");
-
-    const std::pair<const char*, std::array<int, 2>> cases[] = {
-        {"odd.png", {100, 64}}, {"odd.bmp", {64, 96}},
-        {"missing.png", {3, 5}}, {"cut.png", {3, 5}}, {"text.png", {3, 5}}};
-    for (const auto& [file, size] : cases) {
-        TextureInfo info{0, 3, 5};
-        EXPECT_FALSE(loadImageIntoTexture(path(file), info, false)) << file;
-        EXPECT_TRUE(info.glName == 0 && info.width == size[0] && info.height == size[1]) << file;
-    }
-}
-
 // Any power-of-two side up to GL_MAX_TEXTURE_SIZE, as the GL in use reports it,
-// loads; a larger one is refused with its size kept, a PNG's or BMP's from its
+// loads; any other is refused with its size kept, a PNG's or BMP's from its
 // header alone. (SDL 1.2 makes no surface 16384 pixels wide, and ImageMagick
-// writes no PNG that long, so the tall bitmaps carry the limit.)
-TEST_F(Textures, SidesUpToWhatGlTakesLoadAndLargerOnesAreRefused) {
+// writes no PNG that long, so the tall bitmaps carry the limit.) A file that
+// cannot be read leaves the size as it was.
+TEST_F(Textures, SidesUpToWhatGlTakesLoadAndOtherSidesOrUnreadableFilesAreRefused) {
     GLint reported = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &reported);
     ASSERT_GE(reported, 64);
     const int32_t most = reported, past = 2 * reported, widest = std::min(most, 8192);
-    ASSERT_TRUE(convert("-size " + std::to_string(widest) + "x1 xc:red", "PNG32:", "widest.png"));
+    ASSERT_TRUE(convert("-size " + std::to_string(widest) + "x1 xc:red", "PNG32:widest.png"));
     std::string bitmap = bmp(std::vector<Bytes>(size_t(most), Bytes{1, 2, 3}), true);
     write("tallest.bmp", bitmap);
-    write("tallest-top-down.bmp", bmp(std::vector<Bytes>(size_t(most), Bytes{1, 2, 3})));
-    const std::pair<const char*, std::array<int32_t, 2>> loaded[] = {
-        {"widest.png", {widest, 1}}, {"tallest.bmp", {1, most}}, {"tallest-top-down.bmp", {1, most}}};
-    for (const auto& [file, size] : loaded) {
-        TextureInfo info;
-        EXPECT_TRUE(loadImageIntoTexture(path(file), info, false)) << file;
-        EXPECT_TRUE(info.glName != 0 && info.width == size[0] && info.height == size[1]) << file;
-    }
-
-    std::string png = read("sheet.png");  // files declaring larger sides: IHDR's height is big-endian,
-    for (const int32_t height : {most + 1, past}) {  // a BMP's little-endian and negative when top-down
-        const uint32_t stored = htonl(uint32_t(height));
-        std::memcpy(&png[20], &stored, 4);
-        write(std::to_string(height) + ".png", png);
-    }
+    std::string png = read("sheet.png");  // larger sides declared: IHDR's height is big-endian,
+    const uint32_t stored = htonl(uint32_t(past));  // a BMP's little-endian and negative when top-down
+    std::memcpy(&png[20], &stored, 4);
+    write("past.png", png);
     for (const int32_t height : {past, -past}) {
         std::memcpy(&bitmap[22], &height, 4);
         write(std::to_string(height) + ".bmp", bitmap);
     }
-    const std::pair<std::string, std::array<int32_t, 2>> refused[] = {
-        {std::to_string(most + 1) + ".png", {64, most + 1}}, {std::to_string(past) + ".png", {64, past}},
-        {std::to_string(past) + ".bmp", {1, past}}, {std::to_string(-past) + ".bmp", {1, past}}};
-    for (const auto& [file, size] : refused) {
-        TextureInfo info;
-        EXPECT_FALSE(loadImageIntoTexture(path(file), info, false)) << file;
-        EXPECT_TRUE(info.glName == 0 && info.width == size[0] && info.height == size[1]) << file;
+    ASSERT_TRUE(convert("-size 100x64 xc:red", "PNG32:odd.png") && convert("-size 64x96 xc:red", "BMP3:odd.bmp"));
+    write("cut.png", read("sheet.png").substr(0, png.size() / 2));
+    write("text.png", "not an image at all");
+    const std::tuple<std::string, bool, int32_t, int32_t> cases[] = {  // the file, whether it loads, its size
+        {"widest.png", true, widest, 1}, {"tallest.bmp", true, 1, most}, {"past.png", false, 64, past},
+        {std::to_string(past) + ".bmp", false, 1, past}, {std::to_string(-past) + ".bmp", false, 1, past},
+        {"odd.png", false, 100, 64}, {"odd.bmp", false, 64, 96}, {"missing.png", false, 3, 5},
+        {"cut.png", false, 3, 5}, {"text.png", false, 3, 5}};
+    for (const auto& [file, loads, width, height] : cases) {
+        TextureInfo info{0, 3, 5};
+        EXPECT_EQ(loadImageIntoTexture(path(file), info, false), loads) << file;
+        EXPECT_TRUE((info.glName != 0) == loads && info.width == width && info.height == height) << file;
     }
 
     EXPECT_NE(manager.createBlankTexture("blank", uint32_t(most), 1), 0u);
-    for (const uint32_t side : {uint32_t(most) + 1, uint32_t(past)}) {
-        EXPECT_EQ(manager.createBlankTexture("blank", 1, side), 0u) << side;
-        EXPECT_EQ(uploadBlankTexture(side, 1), 0u) << side;
-    }
+    for (const uint32_t side : {uint32_t(most) + 1, uint32_t(past)})
+        EXPECT_TRUE(manager.createBlankTexture("blank", 1, side) == 0 && uploadBlankTexture(side, 1) == 0) << side;
     EXPECT_EQ(manager.getTexture("blank")->width, most);
 }
 
@@ -221,7 +171,7 @@ TEST_F(Textures, AMissingImageIsNamedOnceHoweverOftenItIsAskedFor) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(manager.loadTexture("Ship Top", path("images/shiptop.png"), false));
     EXPECT_FALSE(manager.loadTexture("Ship Top", path("images/shiptop.png"), false));  // the second player's load
-    EXPECT_TRUE(manager.loadTexture("sheet", sheet, false));
+    EXPECT_TRUE(manager.loadTexture("sheet", path("sheet.png"), false));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), path("images/shiptop.png") + ": no such file\n");
 }
 

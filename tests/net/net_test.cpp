@@ -1,22 +1,126 @@
+// The net module: NET2 and the fast event queue under real sockets on the
+// loopback interface, SDL's event queue with the dummy video driver, and the
+// Connection the game talks through.
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 #include <vector>
 
+#include "net/connection.h"
 #include "net/diagnostic_lines.h"
+#include "net/fe.h"
 #include "net/frame_reader.h"
-#include "tests/net/net_test_support.h"
+#include "net/net2.h"
+#include "net/send_queue.h"
+#include "tests/support/waiting.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/raw_peer.h"
 
 namespace {
 
 using ::testing::internal::CaptureStderr;
 using ::testing::internal::GetCapturedStderr;
 using Texts = std::vector<std::string>;
+
+// SDL_net, the fast event queue and NET2 running for one test.
+class NetworkingTest : public ::testing::Test {
+protected:
+    NetworkingTest() {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        SDL_Init(SDL_INIT_VIDEO);
+        EXPECT_TRUE(connection.startNetworking());
+    }
+    ~NetworkingTest() override {
+        connection.stopNetworking();
+        SDL_Quit();
+    }
+
+    Connection connection;
+    SDL_Event event{};  // the last event a test waited for
+};
+
+// Drops SDL events until a NET2 event of `kind` arrives; false on timeout.
+bool awaitNet2Event(SDL_Event& event, int kind, int timeoutMs = 5000) {
+    return waitUntil([&] {
+        while (fePoll(&event) > 0)
+            if (event.type == SDL_USEREVENT && net2EventKind(event) == kind) return true;
+        return false;
+    }, timeoutMs);
+}
+
+// Connects to one port wait in their threads, as for a host that does not answer,
+// until released: then they fail as if refused, or go ahead. Connects to other
+// ports go ahead at once.
+class HeldConnects {
+public:
+    explicit HeldConnects(int port) {
+        std::lock_guard<std::mutex> hold(state().lock);
+        state().port = port;
+        state().released = false;
+        ++state().round;
+        net2SetOpener(open);
+    }
+    ~HeldConnects() {
+        release(false);
+        net2SetOpener(nullptr);
+        for (int ms = 0; ms < 5000 && net2HangingConnects() > 0; ++ms) SDL_Delay(1);  // let their threads end
+    }
+    void release(bool goAhead) {
+        std::lock_guard<std::mutex> hold(state().lock);
+        state().released = true;
+        state().goAhead = goAhead;
+        state().changed.notify_all();
+    }
+
+private:
+    struct State {
+        std::mutex lock;
+        std::condition_variable changed;
+        int port = -1;
+        bool released = false;
+        bool goAhead = false;
+        int round = 0;  // a connect held by an earlier round is never held again
+    };
+    static State& state() {
+        static State shared;  // outlives any thread still on its way out
+        return shared;
+    }
+    static TCPsocket open(IPaddress* address) {
+        std::unique_lock<std::mutex> hold(state().lock);
+        if (SDLNet_Read16(&address->port) == state().port) {
+            const int round = state().round;
+            state().changed.wait(hold, [round] { return state().released || state().round != round; });
+            if (!state().goAhead || state().round != round) return nullptr;
+        }
+        hold.unlock();
+        return SDLNet_TCP_Open(address);
+    }
+};
+
+SDL_Event userEvent(int code) {
+    SDL_Event event{};
+    event.type = SDL_USEREVENT;
+    event.user.code = code;
+    return event;
+}
+
+int fillEventQueue() {  // with harmless user events; returns how many fitted
+    SDL_Event filler = userEvent(99);
+    int added = 0;
+    while (SDL_PushEvent(&filler) == 0) ++added;
+    return added;
+}
 
 std::string frame(const std::string& text) { return std::to_string(text.size() + 1) + "~" + text + '\0'; }
 
@@ -80,11 +184,222 @@ protected:
 
 };
 
+class Net2 : public NetworkingTest {
+protected:
+    // Connects `peer` to a listener on a free port; returns the accepted stream.
+    int acceptPeer(RawPeer& peer) {
+        if (listener < 0) port = onFreePort([&](int candidate) { return (listener = net2ListenTcp(candidate)) >= 0; });
+        EXPECT_TRUE(peer.connectTo(port) && awaitNet2Event(event, NET2_ACCEPTEVENT));
+        EXPECT_EQ(net2EventPort(event), port);
+        return net2EventSocket(event);
+    }
+
+    // Leaves the network thread stuck posting a receive event into a full queue:
+    // once its byte is readable, the thread has let go of the data lock to post.
+    static void blockNetworkThread(RawPeer& peer, int stream) {
+        ASSERT_GT(fillEventQueue(), 0);
+        ASSERT_TRUE(peer.sendAll("x"));
+        char byte = 0;
+        ASSERT_TRUE(waitUntil([&] { return net2ReadTcp(stream, &byte, 1) == 1; }));
+    }
+
+    int listener = -1, port = 0;
+};
+
+// Opens the stream, then puts another socket in the place of its descriptor, as
+// an SDL_net laid out differently would have us write to some other socket.
+int forgery = -1;
+TCPsocket openForged(IPaddress* address) {
+    TCPsocket socket = SDLNet_TCP_Open(address);
+    for (int descriptor = 0; socket && descriptor < 1024; ++descriptor) {
+        sockaddr_in peer{};
+        socklen_t size = sizeof(peer);
+        if (descriptor != forgery && getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
+            peer.sin_family == AF_INET && peer.sin_port == address->port)
+            dup2(forgery, descriptor);
+    }
+    return socket;
+}
+
 }  // namespace
 
+TEST_F(Net2, RefusesPeersPastTheAcceptLimitAndThe1025thSocketAndReusesSlots) {
+    RawPeer peer, refused;
+    const int stream = acceptPeer(peer);
+    std::set<int> opened;
+    for (int udp; opened.size() + 2 < 512 && (udp = net2OpenUdp(0, 64)) >= 0;) opened.insert(udp);
+    ASSERT_EQ(opened.size(), 510u);  // with the listener and the stream, 512 sockets are open
+    ASSERT_TRUE(refused.connectTo(port));
+    ASSERT_TRUE(awaitNet2Event(event, NET2_ERROREVENT));
+    EXPECT_STREQ(net2EventText(event), "NET2: a TCP accept failed");
+    EXPECT_TRUE(refused.seesEndOfStream());
+
+    // The whole table needs more descriptors than a common limit of 1024 gives:
+    // raise it where allowed, else fill what the limit lets us open.
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, std::min<rlim_t>(limit.rlim_max, 1024 + 64));
+    const bool wholeTable = setrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= 1024 + 64;
+    blockNetworkThread(peer, stream);  // so none of the sockets below is watched yet
+    for (int udp; (udp = net2OpenUdp(0, 64)) >= 0;) opened.insert(udp);
+    if (wholeTable) {
+        EXPECT_EQ(opened.size(), 1022u);
+        EXPECT_STREQ(net2LastError(), "NET2: out of memory");
+    } else {
+        EXPECT_STREQ(net2LastError(), "NET2: can't open a socket");  // out of descriptors first
+    }
+    for (int udp : opened) net2CloseUdp(udp);
+    while (SDL_PollEvent(&event) == 1) {}
+    int udp = -1;  // freed slots are found again, under ids of their own
+    ASSERT_TRUE(waitUntil([&] { return (udp = net2OpenUdp(0, 64)) >= 0; }));
+    for (int id : {udp, net2OpenUdp(0, 64), net2OpenUdp(0, 64)}) EXPECT_TRUE(id >= 0 && opened.count(id) == 0) << id;
+}
+
+TEST_F(Net2, FailedSendRaisesOneCloseEventWithoutWaitingForAFullQueue) {
+    RawPeer peer;
+    const int stream = acceptPeer(peer);
+    blockNetworkThread(peer, stream);
+    peer.close(true);
+    std::atomic<bool> failed{false};
+    std::thread sender([&] {
+        for (int attempt = 0; attempt < 500 && !failed; ++attempt, SDL_Delay(1))
+            failed = net2SendTcp(stream, "ping", 4) == -1;
+    });
+    const bool finished = waitUntil([&] { return failed.load(); }, 3000);
+    while (!finished && SDL_PollEvent(&event) == 1) {  // free a stuck sender before joining
+    }
+    sender.join();
+    ASSERT_TRUE(finished);
+    EXPECT_STREQ(net2LastError(), "NET2: can't send TCP data, expect a close event");
+    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT));
+    EXPECT_TRUE(net2EventSocket(event) == stream && !awaitNet2Event(event, NET2_TCPCLOSEEVENT, 100));
+}
+
+TEST_F(Net2, TheIdOfAClosedSocketNeverReachesTheNextSocketInItsSlot) {
+    RawPeer first, second;
+    const int gone = acceptPeer(first);
+    net2CloseTcp(gone);
+    ASSERT_TRUE(waitUntil([&] { return net2PeerOf(gone) == nullptr; }));  // its slot is free again
+    const int stream = acceptPeer(second);
+    EXPECT_TRUE(stream != gone && !net2IsOpen(gone) && net2SendTcp(gone, "stale", 5) == -1);
+    net2CloseTcp(gone);
+    ASSERT_TRUE(second.sendAll("fresh"));
+    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPRECEIVEEVENT) && net2EventSocket(event) == stream);
+    char bytes[8];
+    EXPECT_TRUE(net2ReadTcp(gone, bytes, sizeof(bytes)) == 0 && net2ReadTcp(stream, bytes, sizeof(bytes)) == 5);
+    EXPECT_EQ(net2ListenerOf(stream), listener);
+    net2CloseTcp(listener);
+    EXPECT_EQ(net2ListenerOf(stream), -1);
+}
+
+// A peer that reads steadily but always behind: the queue never empties, yet
+// what it holds is what waits plus at most the written part of one piece.
+TEST(SendQueue, GivesBackWhatWasWrittenThoughItNeverEmpties) {
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const int small = 65536;
+    setsockopt(pair[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof(small));
+    SendQueue queue;
+    const std::string message(65536, 'm');
+    std::string sink(message.size(), '\0');
+    size_t read = 0;
+    for (int round = 0; round < 200; ++round) {
+        while (queue.waiting() < 8 * message.size()) queue.push(std::string(message));
+        ASSERT_TRUE(queue.writeTo(pair[0]));
+        ASSERT_GT(queue.waiting(), 0u);
+        ASSERT_LE(queue.held(), queue.waiting() + 65536) << round;
+        read += static_cast<size_t>(std::max<ssize_t>(recv(pair[1], &sink[0], sink.size(), MSG_DONTWAIT), 0));
+    }
+    EXPECT_GT(read, 8u * 1048576);
+    close(pair[0]);
+    close(pair[1]);
+}
+
+TEST_F(Net2, AStreamBuffers4096Bytes) {
+    RawPeer peer;
+    const int stream = acceptPeer(peer);
+    ASSERT_TRUE(peer.sendAll(std::string(10000, 'r')));
+    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPRECEIVEEVENT));
+    ASSERT_TRUE(waitUntil([&] { return net2BufferedTcp(stream) >= 4096; }));
+    EXPECT_EQ(net2BufferedTcp(stream), 4096);
+    char bytes[10000];
+    EXPECT_EQ(net2ReadTcp(stream, bytes, sizeof(bytes)), 4096);
+}
+
+// A connect that gets no answer: sends wait for it up to 1 MiB, and it fails
+// when 5000 ms have passed, not one earlier.
+TEST_F(Net2, AConnectWithoutAnswerQueuesUpToItsLimitAndFailsAtFiveSeconds) {
+    FakeClock clock;
+    RawPeer silent, live;
+    const int silentPort = silent.listen(1), livePort = live.listen(1);
+    HeldConnects held(silentPort);
+    const int waiting = net2ConnectTcp("127.0.0.1", silentPort);
+    ASSERT_GE(waiting, 0);
+    const std::string mebibyte(1048576, 'q');
+    EXPECT_TRUE(net2SendTcp(waiting, mebibyte.data(), 1048576) == 1048576 && net2QueuedTcp(waiting) == 1048576);
+
+    clock.advance(4999);
+    const int marker = net2ConnectTcp("127.0.0.1", livePort);  // a later slot: its pass sees the first one too
+    bool closed = false;
+    const auto markerConnected = [&] {
+        while (fePoll(&event) > 0) {
+            closed = closed || (net2EventKind(event) == NET2_TCPCLOSEEVENT && net2EventSocket(event) == waiting);
+            if (net2EventKind(event) == NET2_CONNECTEVENT && net2EventSocket(event) == marker) return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitUntil(markerConnected));
+    EXPECT_FALSE(closed);
+    clock.advance(1);
+    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT) && net2EventSocket(event) == waiting);
+
+    const int another = net2ConnectTcp("127.0.0.1", silentPort);
+    ASSERT_EQ(net2SendTcp(another, mebibyte.data(), 1048576), 1048576);
+    EXPECT_EQ(net2SendTcp(another, "q", 1), -1);
+    EXPECT_STREQ(net2LastError(), "NET2: the peer is not taking its data, expect a close event");
+    ASSERT_TRUE(awaitNet2Event(event, NET2_TCPCLOSEEVENT) && net2EventSocket(event) == another);
+}
+
+TEST_F(Net2, AtMostEightConnectsHangAndStoppingLeavesThemToEndOnTheirOwn) {
+    RawPeer silent;
+    const int silentPort = silent.listen(1);
+    ASSERT_TRUE(waitUntil([] { return net2HangingConnects() == 0; }));
+    HeldConnects held(silentPort);
+    for (int i = 0; i < 8; ++i) ASSERT_GE(net2ConnectTcp("127.0.0.1", silentPort), 0) << i;
+    EXPECT_TRUE(net2HangingConnects() == 8 && net2ConnectTcp("127.0.0.1", silentPort) == -1);
+    EXPECT_STREQ(net2LastError(), "NET2: too many connects are still waiting for an answer");
+    connection.stopNetworking();  // does not wait for them
+    EXPECT_EQ(net2HangingConnects(), 8);
+    held.release(false);
+    EXPECT_TRUE(waitUntil([] { return net2HangingConnects() == 0; }) && connection.startNetworking());
+}
+
+TEST(Net2Layout, OnlySdlNetVersionsWhoseSocketsWeKnowAreTrusted) {
+    for (const SDL_version known : {SDL_version{1, 2, 7}, SDL_version{1, 2, 8}}) EXPECT_TRUE(net2KnowsLayoutOf(known));
+    for (const SDL_version other : {SDL_version{1, 2, 6}, SDL_version{1, 2, 9}, SDL_version{1, 3, 8},
+                                    SDL_version{2, 0, 8}, SDL_version{0, 2, 8}})
+        EXPECT_FALSE(net2KnowsLayoutOf(other)) << int(other.major) << "." << int(other.minor) << "." << int(other.patch);
+}
+
+TEST_F(Net2, APosterWaitingOnAFullQueueGoesOnAfterAPlainPoll) {
+    ASSERT_GT(fillEventQueue(), 0);
+    std::atomic<bool> waiting{false}, pushed{false};
+    std::thread poster([&] {
+        SDL_Event late = userEvent(98);
+        waiting = true;
+        fePush(&late);
+        pushed = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return waiting.load(); }));
+    ASSERT_EQ(SDL_PollEvent(&event), 1);  // makes room without telling anybody
+    const bool went = waitUntil([&] { return pushed.load(); }, 3000);
+    while (!pushed) fePoll(&event);  // free a stuck poster before joining
+    poster.join();
+    EXPECT_TRUE(went);
+}
+
 TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
-    const std::string big(20000, 's');
-    const std::string ok = frame("ok");
+    const std::string big(20000, 's'), ok = frame("ok");
     const std::vector<std::pair<std::string, Texts>> cases{
         {frame("abc") + frame("") + frame(big) + std::string("0004~end\0", 9), {"abc", "", big, "end"}},
         // Noise between frames is skipped; a zero byte ends digits that came before it.
@@ -101,10 +416,9 @@ TEST(FrameReader, ReadsFramesInAnyPiecesAndRecoversFromMalformedInput) {
         {std::string("3~abcdef\0", 9) + ok, {"damaged:abc", "ok"}},
         {std::string("6~ab\0", 5) + ok, {"damaged:ab", "ok"}},
     };
-    for (const auto& [bytes, expected] : cases) {
+    for (const auto& [bytes, expected] : cases)
         for (size_t piece : {0, 1, 3, 4096, 5000})
             EXPECT_EQ(feed(bytes, piece), expected) << bytes.substr(0, 20) << " in pieces of " << piece;
-    }
 
     const std::string chunk(4096, 'x');  // memory: at most one frame is ever held
     FrameReader stalled;
@@ -144,8 +458,7 @@ TEST_F(ConnectionTest, RecordedStreamSurvivesRandomPiecesBothWaysByteForByte) {
         return received.size() >= messages.size();
     }, 20000);
     writer.join();
-    ASSERT_TRUE(all);
-    ASSERT_TRUE(received == messages);
+    ASSERT_TRUE(all && received == messages);
 
     EXPECT_FALSE(connection.send("nobody else", sender, true));
     ASSERT_EQ(frame("abc") + frame(""), std::string("\x34\x7E\x61\x62\x63\x00" "\x31\x7E\x00", 9));
@@ -171,22 +484,15 @@ TEST_F(ConnectionTest, HostileBytesAreReportedAndGoodFramesStillArrive) {
     EXPECT_EQ(takeInbox(), (Texts{"damaged:", "damaged:abc", "damaged:", "still", "damaged:ab"}));
 }
 
-TEST(ConnectionOffline, ListenAndConnectFailWhenNetworkingDidNotStartAndErrorsTakeOneLine) {
+TEST(ConnectionOffline, ListenAndConnectFailWhenNetworkingDidNotStart) {
     Connection offline;
-    SDL_Event error = userEvent(NET2_ERROREVENT);
-    error.user.data1 = reinterpret_cast<void*>(5);
-    error.user.data2 = const_cast<char*>("NET2: test");
     CaptureStderr();
-    EXPECT_FALSE(offline.startServer(-1));
-    EXPECT_FALSE(offline.connectTo("NULL", -1));
-    EXPECT_FALSE(offline.send("2|!", -1, false));
-    EXPECT_FALSE(offline.handleEvent(error));
-    EXPECT_EQ(GetCapturedStderr(),
-              "Create server on port (1337) failed\nConnect To (localhost, 1337) failed\nError: NET2: test(5)\n");
+    EXPECT_FALSE(offline.startServer(-1) || offline.connectTo("NULL", -1) || offline.send("2|!", -1, false));
+    EXPECT_EQ(GetCapturedStderr(), "Create server on port (1337) failed\nConnect To (localhost, 1337) failed\n");
     EXPECT_FALSE(offline.isServer() || offline.isClient() || offline.isConnecting());
 }
 
-TEST_F(ConnectionTest, ListenerLivesOnlyWhileHostingAndStrangersNeverReachTheGame) {
+TEST_F(ConnectionTest, ListenerLivesOnlyWhileHostingThroughAFailedListenAndStrangersNeverReachTheGame) {
     const int port = host();
     connection.disconnect();
     ASSERT_TRUE(connection.startServer(port));  // l, o, l at once: the same port again
@@ -196,8 +502,16 @@ TEST_F(ConnectionTest, ListenerLivesOnlyWhileHostingAndStrangersNeverReachTheGam
     ASSERT_TRUE(connection.startServer(port));
 
     RawPeer stranger;  // connected while hosting, then this side joins another host
-    ASSERT_TRUE(stranger.connectTo(port));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    ASSERT_TRUE(stranger.connectTo(port) && pumpUntil([&] { return connection.peerCount() == 1; }));
+    RawPeer squatter, second;  // a listen that fails keeps the listener and its peers
+    const int busy = squatter.listen(1);
+    CaptureStderr();
+    EXPECT_FALSE(connection.startServer(busy));
+    EXPECT_EQ(GetCapturedStderr(), "Create server on port (" + std::to_string(busy) + ") failed\n");
+    ASSERT_TRUE(connection.isServer() && second.connectTo(port));
+    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 2; }));
+    EXPECT_TRUE(connection.send("still here", -1, false));
+    EXPECT_TRUE(waitUntil([&] { return stranger.arrived() == frame("still here"); }));
     RawPeer otherHost;
     ASSERT_TRUE(connection.connectTo("127.0.0.1", otherHost.listen(1)));
     EXPECT_FALSE(connection.isServer());
@@ -209,44 +523,17 @@ TEST_F(ConnectionTest, ListenerLivesOnlyWhileHostingAndStrangersNeverReachTheGam
     EXPECT_TRUE(connection.inbox().empty());
 }
 
-TEST_F(ConnectionTest, AFailedListenWhileHostingKeepsTheListenerAndItsPeers) {
-    const int port = host();
-    RawPeer peer;
-    ASSERT_TRUE(peer.connectTo(port));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
-    RawPeer squatter;
-    const int busy = squatter.listen(1);
-    CaptureStderr();
-    EXPECT_FALSE(connection.startServer(busy));
-    EXPECT_EQ(GetCapturedStderr(), "Create server on port (" + std::to_string(busy) + ") failed\n");
-    EXPECT_TRUE(connection.isServer());
-    RawPeer second;
-    ASSERT_TRUE(second.connectTo(port));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 2; }));
-    EXPECT_TRUE(connection.send("still here", -1, false));
-    EXPECT_TRUE(waitUntil([&] { return peer.arrived() == frame("still here"); }));
-}
-
-TEST_F(ConnectionTest, AConnectInProgressHoldsSendsFailsAtItsTimeoutAndDisconnectCancelsIt) {
-    FakeClock clock;
+// The connect's timeout is NET2's, tested there.
+TEST_F(ConnectionTest, AConnectInProgressHoldsSendsUpToItsLimitAndDisconnectCancelsIt) {
     RawPeer host;
     const int port = host.listen(4);
     HeldConnects held(port);
-    CaptureStderr();
+    CaptureStderr();  // 1 MiB may wait for the connect; what waits is what the line says
     ASSERT_TRUE(connection.connectTo("127.0.0.1", port));
     EXPECT_TRUE(connection.isConnecting());
     EXPECT_FALSE(connection.isClient() || connection.isServer() || connection.peerCount() > 0);
-    EXPECT_TRUE(connection.send("2|!", -1, false));  // goes once connected
-    clock.advance(5000);
-    ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
-    EXPECT_EQ(GetCapturedStderr(), "Connect To (127.0.0.1, " + std::to_string(port) + ") failed\n");
-    EXPECT_FALSE(connection.isClient() || connection.peerCount() > 0);
-
-    CaptureStderr();  // 1 MiB may wait for the connect; what waits is what the line says
-    ASSERT_TRUE(connection.connectTo("NULL", -1));
     EXPECT_TRUE(connection.send(std::string(600000, 'w'), -1, false));
-    EXPECT_FALSE(connection.send(std::string(600000, 'w'), -1, false));
-    EXPECT_FALSE(connection.isConnecting());
+    EXPECT_FALSE(connection.send(std::string(600000, 'w'), -1, false) || connection.isConnecting());
     EXPECT_NE(GetCapturedStderr().find(": it stopped taking its data (600008 bytes waiting)\n"), std::string::npos);
 
     CaptureStderr();
@@ -259,17 +546,14 @@ TEST_F(ConnectionTest, AConnectInProgressHoldsSendsFailsAtItsTimeoutAndDisconnec
     RawPeer answering;
     ASSERT_TRUE(connection.connectTo("NULL", answering.listen(1)));
     EXPECT_TRUE(connection.send("hello", -1, false));
-    ASSERT_TRUE(pumpUntil([&] { return connection.isClient() && connection.peerCount() == 1; }));
-    ASSERT_TRUE(answering.accept());
+    ASSERT_TRUE(pumpUntil([&] { return connection.isClient() && connection.peerCount() == 1; }) && answering.accept());
     EXPECT_TRUE(waitUntil([&] { return answering.arrived() == frame("hello"); }));
     EXPECT_EQ(GetCapturedStderr(), "");
 }
 
 TEST_F(ConnectionTest, EventsOfSocketsThatAreGoneNeverActOnTheirSuccessors) {
-    RawPeer live;
-    const int livePort = live.listen(4);
-    RawPeer nobody;
-    const int refusedPort = nobody.listen(1);
+    RawPeer live, nobody;
+    const int livePort = live.listen(4), refusedPort = nobody.listen(1);
     HeldConnects refusing(refusedPort);
     refusing.release(false);
     // Refused, refused again, then a live host, with the close events of the first
@@ -282,55 +566,14 @@ TEST_F(ConnectionTest, EventsOfSocketsThatAreGoneNeverActOnTheirSuccessors) {
             return SDL_PeepEvents(queued, 4, SDL_PEEKEVENT, SDL_EVENTMASK(SDL_USEREVENT)) == attempt;
         }));
     }
-    ASSERT_TRUE(connection.connectTo("127.0.0.1", livePort));
-    ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
+    ASSERT_TRUE(connection.connectTo("127.0.0.1", livePort) && pumpUntil([&] { return !connection.isConnecting(); }));
     EXPECT_TRUE(connection.isClient());
     EXPECT_EQ(GetCapturedStderr(), "");
-    connection.disconnect();
-
-    // An answer for a peer that has left never reaches the one that took its slot.
-    const int port = host();
-    RawPeer asker;
-    ASSERT_TRUE(asker.connectTo(port) && asker.sendAll(frame("2|!")));
-    ASSERT_TRUE(pumpUntil([&] { return !connection.inbox().empty(); }));
-    const int32_t gone = connection.inbox().front().socket;
-    asker.close();
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 0; }));
-    ASSERT_TRUE(waitUntil([&] { return net2PeerOf(gone) == nullptr; }));  // its slot is free again
-    RawPeer newcomer;
-    ASSERT_TRUE(newcomer.connectTo(port));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
-    EXPECT_FALSE(connection.send("2|answer", gone, false));
-    EXPECT_TRUE(connection.send("5|1,2,3", -1, false));
-    EXPECT_TRUE(waitUntil([&] { return newcomer.arrived().size() >= frame("5|1,2,3").size(); }));
-    EXPECT_EQ(newcomer.received, frame("5|1,2,3"));
 }
-
-namespace {
-
-// Opens the stream, then puts another socket in the place of its descriptor, as
-// an SDL_net laid out differently would have us write to some other socket.
-int forgery = -1;
-TCPsocket openForged(IPaddress* address) {
-    TCPsocket socket = SDLNet_TCP_Open(address);
-    for (int descriptor = 0; socket && descriptor < 1024; ++descriptor) {
-        sockaddr_in peer{};
-        socklen_t size = sizeof(peer);
-        if (descriptor != forgery && getpeername(descriptor, reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
-            peer.sin_family == AF_INET && peer.sin_port == address->port)
-            dup2(forgery, descriptor);
-    }
-    return socket;
-}
-
-}  // namespace
 
 TEST_F(ConnectionTest, AStreamWhoseDescriptorIsNotWhereSdlNetSaysIsRefusedAndSaidOnce) {
-    RawPeer host;
-    const int port = host.listen(4);
-    RawPeer elsewhere;
-    const int otherPort = elsewhere.listen(1);
-    RawPeer otherStream;
+    RawPeer host, elsewhere, otherStream;
+    const int port = host.listen(4), otherPort = elsewhere.listen(1);
     ASSERT_TRUE(otherStream.connectTo(otherPort));
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);  // a local stream, like the X connection
@@ -338,8 +581,7 @@ TEST_F(ConnectionTest, AStreamWhoseDescriptorIsNotWhereSdlNetSaysIsRefusedAndSai
     for (const int stand : {pair[0], otherStream.stream}) {
         forgery = stand;
         net2SetOpener(openForged);
-        ASSERT_TRUE(connection.connectTo("127.0.0.1", port));
-        ASSERT_TRUE(pumpUntil([&] { return !connection.isConnecting(); }));
+        ASSERT_TRUE(connection.connectTo("127.0.0.1", port) && pumpUntil([&] { return !connection.isConnecting(); }));
         net2SetOpener(nullptr);
         EXPECT_FALSE(connection.isClient());
     }
@@ -353,22 +595,19 @@ TEST_F(ConnectionTest, AStreamWhoseDescriptorIsNotWhereSdlNetSaysIsRefusedAndSai
 
 TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
     const int port = host();
-    RawPeer stalled;
-    RawPeer reader;
+    RawPeer stalled, reader;
     ASSERT_TRUE(stalled.connectTo(port) && reader.connectTo(port));
     ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 2; }));
     const std::string big(60000, 'b');
     const size_t frameSize = frame(big).size();
     CaptureStderr();
     auto longest = std::chrono::steady_clock::duration::zero();
-    size_t received = 0;
-    for (int sent = 1; sent <= 1000 && connection.peerCount() == 2; ++sent) {
+    for (size_t sent = 1; sent <= 1000 && connection.peerCount() == 2; ++sent) {
         const auto before = std::chrono::steady_clock::now();
         connection.send(big, -1, false);
         longest = std::max(longest, std::chrono::steady_clock::now() - before);
         connection.pumpNetEvents();
-        received += reader.receive(sent * frameSize - received);  // the reader keeps up
-        ASSERT_EQ(received, sent * frameSize);
+        ASSERT_TRUE(waitUntil([&] { return reader.arrived().size() >= sent * frameSize; }));  // the reader keeps up
     }
     const std::string errors = GetCapturedStderr();
     ASSERT_EQ(connection.peerCount(), 1);
@@ -378,15 +617,13 @@ TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
     EXPECT_EQ(waiting + 16, errors.size()) << errors;  // one line
     const int bytesWaiting = std::stoi(errors.substr(errors.rfind('(') + 1));
     EXPECT_GT(bytesWaiting + static_cast<int>(frameSize), 1048576);  // the next frame did not fit
-    EXPECT_LE(bytesWaiting, 1048576);
-    EXPECT_LT(longest, std::chrono::milliseconds(2000));
+    EXPECT_TRUE(bytesWaiting <= 1048576 && longest < std::chrono::milliseconds(2000));
 }
 
 TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
     FakeClock clock;
     RawPeer peer;
-    ASSERT_TRUE(peer.connectTo(host()));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    ASSERT_TRUE(peer.connectTo(host()) && pumpUntil([&] { return connection.peerCount() == 1; }));
     std::string flood;  // lengths of zero: each is a lost message
     for (int i = 0; i < 1000; ++i) flood += "0~";
     CaptureStderr();
@@ -398,8 +635,7 @@ TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
     clock.advance(6000);
     connection.pumpNetEvents();
     const std::string errors = GetCapturedStderr();
-    EXPECT_TRUE(dropped);
-    EXPECT_TRUE(connection.inbox().empty());  // what it sent goes with it
+    EXPECT_TRUE(dropped && connection.inbox().empty());  // what it sent goes with it
     const std::string lost = "\nERROR: Failed to receive the length of a message. Lost message.\n";
     EXPECT_EQ(errors.find(lost + lost + lost + "Dropped peer"), 0u) << errors;
     EXPECT_LT(errors.size(), 1000u) << errors;
@@ -450,8 +686,7 @@ TEST(DiagnosticLines, EachKindPrintsABurstThenOneLineEverySixSecondsAndLongTexts
 
 TEST_F(ConnectionTest, AMessageThatCannotBeSentIsReportedByItsStartAndLength) {
     RawPeer peer;
-    ASSERT_TRUE(peer.connectTo(host()));
-    ASSERT_TRUE(pumpUntil([&] { return connection.peerCount() == 1; }));
+    ASSERT_TRUE(peer.connectTo(host()) && pumpUntil([&] { return connection.peerCount() == 1; }));
     peer.close(true);
     CaptureStderr();
     const std::string text(100000, 'p');
@@ -471,26 +706,21 @@ TEST_F(ConnectionTest, TwoConnectionsInOneProcessActOnlyOnTheirOwnSockets) {
     ASSERT_TRUE(pumpBoth(guest, [&] { return guest.isClient() && connection.peerCount() == 1; }));
     EXPECT_TRUE(guest.send("1|to the host", -1, false) && connection.send("1|to the guest", -1, false));
     ASSERT_TRUE(pumpBoth(guest, [&] { return !connection.inbox().empty() && !guest.inbox().empty(); }));
-    EXPECT_EQ(connection.inbox().front().text, "1|to the host");
-    EXPECT_EQ(guest.inbox().front().text, "1|to the guest");
+    EXPECT_TRUE(connection.inbox().front().text == "1|to the host" && guest.inbox().front().text == "1|to the guest");
     SDL_Event error = userEvent(NET2_ERROREVENT);  // about the host's stream: the guest leaves it alone
     error.user.data1 = reinterpret_cast<void*>(static_cast<intptr_t>(connection.inbox().front().socket));
     error.user.data2 = const_cast<char*>("NET2: test");
     CaptureStderr();
-    EXPECT_TRUE(guest.handleEvent(error));
-    EXPECT_FALSE(connection.handleEvent(error));
+    EXPECT_TRUE(guest.handleEvent(error) && !connection.handleEvent(error));
     EXPECT_EQ(GetCapturedStderr(), "Error: NET2: test(" + std::to_string(connection.inbox().front().socket) + ")\n");
 
     CaptureStderr();  // the host takes one peer, and only from this machine
-    RawPeer second;
-    ASSERT_TRUE(second.connectTo(port));
-    ASSERT_TRUE(pumpBoth(guest, [&] { return second.seesEndOfStream(true); }));
+    RawPeer second, remote, local;
+    ASSERT_TRUE(second.connectTo(port) && pumpBoth(guest, [&] { return second.seesEndOfStream(true); }));
     guest.stopNetworking();  // NET2 goes on for the host
     ASSERT_TRUE(pumpBoth(guest, [&] { return connection.peerCount() == 0; }));
-    RawPeer remote;
     ASSERT_TRUE(remote.connectTo(port, INADDR_LOOPBACK + 1));  // from 127.0.0.2
     ASSERT_TRUE(pumpBoth(guest, [&] { return remote.seesEndOfStream(true); }));
-    RawPeer local;
     ASSERT_TRUE(local.connectTo(port) && local.sendAll(frame("1|local")));
     ASSERT_TRUE(pumpBoth(guest, [&] { return !connection.inbox().empty() && connection.inbox().back().text == "1|local"; }));
     const std::string errors = GetCapturedStderr();
