@@ -465,7 +465,9 @@ TEST_F(GameTest, BPlaysTheComputerAndBAgainMovesToTheNextLevel) {
     pass();
     EXPECT_EQ(statusLine(), "playing the computer (easy) 0 1 0");
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1 && game->localPlayer().matchTime() < 100; }));
-    EXPECT_EQ(game->localPlayer().ownStars(), game->localPlayer().starCount() / 2);
+    const PlayerState& host = game->localPlayer();
+    EXPECT_TRUE(host.ownEnergy() == 500 && host.opponentEnergy() == 500);
+    EXPECT_NEAR(host.ownStars(), host.starCount() / 2, 1);  // a star where the ships start is taken at once
     tapAndPass(SDLK_o);
     EXPECT_FALSE(game->playingComputer() || game->network().isServer());
     EXPECT_EQ(statusLine().find("playing"), std::string::npos);
