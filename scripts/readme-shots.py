@@ -15,6 +15,8 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+from e2e_test import Game  # noqa: E402
 
 
 def free_port():
@@ -27,49 +29,26 @@ def free_port():
         return probe.getsockname()[1]
 
 
-class Copy:
-    """One game on its own Xvfb, in its own home folder."""
+def start(folder, binary, config="", connection=""):
+    game = Game(folder, binary, config, connection)
+    time.sleep(5.5)  # past the start-up hint
+    return game
 
-    def __init__(self, folder, binary, config="", connection=""):
-        home = os.path.join(folder, "home")
-        settings = os.path.join(home, ".config", "starhold")
-        os.makedirs(settings)
-        for name, text in (("config.txt", config), ("connection.txt", connection)):
-            if text:
-                with open(os.path.join(settings, name), "w") as f:
-                    f.write(text)
-        read_end, write_end = os.pipe()
-        self.x = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
-                                   "-nolisten", "tcp"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as f:
-            display = ":" + f.readline().strip()
-        self.env = {k: v for k, v in os.environ.items() if not k.startswith("XDG_")}
-        self.env.update(DISPLAY=display, SDL_AUDIODRIVER="dummy", HOME=home)
-        self.game = subprocess.Popen([binary], cwd=folder, env=self.env)
-        found = subprocess.run(["xdotool", "search", "--sync", "--name", "^starhold$"], env=self.env,
-                               capture_output=True, text=True, timeout=20, check=True)
-        self.window = found.stdout.split()[0]
-        time.sleep(7)  # past the start-up hint
 
-    def keys(self, *names):
-        for name in names:
-            subprocess.run(["xdotool", "key", "--window", self.window, name], env=self.env, check=True)
-            time.sleep(0.1)
+def keys(game, *names):
+    for name in names:
+        game.key(name)
+        time.sleep(0.1)
 
-    def type(self, text):
-        subprocess.run(["xdotool", "type", "--window", self.window, "--delay", "80", text], env=self.env,
-                       check=True)
 
-    def shot(self, name):
-        subprocess.run(["import", "-window", self.window, os.path.join(ROOT, "docs", name)], env=self.env,
-                       check=True)
+def shot(game, name):
+    subprocess.run(["import", "-window", str(game.window), os.path.join(ROOT, "docs", name)], env=game.env,
+                   check=True)
 
-    def close(self):
-        self.game.terminate()
-        self.game.wait(timeout=20)
-        self.x.terminate()
-        self.x.wait(timeout=10)
+
+def close(game):
+    game.close()
+    game.kill()
 
 
 def main():
@@ -78,26 +57,26 @@ def main():
     work = tempfile.mkdtemp(prefix="starhold-shots-")
     port = free_port()
     try:
-        host = Copy(os.path.join(work, "host"), binary, connection="%d localhost\n" % port)
-        host.keys("l")
+        host = start(os.path.join(work, "host"), binary, connection="%d localhost\n" % port)
+        keys(host, "l")
         time.sleep(1)
-        host.shot("status-line.png")
-        friend = Copy(os.path.join(work, "friend"), binary, connection="%d localhost\n" % port)
-        friend.keys("j")
+        shot(host, "status-line.png")
+        friend = start(os.path.join(work, "friend"), binary, connection="%d localhost\n" % port)
+        keys(friend, "j")
         friend.type("127.0.0.1:%d" % port)
         time.sleep(0.5)
-        friend.shot("join-prompt.png")
-        friend.close()
-        host.close()
+        shot(friend, "join-prompt.png")
+        close(friend)
+        close(host)
 
         small = "minstars 6\nmaxstars 7\nmapdimensions 12\nbotlevel hard\n"
-        player = Copy(os.path.join(work, "player"), binary, config=small)
-        player.keys("b")
+        player = start(os.path.join(work, "player"), binary, config=small)
+        keys(player, "b")
         time.sleep(60)  # the computer takes the field and the player's energy runs out
-        player.keys("Up")  # the camera on the ship, the arena behind the banner
+        keys(player, "Up")  # the camera on the ship, the arena behind the banner
         time.sleep(1)
-        player.shot("result-banner.png")
-        player.close()
+        shot(player, "result-banner.png")
+        close(player)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -19,8 +19,11 @@ ARGS = None
 class Game:
     """One running instance in an empty folder of its own, on its own X server."""
 
-    def __init__(self, workdir, binary, config=None, connection=None):
-        os.makedirs(workdir)
+    def __init__(self, workdir, binary, config=None, connection=None, data=None):
+        if data:
+            shutil.copytree(data, workdir)  # started in its data folder: a binary from anywhere finds it
+        else:
+            os.makedirs(workdir)
         # The player's own environment: a home folder and no XDG_* variables.
         self.home = os.path.join(workdir, "home")
         settings = os.path.join(self.home, ".config", "starhold")

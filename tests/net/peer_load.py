@@ -16,7 +16,6 @@ import random
 import shutil
 import socket
 import struct
-import subprocess
 import sys
 import tempfile
 import time
@@ -123,16 +122,8 @@ def main():
     port = free_port()
     game = None
     try:
-        folder = os.path.join(work, "host")
-        shutil.copytree(os.path.abspath(args.data), folder)  # started in its data folder: any binary finds it
-        settings = os.path.join(folder, "settings", "starhold")
-        os.makedirs(settings)
-        with open(os.path.join(settings, "config.txt"), "w") as f:
-            f.write("minstars 8191\nmaxstars 8192\nmapdimensions 1000\n")
-        with open(os.path.join(settings, "connection.txt"), "w") as f:
-            f.write("%d 127.0.0.1\n" % port)
-        game = Game.__new__(Game)
-        start_in(game, folder, os.path.abspath(args.binary))
+        game = Game(os.path.join(work, "host"), os.path.abspath(args.binary), data=os.path.abspath(args.data),
+                    config="minstars 8191\nmaxstars 8192\nmapdimensions 1000\n", connection="%d 127.0.0.1\n" % port)
         press(game, ["l"], [0.1])
         time.sleep(1.0)
         before = rss_kib(game)
@@ -157,26 +148,6 @@ def main():
         if game is not None:
             game.kill()
         shutil.rmtree(work, ignore_errors=True)
-
-
-def start_in(game, folder, binary):
-    """Game's own start, but in the data folder so that a binary outside the build tree finds its data."""
-    read_end, write_end = os.pipe()
-    game.x = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
-        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as f:
-        display = ":" + f.readline().strip()
-    game.env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy",
-                    XDG_CONFIG_HOME=os.path.join(folder, "settings"))
-    game.errors = folder + ".stderr"
-    with open(game.errors, "w") as errors:
-        game.proc = subprocess.Popen([binary], cwd=folder, env=game.env, stderr=errors)
-    found = subprocess.run(["xdotool", "search", "--sync", "--name", "^starhold$"], env=game.env, check=True,
-                           timeout=20, capture_output=True, text=True)
-    game.window = int(found.stdout.split()[0])
-    time.sleep(1.5)
 
 
 if __name__ == "__main__":
