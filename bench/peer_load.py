@@ -20,7 +20,7 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
 from soak.soak import Game, free_port, press, rss_kib  # noqa: E402
 
 STAR_LIST_REQUEST = b"4~2|!\0"
@@ -112,7 +112,7 @@ SCENARIOS = {"slow-reader": slow_reader, "garbage": garbage, "list-reset": list_
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--binary", required=True)
-    parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data"))
+    parser.add_argument("--data", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data"))
     parser.add_argument("--scenario", choices=sorted(SCENARIOS), required=True)
     parser.add_argument("--seconds", type=float, default=60)
     parser.add_argument("--window", type=int, default=40, help="slow-reader: star lists kept asked for")
