@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cfloat>
-#include <climits>
 #include <fstream>
 #include <istream>
 #include <ostream>
-#include <sstream>
 
 #include "app/text.h"
 
@@ -61,23 +59,10 @@ void reportOutOfRange(std::ostream& errors, const Place& at, const std::string& 
                        << "\n";
 }
 
-// A whole number at the front of the text, as a stream reads it. One too long
-// for any integer reads as the nearest end, so that it still counts as out of range.
-bool readWhole(const std::string& text, int64_t& value) {
-    std::istringstream stream(text);
-    long long read = 0;
-    stream >> read;
-    if (stream.fail() && read != LLONG_MAX && read != LLONG_MIN) {
-        return false;
-    }
-    value = read;
-    return true;
-}
-
 void readWholeSetting(const std::string& key, const std::string& value, const WholeRange& range, int32_t& field,
                       const Place& at, std::ostream& errors) {
-    int64_t read = 0;
-    if (!readWhole(value, read)) {
+    int64_t read = 0;  // one too large for any integer reads as its nearest end, so it is out of range too
+    if (readNumber(value, read) == NumberRead::NotANumber) {
         reportNotANumber(errors, at, key, value, toText(field));
         return;
     }
@@ -93,7 +78,7 @@ void readSkinSetting(const std::string& key, const std::string& value, bool& fie
                      std::ostream& errors) {
     int64_t read = 0;
     const std::string kept = field ? "1" : "0";
-    if (!readWhole(value, read)) {
+    if (readNumber(value, read) == NumberRead::NotANumber) {
         reportNotANumber(errors, at, key, value, kept);
     } else if (read < kSkinRange.low || read > kSkinRange.high) {
         reportOutOfRange(errors, at, key, value, rangeText(kSkinRange, read), "keeping", kept);
@@ -104,16 +89,18 @@ void readSkinSetting(const std::string& key, const std::string& value, bool& fie
 
 void readFloatSetting(const std::string& key, const std::string& value, float& field, const Place& at,
                       std::ostream& errors) {
-    std::istringstream stream(value);
     float read = 0.0f;
-    stream >> read;
-    if (!stream.fail()) {
-        field = read;
-    } else if (read == FLT_MAX || read == -FLT_MAX) {  // what a stream leaves after too large a number
-        reportOutOfRange(errors, at, key, value, toText(-FLT_MAX) + " to " + toText(FLT_MAX), "keeping",
-                         toText(field));
-    } else {
-        reportNotANumber(errors, at, key, value, toText(field));
+    switch (readNumber(value, read)) {
+        case NumberRead::Read:
+            field = read;
+            break;
+        case NumberRead::TooLarge:
+            reportOutOfRange(errors, at, key, value, toText(-FLT_MAX) + " to " + toText(FLT_MAX), "keeping",
+                             toText(field));
+            break;
+        case NumberRead::NotANumber:
+            reportNotANumber(errors, at, key, value, toText(field));
+            break;
     }
 }
 

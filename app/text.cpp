@@ -1,20 +1,42 @@
 #include "app/text.h"
 
+#include <limits>
 #include <sstream>
 
 #include "render/frame.h"
 
 namespace {
 
+// What a stream reads at the front of the text. After a failure `read` holds 0,
+// or the type's nearest end when the number was too large for it.
+template <typename T>
+bool streamRead(const std::string& text, T& read) {
+    std::stringstream stream(text);
+    return static_cast<bool>(stream >> read);
+}
+
 template <typename T>
 bool extract(const std::string& text, T& value) {
-    std::stringstream stream(text);
     T read{};
-    if (!(stream >> read)) {
+    if (!streamRead(text, read)) {
         return false;
     }
     value = read;
     return true;
+}
+
+template <typename T>
+NumberRead readOrSayWhy(const std::string& text, T& value) {
+    T read{};
+    if (streamRead(text, read)) {
+        value = read;
+        return NumberRead::Read;
+    }
+    if (read != std::numeric_limits<T>::max() && read != std::numeric_limits<T>::lowest()) {
+        return NumberRead::NotANumber;
+    }
+    value = read;
+    return NumberRead::TooLarge;
 }
 
 template <typename T>
@@ -29,6 +51,9 @@ std::string write(T value) {
 bool parseInt(const std::string& text, int32_t& value) { return extract(text, value); }
 bool parseFloat(const std::string& text, float& value) { return extract(text, value); }
 bool parseBool(const std::string& text, bool& value) { return extract(text, value); }
+
+NumberRead readNumber(const std::string& text, int64_t& value) { return readOrSayWhy(text, value); }
+NumberRead readNumber(const std::string& text, float& value) { return readOrSayWhy(text, value); }
 
 int32_t toInt(const std::string& text) {
     int32_t value = 0;

@@ -14,6 +14,13 @@ bool parseInt(const std::string& text, int32_t& value);
 bool parseFloat(const std::string& text, float& value);
 bool parseBool(const std::string& text, bool& value);
 
+// As the strict forms, for a reader that names why a number was refused. A number
+// too large for the type is TooLarge and leaves `value` at the type's nearest end;
+// NotANumber leaves `value` as it was.
+enum class NumberRead { Read, NotANumber, TooLarge };
+NumberRead readNumber(const std::string& text, int64_t& value);
+NumberRead readNumber(const std::string& text, float& value);
+
 // Lenient forms: 0, 0.0 or false when the text holds no number.
 int32_t toInt(const std::string& text);
 float toFloat(const std::string& text);
