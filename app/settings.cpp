@@ -11,16 +11,20 @@
 
 namespace {
 
+// What a key does with a whole number outside its range.
+enum class OutOfRange { UseNearestEnd, Keep };
+
 // The whole numbers a key accepts. The star bounds have no floor of their own:
 // a bound not above 0 turns off their checks.
 struct WholeRange {
     int64_t low;
     int64_t high;
+    OutOfRange outside;
 };
 
-const WholeRange kStarRange{INT32_MIN, kMaxStars};
-const WholeRange kMapRange{kMinMapDimensions, kMaxMapDimensions};
-const WholeRange kSkinRange{0, 1};
+const WholeRange kStarRange{INT32_MIN, kMaxStars, OutOfRange::UseNearestEnd};
+const WholeRange kMapRange{kMinMapDimensions, kMaxMapDimensions, OutOfRange::UseNearestEnd};
+const WholeRange kSkinRange{0, 1, OutOfRange::Keep};
 
 // The range as the line that refuses `value` names it.
 std::string rangeText(const WholeRange& range, int64_t value) {
@@ -66,25 +70,15 @@ void readWholeSetting(const std::string& key, const std::string& value, const Wh
         reportNotANumber(errors, at, key, value, toText(field));
         return;
     }
-    if (read < range.low || read > range.high) {
-        field = static_cast<int32_t>(std::clamp(read, range.low, range.high));
-        reportOutOfRange(errors, at, key, value, rangeText(range, read), "using", toText(field));
+    if (read >= range.low && read <= range.high) {
+        field = static_cast<int32_t>(read);
         return;
     }
-    field = static_cast<int32_t>(read);
-}
-
-void readSkinSetting(const std::string& key, const std::string& value, bool& field, const Place& at,
-                     std::ostream& errors) {
-    int64_t read = 0;
-    const std::string kept = field ? "1" : "0";
-    if (readNumber(value, read) == NumberRead::NotANumber) {
-        reportNotANumber(errors, at, key, value, kept);
-    } else if (read < kSkinRange.low || read > kSkinRange.high) {
-        reportOutOfRange(errors, at, key, value, rangeText(kSkinRange, read), "keeping", kept);
-    } else {
-        field = read == 1;
+    const bool keep = range.outside == OutOfRange::Keep;
+    if (!keep) {
+        field = static_cast<int32_t>(std::clamp(read, range.low, range.high));
     }
+    reportOutOfRange(errors, at, key, value, rangeText(range, read), keep ? "keeping" : "using", toText(field));
 }
 
 void readFloatSetting(const std::string& key, const std::string& value, float& field, const Place& at,
@@ -115,7 +109,9 @@ void readValue(const std::string& key, const std::string& value, GameSettings& s
     } else if (key == "mapdimensions") {
         readWholeSetting(key, value, kMapRange, settings.mapDimensions, at, errors);
     } else if (key == "playerskin") {
-        readSkinSetting(key, value, settings.playerSkin, at, errors);
+        int32_t skin = settings.playerSkin ? 1 : 0;
+        readWholeSetting(key, value, kSkinRange, skin, at, errors);
+        settings.playerSkin = skin == 1;
     } else if (key == "botlevel") {
         if (!parseBotLevel(value, settings.botLevel)) {
             report(errors, at) << key << " " << shown(value) << " is not a level (easy, normal or hard); keeping "
