@@ -4,24 +4,16 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 
 #include "render/draw_surface.h"
 #include "textures/texture_manager.h"
+#include "textures/unopenable.h"
 
 namespace {
 
 // Enough for every code several times over; a longer file is cut short.
 constexpr int kMaxGlyphEntries = 1024;
-
-void reportUnopenable(const std::string& fileName, int error) {
-    if (error == ENOENT) {
-        std::fprintf(stderr, "%s: no such file\n", fileName.c_str());
-    } else {
-        std::fprintf(stderr, "%s: cannot be read (%s)\n", fileName.c_str(), std::strerror(error));
-    }
-}
 
 // 0 for n < 1, n when a power of two, else the next power of two.
 int nextPowerOfTwo(int n) {
@@ -147,7 +139,7 @@ bool FontManager::loadFont(const std::string& fileName, const std::string& fontN
     errno = 0;
     std::ifstream in(fileName);
     if (!in) {
-        reportUnopenable(fileName, errno);
+        std::fprintf(stderr, "%s: %s\n", fileName.c_str(), unopenableReason(errno).c_str());
         return false;
     }
     Font font;

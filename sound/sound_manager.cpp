@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "textures/unopenable.h"
+
 namespace {
 
 // SDL_mixer and the SDL audio conversion under it trust file headers: odd
@@ -119,19 +121,11 @@ bool refuse(const std::string& path, const char* why) {
     return false;
 }
 
-bool refuseUnopenable(const std::string& path, int error) {
-    if (error == ENOENT) {
-        return refuse(path, "no such file");
-    }
-    std::fprintf(stderr, "%s: cannot be read (%s)\n", path.c_str(), std::strerror(error));
-    return false;
-}
-
 // `decodedAt`: the device the whole sound is decoded for; null for music, which streams.
 bool isPlayableOgg(const std::string& path, const DeviceFormat* decodedAt) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return refuseUnopenable(path, errno);
+        return refuse(path, unopenableReason(errno).c_str());
     }
     OggScan scan;
     const bool vorbis = scanOggVorbis(file, scan);

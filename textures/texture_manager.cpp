@@ -2,11 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iomanip>
 
 #include "textures/image_loader.h"
+#include "textures/unopenable.h"
 
 namespace {
 
@@ -80,11 +80,7 @@ void TextureManager::reportIfUnopenable(const std::string& path) {
     }
     const int error = errno;
     if (reportedPaths.insert(path).second) {
-        if (error == ENOENT) {
-            std::fprintf(stderr, "%s: no such file\n", path.c_str());
-        } else {
-            std::fprintf(stderr, "%s: cannot be read (%s)\n", path.c_str(), std::strerror(error));
-        }
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), unopenableReason(error).c_str());
     }
 }
 
