@@ -5,6 +5,8 @@
 #include <istream>
 #include <sstream>
 
+#include "join/read_at_most.h"
+
 namespace {
 
 constexpr size_t kMaxRouteTableBytes = 64 * 1024;
@@ -52,13 +54,6 @@ bool readDefaultRoute(const std::string& row, std::string& name, long& metric) {
     if (!(fields >> name >> destination >> gateway >> flags >> refCount >> use >> metric >> mask)) return false;
     return readHex(destination, destinationValue) && readHex(flags, flagValue) && readHex(mask, maskValue) &&
            destinationValue == 0 && maskValue == 0 && (flagValue & kRouteUp) != 0;
-}
-
-std::string readAtMost(std::istream& in, size_t limit) {
-    std::string text(limit, '\0');
-    in.read(&text[0], static_cast<std::streamsize>(limit));
-    text.resize(static_cast<size_t>(in.gcount()));
-    return text;
 }
 
 }  // namespace

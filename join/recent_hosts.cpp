@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "join/join_address.h"
+#include "join/read_at_most.h"
 
 namespace fs = std::filesystem;
 
@@ -27,10 +28,8 @@ FileRead readSmallFile(const std::string& path, std::string& content) {
     std::error_code error;
     if (path.empty() || !fs::is_regular_file(path, error)) return FileRead::Missing;
     std::ifstream in(path, std::ios::binary);
-    content.assign(kMaxFileBytes + 1, '\0');
-    in.read(&content[0], static_cast<std::streamsize>(content.size()));
+    content = readAtMost(in, kMaxFileBytes + 1);
     if (!in.is_open() || in.bad()) return FileRead::Missing;
-    content.resize(static_cast<size_t>(in.gcount()));
     return content.size() > kMaxFileBytes ? FileRead::TooLarge : FileRead::Read;
 }
 
