@@ -11,9 +11,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string file(reinterpret_cast<const char*>(data), size);
     for (size_t page = 0; page + 27 <= file.size() && file.compare(page, 4, "OggS") == 0;) {
-        if (page + 27 + uint8_t(file[page + 26]) > file.size() || oggPageEnd(file, page) > file.size()) break;
+        if (page + 27 + uint8_t(file[page + 26]) > file.size()) break;  // the lacing table itself is cut off
+        const size_t end = oggPageEnd(file, page);
+        if (end > file.size()) break;
         setOggChecksum(file, page);
-        page = oggPageEnd(file, page);
+        page = end;
     }
     const std::string path = writeInputFile(reinterpret_cast<const uint8_t*>(file.data()), file.size(), ".ogg");
     SoundManager sound;

@@ -15,8 +15,9 @@ inline size_t oggPageEnd(const std::string& file, size_t page) {
 // over the page with its checksum field zero), which libogg checks.
 inline void setOggChecksum(std::string& file, size_t page) {
     file.replace(page + 22, 4, 4, '\0');
+    const size_t end = oggPageEnd(file, page);
     uint32_t crc = 0;
-    for (size_t at = page; at < oggPageEnd(file, page); ++at) {
+    for (size_t at = page; at < end; ++at) {
         crc ^= uint32_t(uint8_t(file[at])) << 24;
         for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04c11db7u : crc << 1;
     }
