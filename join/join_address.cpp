@@ -19,8 +19,7 @@ bool allDigits(const std::string& s) { return !s.empty() && std::all_of(s.begin(
 bool readNumber(const std::string& digits, int32_t& value) {
     if (!allDigits(digits)) return false;
     const char* end = digits.data() + digits.size();
-    const auto result = std::from_chars(digits.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end;
+    return std::from_chars(digits.data(), end, value).ec == std::errc();
 }
 
 bool isPort(int32_t port) { return port >= 1 && port <= kMaxPort; }
@@ -38,10 +37,7 @@ bool isIPv4Address(const std::string& host) {
         if ((part < 3) == (dot == std::string::npos)) return false;
         const std::string number = host.substr(start, dot - start);
         int32_t value = 0;
-        if (number.size() > 3 || (number.size() > 1 && number[0] == '0') || !readNumber(number, value) ||
-            value > 255) {
-            return false;
-        }
+        if ((number.size() > 1 && number[0] == '0') || !readNumber(number, value) || value > 255) return false;
         start = dot + 1;
     }
     return true;
