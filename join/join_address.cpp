@@ -6,7 +6,6 @@
 namespace {
 
 constexpr int32_t kMaxPort = 65535;
-constexpr size_t kMaxHostNameLength = 253;
 constexpr size_t kMaxLabelLength = 63;
 constexpr size_t kMaxEchoedLength = 12;  // of the player's text repeated in a reason
 
@@ -49,7 +48,6 @@ bool isLabel(const std::string& label) {
 }
 
 bool isHostName(const std::string& host) {
-    if (host.size() > kMaxHostNameLength) return false;
     size_t start = 0;
     while (true) {
         const size_t dot = host.find('.', start);
