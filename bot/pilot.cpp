@@ -90,7 +90,7 @@ Steering keysFor(const int thrust[3]) {
 
 }  // namespace
 
-Pilot::Traits Pilot::traitsFor(BotLevel level) {
+constexpr Pilot::Traits Pilot::traitsFor(BotLevel level) {
     switch (level) {
         case BotLevel::Easy:
             return Traits{450, 700, 0.25, false, false, false, kUnreachable};
@@ -157,7 +157,8 @@ void Pilot::choose(const PlayerState& own, const PlayerState& opponent, bool ver
         const Waypoint point = waypointOf(s, limits);
         const double seconds = arrivalTime(point, from);
         if (seconds < 0.0) continue;
-        options.push_back(Option{seconds + opponentDelay(s, point, seconds, rival), starValue(s, versus), star, 0.0});
+        options.push_back(
+            Option{seconds, seconds + opponentDelay(s, point, seconds, rival), starValue(s, versus), star, 0.0});
     }
     if (options.empty()) {
         targetStar = -1;
@@ -184,7 +185,7 @@ void Pilot::choose(const PlayerState& own, const PlayerState& opponent, bool ver
         if (k >= weighed && option.star != targetStar) continue;
         double worth = option.worth;
         if (traits.looksAhead) {
-            worth += kFollowerWeight * followingWorth(own, versus, option.star, from, measured, span - option.arrival);
+            worth += kFollowerWeight * followingWorth(own, versus, option, from, measured, span - option.arrival);
         }
         if (option.star == targetStar) currentWorth = worth;
         if (worth > bestWorth) {
@@ -219,17 +220,25 @@ double Pilot::opponentDelay(const Star& star, const Waypoint& point, double seco
     return 0.0;
 }
 
-// The worth of the best star after `star`, flown from the place and velocity
+// The worth of the best star after `first`, flown from the place and velocity
 // the ship would have on getting there, with `spanLeft` of the race span left.
 // Only the few among `candidates` nearest to it are measured.
-double Pilot::followingWorth(const PlayerState& own, bool versus, int star, const Body& from,
+double Pilot::followingWorth(const PlayerState& own, bool versus, const Option& first, const Body& from,
                              const std::vector<int>& candidates, double spanLeft) const {
+    static_assert(
+        [] {
+            for (BotLevel level : {BotLevel::Easy, BotLevel::Normal, BotLevel::Hard}) {
+                if (traitsFor(level).looksAhead && !traitsFor(level).flyingTime) return false;
+            }
+            return true;
+        }(),
+        "the first leg's flight is the one reckoned for the choice: only flying time will do");
+    const int star = first.star;
+    const double seconds = first.flight;
     const std::vector<Star>& stars = own.stars();
     const Waypoint point = waypointOf(stars[static_cast<size_t>(star)], limits);
     const double* place = point.place;
     const double horizon = arrivalHorizon(limits);
-    const double seconds = earliestArrival(from, point, limits, horizon);
-    if (seconds < 0.0) return 0.0;
     Body there{{place[0], place[1], place[2]}, {0.0, 0.0, 0.0}};
     for (int axis = 0; axis < 3; ++axis) {
         const double v = from.velocity[axis];
