@@ -15,7 +15,7 @@ constexpr double kDistanceSpeed = 8.0;     // units/s: turns a distance into sec
 constexpr size_t kMeasuredStars = 16;      // nearest stars whose flying time is worked out
 constexpr double kGlanceAhead = 1.0;       // s: a glance also looks where coasting takes the ship
 constexpr int kLookAheadChoices = 4;       // first stars weighed with a second one
-constexpr int kLookAheadFollowers = 8;     // nearest second stars weighed
+constexpr size_t kLookAheadFollowers = 8;  // nearest second stars weighed
 constexpr double kFollowerWeight = 0.7;
 constexpr double kRaceSeconds = 10.0;        // span over which a capture's worth is counted
 constexpr double kSwitchMargin = 0.3;        // worth a new choice must gain over the current one
@@ -56,6 +56,15 @@ double ringDistance(const double from[3], const double to[3], double halfSpan) {
     return std::sqrt(sum);
 }
 
+// The indices of the `count` nearest, nearest first.
+std::vector<int> nearestIndices(std::vector<std::pair<double, int>> byDistance, size_t count) {
+    const size_t kept = std::min(count, byDistance.size());
+    std::partial_sort(byDistance.begin(), byDistance.begin() + static_cast<std::ptrdiff_t>(kept), byDistance.end());
+    std::vector<int> nearest;
+    for (size_t k = 0; k < kept; ++k) nearest.push_back(byDistance[k].second);
+    return nearest;
+}
+
 // The stars worth measuring: the nearest to the ship or to where it is going.
 std::vector<int> nearestStars(const std::vector<Star>& stars, const Body& from, double halfSpan) {
     double ahead[3];
@@ -68,11 +77,7 @@ std::vector<int> nearestStars(const std::vector<Star>& stars, const Body& from, 
         const double near = std::min(ringDistance(from.position, place, halfSpan), ringDistance(ahead, place, halfSpan));
         byDistance.emplace_back(near, static_cast<int>(i));
     }
-    const size_t kept = std::min(kMeasuredStars, byDistance.size());
-    std::partial_sort(byDistance.begin(), byDistance.begin() + static_cast<std::ptrdiff_t>(kept), byDistance.end());
-    std::vector<int> nearest;
-    for (size_t k = 0; k < kept; ++k) nearest.push_back(byDistance[k].second);
-    return nearest;
+    return nearestIndices(std::move(byDistance), kMeasuredStars);
 }
 
 void setAxis(bool& minus, bool& plus, int thrust) {
@@ -246,18 +251,16 @@ double Pilot::followingWorth(const PlayerState& own, bool versus, const Option& 
         const double d = aimDisplacement(from.position[axis], v, place[axis], tolerance, seconds, limits);
         there.velocity[axis] = arrivalVelocity(v, d, tolerance, seconds, limits);
     }
-    std::vector<std::pair<double, int>> nearest;
+    std::vector<std::pair<double, int>> byDistance;
     for (int j : candidates) {
         if (j == star) continue;
         double next[3];
         placeOf(stars[static_cast<size_t>(j)], next);
-        nearest.emplace_back(ringDistance(place, next, limits.halfSpan), j);
+        byDistance.emplace_back(ringDistance(place, next, limits.halfSpan), j);
     }
-    const size_t measured = std::min<size_t>(kLookAheadFollowers, nearest.size());
-    std::partial_sort(nearest.begin(), nearest.begin() + static_cast<std::ptrdiff_t>(measured), nearest.end());
     double best = 0.0;
-    for (size_t k = 0; k < measured; ++k) {
-        const Star& next = stars[static_cast<size_t>(nearest[k].second)];
+    for (int j : nearestIndices(std::move(byDistance), kLookAheadFollowers)) {
+        const Star& next = stars[static_cast<size_t>(j)];
         const double t = earliestArrival(there, waypointOf(next, limits), limits, horizon);
         if (t >= 0.0) best = std::max(best, starValue(next, versus) * (spanLeft - t));
     }
