@@ -80,6 +80,12 @@ std::vector<int> nearestStars(const std::vector<Star>& stars, const Body& from, 
     return nearestIndices(std::move(byDistance), kMeasuredStars);
 }
 
+// The displacement one axis flies to be at the waypoint in `seconds`.
+double aimOnAxis(const Body& from, const Waypoint& point, int axis, double seconds, const FlightLimits& limits) {
+    return aimDisplacement(from.position[axis], from.velocity[axis], point.place[axis], point.tolerance[axis], seconds,
+                           limits);
+}
+
 void setAxis(bool& minus, bool& plus, int thrust) {
     minus = thrust < 0;
     plus = thrust > 0;
@@ -246,10 +252,8 @@ double Pilot::followingWorth(const PlayerState& own, bool versus, const Option& 
     const double horizon = arrivalHorizon(limits);
     Body there{{place[0], place[1], place[2]}, {0.0, 0.0, 0.0}};
     for (int axis = 0; axis < 3; ++axis) {
-        const double v = from.velocity[axis];
-        const double tolerance = point.tolerance[axis];
-        const double d = aimDisplacement(from.position[axis], v, place[axis], tolerance, seconds, limits);
-        there.velocity[axis] = arrivalVelocity(v, d, tolerance, seconds, limits);
+        const double d = aimOnAxis(from, point, axis, seconds, limits);
+        there.velocity[axis] = arrivalVelocity(from.velocity[axis], d, point.tolerance[axis], seconds, limits);
     }
     std::vector<std::pair<double, int>> byDistance;
     for (int j : candidates) {
@@ -298,10 +302,8 @@ Steering Pilot::steer(const PlayerState& own, double stepSeconds) {
     if (seconds < 0.0) seconds = horizon;
     int thrust[3];
     for (int axis = 0; axis < 3; ++axis) {
-        const double v = from.velocity[axis];
-        const double tolerance = point.tolerance[axis];
-        const double d = aimDisplacement(from.position[axis], v, point.place[axis], tolerance, seconds, limits);
-        thrust[axis] = arrivalThrust(v, d, tolerance, seconds, stepSeconds, limits);
+        const double d = aimOnAxis(from, point, axis, seconds, limits);
+        thrust[axis] = arrivalThrust(from.velocity[axis], d, point.tolerance[axis], seconds, stepSeconds, limits);
     }
     return keysFor(thrust);
 }
