@@ -86,19 +86,6 @@ double aimOnAxis(const Body& from, const Waypoint& point, int axis, double secon
                            limits);
 }
 
-void setAxis(bool& minus, bool& plus, int thrust) {
-    minus = thrust < 0;
-    plus = thrust > 0;
-}
-
-Steering keysFor(const int thrust[3]) {
-    Steering keys;
-    setAxis(keys.left, keys.right, thrust[0]);
-    setAxis(keys.down, keys.up, thrust[1]);
-    setAxis(keys.back, keys.forward, thrust[2]);
-    return keys;
-}
-
 }  // namespace
 
 constexpr Pilot::Traits Pilot::traitsFor(BotLevel level) {
@@ -305,7 +292,7 @@ Steering Pilot::steer(const PlayerState& own, double stepSeconds) {
         const double d = aimOnAxis(from, point, axis, seconds, limits);
         thrust[axis] = arrivalThrust(from.velocity[axis], d, point.tolerance[axis], seconds, stepSeconds, limits);
     }
-    return keysFor(thrust);
+    return thrustKeys(thrust[0], thrust[1], thrust[2]);
 }
 
 // Nothing to take: come to rest, ready for the next star.
@@ -317,5 +304,5 @@ Steering Pilot::brake(const PlayerState& own, double stepSeconds) const {
         const double v = from.velocity[axis];
         thrust[axis] = v > still ? -1 : (v < -still ? 1 : 0);
     }
-    return keysFor(thrust);
+    return thrustKeys(thrust[0], thrust[1], thrust[2]);
 }
