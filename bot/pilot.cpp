@@ -102,7 +102,7 @@ constexpr Pilot::Traits Pilot::traitsFor(BotLevel level) {
 
 Pilot::Pilot(BotLevel level, uint32_t seed, float sensitivity)
     : botLevel(level), traits(traitsFor(level)), random(seed) {
-    limits.accel = sensitivity > 0.0f ? sensitivity : 5.0f;
+    limits.accel = sensitivity > 0.0f ? sensitivity : GameSettings().sensitivity;
 }
 
 Steering Pilot::decide(const PlayerState& own, const PlayerState& opponent, bool versus, uint32_t nowMs) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "app/settings.h"
 #include "bot/bot_level.h"
 #include "bot/flight_model.h"
 #include "world/steering.h"
@@ -17,7 +18,7 @@ struct Star;
 class Pilot : public Flier {
 public:
     // `sensitivity` is the game's setting: the thrust a held key gives per second.
-    Pilot(BotLevel level, uint32_t seed, float sensitivity = 5.0f);
+    Pilot(BotLevel level, uint32_t seed, float sensitivity = GameSettings().sensitivity);
 
     // The keys to hold for the next movement step. `versus` is true while a peer
     // plays the other ship; `nowMs` is the game's millisecond clock.
