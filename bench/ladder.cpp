@@ -97,8 +97,7 @@ int main(int argc, char** argv) {
     const int trials = readCount(argv[2], 20);
     std::FILE* matchesOut = std::fopen(argv[3], "w");
     std::FILE* trialsOut = std::fopen(argv[4], "w");
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    if (matchesOut == nullptr || trialsOut == nullptr || SDL_Init(SDL_INIT_VIDEO) < 0) {
+    if (matchesOut == nullptr || trialsOut == nullptr || !startHeadlessSdl()) {
         std::fprintf(stderr, "ladder: cannot start: %s\n", matchesOut && trialsOut ? SDL_GetError() : "an output file");
         return 1;
     }
