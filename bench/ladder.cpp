@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/text.h"
@@ -24,17 +25,17 @@ constexpr uint32_t kLongestMatchMs = 15 * 60 * 1000;
 constexpr uint32_t kLongestTrialMs = 15 * 60 * 1000;
 constexpr uint32_t kStepMs = 11;
 
+// A level of the computer, or the random flier when there is none.
 struct Player {
-    const char* name;
-    bool random;
-    BotLevel level;
+    std::optional<BotLevel> level;
+    const char* name() const { return level ? botLevelName(*level) : "random"; }
 };
 
 std::unique_ptr<Flier> makeFlier(const Player& player, uint32_t seed) {
-    if (player.random) {
+    if (!player.level) {
         return std::make_unique<RandomFlier>(seed);
     }
-    return std::make_unique<Pilot>(player.level, seed);
+    return std::make_unique<Pilot>(*player.level, seed);
 }
 
 // Half of a pairing's matches, one side hosting them all, one rematch after another.
@@ -43,17 +44,17 @@ bool playHalf(const Player& host, const Player& guest, int matches, unsigned see
     std::unique_ptr<Flier> guestFlier = makeFlier(guest, seed + 1);
     LocalMatch match(GameSettings(), *hostFlier, *guestFlier, seed);
     if (!match.connect()) {
-        std::fprintf(stderr, "ladder: %s could not join %s\n", guest.name, host.name);
+        std::fprintf(stderr, "ladder: %s could not join %s\n", guest.name(), host.name());
         return false;
     }
     for (int i = 0; i < matches; ++i) {
         if (i > 0 && !match.rematch()) {
-            std::fprintf(stderr, "ladder: the rematch of %s and %s did not start\n", host.name, guest.name);
+            std::fprintf(stderr, "ladder: the rematch of %s and %s did not start\n", host.name(), guest.name());
             return false;
         }
         const MatchOutcome outcome = match.playMatch(kLongestMatchMs);
-        const char* winner = !outcome.ended ? "none" : outcome.hostWon ? host.name : guest.name;
-        std::fprintf(out, "%s,%s,%s,%d\n", host.name, guest.name, winner, outcome.lengthMs);
+        const char* winner = !outcome.ended ? "none" : outcome.hostWon ? host.name() : guest.name();
+        std::fprintf(out, "%s,%s,%s,%d\n", host.name(), guest.name(), winner, outcome.lengthMs);
         std::fflush(out);
     }
     return true;
@@ -101,10 +102,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ladder: cannot start: %s\n", matchesOut && trialsOut ? SDL_GetError() : "an output file");
         return 1;
     }
-    const Player hard{"hard", false, BotLevel::Hard};
-    const Player normal{"normal", false, BotLevel::Normal};
-    const Player easy{"easy", false, BotLevel::Easy};
-    const Player random{"random", true, BotLevel::Easy};
+    const Player hard{BotLevel::Hard};
+    const Player normal{BotLevel::Normal};
+    const Player easy{BotLevel::Easy};
+    const Player random{std::nullopt};
     const Player pairings[][2] = {{hard, normal}, {normal, easy}, {easy, random}};
     std::fprintf(matchesOut, "host,guest,winner,length_ms\n");
     bool played = true;
@@ -114,9 +115,9 @@ int main(int argc, char** argv) {
         played = played && playHalf(pair[1], pair[0], matches / 2, seed++, matchesOut);
     }
     std::fprintf(trialsOut, "level,seed,time_ms\n");
-    for (const Player& level : {easy, normal, hard}) {
+    for (BotLevel level : {BotLevel::Easy, BotLevel::Normal, BotLevel::Hard}) {
         for (int trial = 1; trial <= trials; ++trial) {
-            std::fprintf(trialsOut, "%s,%d,%d\n", level.name, trial, timeTrial(level.level, 100u + trial));
+            std::fprintf(trialsOut, "%s,%d,%d\n", botLevelName(level), trial, timeTrial(level, 100u + trial));
             std::fflush(trialsOut);
         }
     }
