@@ -6,15 +6,12 @@
 
 #include <SDL.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/text.h"
-#include "app/timer.h"
 #include "bot/pilot.h"
 #include "bot/random_flier.h"
 #include "match/local_match.h"
@@ -23,7 +20,6 @@ namespace {
 
 constexpr uint32_t kLongestMatchMs = 15 * 60 * 1000;
 constexpr uint32_t kLongestTrialMs = 15 * 60 * 1000;
-constexpr uint32_t kStepMs = 11;
 
 // A level of the computer, or the random flier when there is none.
 struct Player {
@@ -60,25 +56,21 @@ bool playHalf(const Player& host, const Player& guest, int matches, unsigned see
     return true;
 }
 
-std::atomic<uint32_t> trialTicks{1000};
-uint32_t readTrialTicks() { return trialTicks.load(); }
+// The other side of a time trial: it never moves, and nobody joins it.
+class Idle : public Flier {
+public:
+    Steering decide(const PlayerState&, const PlayerState&, bool, uint32_t) override { return Steering(); }
+};
 
-// One level alone on a default field until it has taken every star.
+// One level alone on a default field until it has taken every star: the host
+// of a match nobody joins, on the field drawn first from the seed.
 int32_t timeTrial(BotLevel level, unsigned seed) {
-    setTickSource(readTrialTicks);
-    MatchCore side;
-    side.configure(GameSettings());
-    std::srand(seed);  // after the players were made: each seeds the generator from the clock
-    side.startNewMatch();
     Pilot pilot(level, seed);
-    for (uint32_t t = 0; t < kLongestTrialMs && !side.localPlayer().isMatchOver(); t += kStepMs) {
-        trialTicks += kStepMs;
-        const Steering keys = pilot.decide(side.localPlayer(), side.remotePlayer(), false, trialTicks.load());
-        side.runPass(&keys);
-    }
-    const int32_t time = side.localPlayer().isMatchOver() ? side.localPlayer().matchTime() : -1;
-    setTickSource(nullptr);
-    return time;
+    Idle idle;
+    LocalMatch trial(GameSettings(), pilot, idle, seed);
+    PlayerState& own = trial.host().localPlayer();
+    trial.stepUntil(kLongestTrialMs, [&] { return own.isMatchOver(); });
+    return own.isMatchOver() ? own.matchTime() : -1;
 }
 
 int readCount(const char* text, int fallback) {
