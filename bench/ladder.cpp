@@ -6,14 +6,12 @@
 
 #include <SDL.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/text.h"
-#include "app/timer.h"
 #include "bot/pilot.h"
 #include "bot/random_flier.h"
 #include "match/local_match.h"
@@ -22,19 +20,18 @@ namespace {
 
 constexpr uint32_t kLongestMatchMs = 15 * 60 * 1000;
 constexpr uint32_t kLongestTrialMs = 15 * 60 * 1000;
-constexpr uint32_t kStepMs = 11;
 
+// A level of the computer, or the random flier when there is none.
 struct Player {
-    const char* name;
-    bool random;
-    BotLevel level;
+    std::optional<BotLevel> level;
+    const char* name() const { return level ? botLevelName(*level) : "random"; }
 };
 
 std::unique_ptr<Flier> makeFlier(const Player& player, uint32_t seed) {
-    if (player.random) {
+    if (!player.level) {
         return std::make_unique<RandomFlier>(seed);
     }
-    return std::make_unique<Pilot>(player.level, seed);
+    return std::make_unique<Pilot>(*player.level, seed);
 }
 
 // Half of a pairing's matches, one side hosting them all, one rematch after another.
@@ -43,41 +40,37 @@ bool playHalf(const Player& host, const Player& guest, int matches, unsigned see
     std::unique_ptr<Flier> guestFlier = makeFlier(guest, seed + 1);
     LocalMatch match(GameSettings(), *hostFlier, *guestFlier, seed);
     if (!match.connect()) {
-        std::fprintf(stderr, "ladder: %s could not join %s\n", guest.name, host.name);
+        std::fprintf(stderr, "ladder: %s could not join %s\n", guest.name(), host.name());
         return false;
     }
     for (int i = 0; i < matches; ++i) {
         if (i > 0 && !match.rematch()) {
-            std::fprintf(stderr, "ladder: the rematch of %s and %s did not start\n", host.name, guest.name);
+            std::fprintf(stderr, "ladder: the rematch of %s and %s did not start\n", host.name(), guest.name());
             return false;
         }
         const MatchOutcome outcome = match.playMatch(kLongestMatchMs);
-        const char* winner = !outcome.ended ? "none" : outcome.hostWon ? host.name : guest.name;
-        std::fprintf(out, "%s,%s,%s,%d\n", host.name, guest.name, winner, outcome.lengthMs);
+        const char* winner = !outcome.ended ? "none" : outcome.hostWon ? host.name() : guest.name();
+        std::fprintf(out, "%s,%s,%s,%d\n", host.name(), guest.name(), winner, outcome.lengthMs);
         std::fflush(out);
     }
     return true;
 }
 
-std::atomic<uint32_t> trialTicks{1000};
-uint32_t readTrialTicks() { return trialTicks.load(); }
+// The other side of a time trial: it never moves, and nobody joins it.
+class Idle : public Flier {
+public:
+    Steering decide(const PlayerState&, const PlayerState&, bool, uint32_t) override { return Steering(); }
+};
 
-// One level alone on a default field until it has taken every star.
+// One level alone on a default field until it has taken every star: the host
+// of a match nobody joins, on the field drawn first from the seed.
 int32_t timeTrial(BotLevel level, unsigned seed) {
-    setTickSource(readTrialTicks);
-    MatchCore side;
-    side.configure(GameSettings());
-    std::srand(seed);  // after the players were made: each seeds the generator from the clock
-    side.startNewMatch();
     Pilot pilot(level, seed);
-    for (uint32_t t = 0; t < kLongestTrialMs && !side.localPlayer().isMatchOver(); t += kStepMs) {
-        trialTicks += kStepMs;
-        const Steering keys = pilot.decide(side.localPlayer(), side.remotePlayer(), false, trialTicks.load());
-        side.runPass(&keys);
-    }
-    const int32_t time = side.localPlayer().isMatchOver() ? side.localPlayer().matchTime() : -1;
-    setTickSource(nullptr);
-    return time;
+    Idle idle;
+    LocalMatch trial(GameSettings(), pilot, idle, seed);
+    PlayerState& own = trial.host().localPlayer();
+    trial.stepUntil(kLongestTrialMs, [&] { return own.isMatchOver(); });
+    return own.isMatchOver() ? own.matchTime() : -1;
 }
 
 int readCount(const char* text, int fallback) {
@@ -97,15 +90,14 @@ int main(int argc, char** argv) {
     const int trials = readCount(argv[2], 20);
     std::FILE* matchesOut = std::fopen(argv[3], "w");
     std::FILE* trialsOut = std::fopen(argv[4], "w");
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    if (matchesOut == nullptr || trialsOut == nullptr || SDL_Init(SDL_INIT_VIDEO) < 0) {
+    if (matchesOut == nullptr || trialsOut == nullptr || !startHeadlessSdl()) {
         std::fprintf(stderr, "ladder: cannot start: %s\n", matchesOut && trialsOut ? SDL_GetError() : "an output file");
         return 1;
     }
-    const Player hard{"hard", false, BotLevel::Hard};
-    const Player normal{"normal", false, BotLevel::Normal};
-    const Player easy{"easy", false, BotLevel::Easy};
-    const Player random{"random", true, BotLevel::Easy};
+    const Player hard{BotLevel::Hard};
+    const Player normal{BotLevel::Normal};
+    const Player easy{BotLevel::Easy};
+    const Player random{std::nullopt};
     const Player pairings[][2] = {{hard, normal}, {normal, easy}, {easy, random}};
     std::fprintf(matchesOut, "host,guest,winner,length_ms\n");
     bool played = true;
@@ -115,9 +107,9 @@ int main(int argc, char** argv) {
         played = played && playHalf(pair[1], pair[0], matches / 2, seed++, matchesOut);
     }
     std::fprintf(trialsOut, "level,seed,time_ms\n");
-    for (const Player& level : {easy, normal, hard}) {
+    for (BotLevel level : {BotLevel::Easy, BotLevel::Normal, BotLevel::Hard}) {
         for (int trial = 1; trial <= trials; ++trial) {
-            std::fprintf(trialsOut, "%s,%d,%d\n", level.name, trial, timeTrial(level.level, 100u + trial));
+            std::fprintf(trialsOut, "%s,%d,%d\n", botLevelName(level), trial, timeTrial(level, 100u + trial));
             std::fflush(trialsOut);
         }
     }

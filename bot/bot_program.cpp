@@ -5,12 +5,12 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 #include "app/text.h"
 #include "app/timer.h"
 #include "bot/bot_player.h"
+#include "match/local_match.h"
 
 namespace {
 
@@ -89,10 +89,8 @@ BotCommand parseWords(int argc, const char* const* argv, BotOptions& options, st
     return BotCommand::Play;
 }
 
-// SDL's event queue comes with its video part; the dummy driver gives it without a display.
 bool startSdl() {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+    if (!startHeadlessSdl()) {
         std::fprintf(stderr, "starhold-bot: SDL could not start: %s\n", SDL_GetError());
         return false;
     }

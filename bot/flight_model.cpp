@@ -10,12 +10,16 @@ namespace {
 constexpr double kFirstScanStep = 0.05;  // s
 constexpr double kScanStepGrowth = 0.01;  // s per s ahead
 constexpr int kRefineSteps = 6;
-// Within these tolerances a ship is less than 1.5 from the star however the
+// Within these tolerances a ship is inside the capture radius however the
 // misses combine: three of 0.6 give 1.04, three of 0.65 (0.3 beside the aim
 // and 0.35 from it to a star on a face) give 1.13.
 constexpr double kOpenTolerance = 0.6;
 constexpr double kFaceTolerance = 0.3;
 constexpr double kFaceClearance = 0.05;
+constexpr double kWorstMiss = 2.0 * kFaceTolerance + kFaceClearance;  // per axis
+static_assert(kOpenTolerance <= kWorstMiss &&
+                  3.0 * kWorstMiss * kWorstMiss < PlayerState::kCaptureRadius * PlayerState::kCaptureRadius,
+              "a ship within the tolerances on every axis must be inside the capture radius");
 
 double clampSpeed(double v, const FlightLimits& limits) {
     return std::fmax(-limits.maxSpeed, std::fmin(limits.maxSpeed, v));

@@ -5,10 +5,13 @@
 // y and -z), in which every axis moves by its own velocity component and each
 // movement key adds to that component.
 
+#include "app/settings.h"
+#include "world/player_state.h"
+
 struct FlightLimits {
-    double accel = 5.0;      // units/s^2 while an axis's key is held
-    double maxSpeed = 15.0;  // per axis
-    double halfSpan = 20.0;  // D
+    double accel = GameSettings().sensitivity;  // units/s^2 while an axis's key is held
+    double maxSpeed = PlayerState::kMaxSpeed;   // per axis
+    double halfSpan = 20.0;                     // D
 };
 
 struct Body {

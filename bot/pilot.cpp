@@ -15,7 +15,7 @@ constexpr double kDistanceSpeed = 8.0;     // units/s: turns a distance into sec
 constexpr size_t kMeasuredStars = 16;      // nearest stars whose flying time is worked out
 constexpr double kGlanceAhead = 1.0;       // s: a glance also looks where coasting takes the ship
 constexpr int kLookAheadChoices = 4;       // first stars weighed with a second one
-constexpr int kLookAheadFollowers = 8;     // nearest second stars weighed
+constexpr size_t kLookAheadFollowers = 8;  // nearest second stars weighed
 constexpr double kFollowerWeight = 0.7;
 constexpr double kRaceSeconds = 10.0;        // span over which a capture's worth is counted
 constexpr double kSwitchMargin = 0.3;        // worth a new choice must gain over the current one
@@ -56,6 +56,15 @@ double ringDistance(const double from[3], const double to[3], double halfSpan) {
     return std::sqrt(sum);
 }
 
+// The indices of the `count` nearest, nearest first.
+std::vector<int> nearestIndices(std::vector<std::pair<double, int>> byDistance, size_t count) {
+    const size_t kept = std::min(count, byDistance.size());
+    std::partial_sort(byDistance.begin(), byDistance.begin() + static_cast<std::ptrdiff_t>(kept), byDistance.end());
+    std::vector<int> nearest;
+    for (size_t k = 0; k < kept; ++k) nearest.push_back(byDistance[k].second);
+    return nearest;
+}
+
 // The stars worth measuring: the nearest to the ship or to where it is going.
 std::vector<int> nearestStars(const std::vector<Star>& stars, const Body& from, double halfSpan) {
     double ahead[3];
@@ -68,29 +77,18 @@ std::vector<int> nearestStars(const std::vector<Star>& stars, const Body& from, 
         const double near = std::min(ringDistance(from.position, place, halfSpan), ringDistance(ahead, place, halfSpan));
         byDistance.emplace_back(near, static_cast<int>(i));
     }
-    const size_t kept = std::min(kMeasuredStars, byDistance.size());
-    std::partial_sort(byDistance.begin(), byDistance.begin() + static_cast<std::ptrdiff_t>(kept), byDistance.end());
-    std::vector<int> nearest;
-    for (size_t k = 0; k < kept; ++k) nearest.push_back(byDistance[k].second);
-    return nearest;
+    return nearestIndices(std::move(byDistance), kMeasuredStars);
 }
 
-void setAxis(bool& minus, bool& plus, int thrust) {
-    minus = thrust < 0;
-    plus = thrust > 0;
-}
-
-Steering keysFor(const int thrust[3]) {
-    Steering keys;
-    setAxis(keys.left, keys.right, thrust[0]);
-    setAxis(keys.down, keys.up, thrust[1]);
-    setAxis(keys.back, keys.forward, thrust[2]);
-    return keys;
+// The displacement one axis flies to be at the waypoint in `seconds`.
+double aimOnAxis(const Body& from, const Waypoint& point, int axis, double seconds, const FlightLimits& limits) {
+    return aimDisplacement(from.position[axis], from.velocity[axis], point.place[axis], point.tolerance[axis], seconds,
+                           limits);
 }
 
 }  // namespace
 
-Pilot::Traits Pilot::traitsFor(BotLevel level) {
+constexpr Pilot::Traits Pilot::traitsFor(BotLevel level) {
     switch (level) {
         case BotLevel::Easy:
             return Traits{450, 700, 0.25, false, false, false, kUnreachable};
@@ -104,7 +102,7 @@ Pilot::Traits Pilot::traitsFor(BotLevel level) {
 
 Pilot::Pilot(BotLevel level, uint32_t seed, float sensitivity)
     : botLevel(level), traits(traitsFor(level)), random(seed) {
-    limits.accel = sensitivity > 0.0f ? sensitivity : 5.0f;
+    limits.accel = sensitivity > 0.0f ? sensitivity : GameSettings().sensitivity;
 }
 
 Steering Pilot::decide(const PlayerState& own, const PlayerState& opponent, bool versus, uint32_t nowMs) {
@@ -157,7 +155,8 @@ void Pilot::choose(const PlayerState& own, const PlayerState& opponent, bool ver
         const Waypoint point = waypointOf(s, limits);
         const double seconds = arrivalTime(point, from);
         if (seconds < 0.0) continue;
-        options.push_back(Option{seconds + opponentDelay(s, point, seconds, rival), starValue(s, versus), star, 0.0});
+        options.push_back(
+            Option{seconds, seconds + opponentDelay(s, point, seconds, rival), starValue(s, versus), star, 0.0});
     }
     if (options.empty()) {
         targetStar = -1;
@@ -184,7 +183,7 @@ void Pilot::choose(const PlayerState& own, const PlayerState& opponent, bool ver
         if (k >= weighed && option.star != targetStar) continue;
         double worth = option.worth;
         if (traits.looksAhead) {
-            worth += kFollowerWeight * followingWorth(own, versus, option.star, from, measured, span - option.arrival);
+            worth += kFollowerWeight * followingWorth(own, versus, option, from, measured, span - option.arrival);
         }
         if (option.star == targetStar) currentWorth = worth;
         if (worth > bestWorth) {
@@ -219,36 +218,40 @@ double Pilot::opponentDelay(const Star& star, const Waypoint& point, double seco
     return 0.0;
 }
 
-// The worth of the best star after `star`, flown from the place and velocity
+// The worth of the best star after `first`, flown from the place and velocity
 // the ship would have on getting there, with `spanLeft` of the race span left.
 // Only the few among `candidates` nearest to it are measured.
-double Pilot::followingWorth(const PlayerState& own, bool versus, int star, const Body& from,
+double Pilot::followingWorth(const PlayerState& own, bool versus, const Option& first, const Body& from,
                              const std::vector<int>& candidates, double spanLeft) const {
+    static_assert(
+        [] {
+            for (BotLevel level : {BotLevel::Easy, BotLevel::Normal, BotLevel::Hard}) {
+                if (traitsFor(level).looksAhead && !traitsFor(level).flyingTime) return false;
+            }
+            return true;
+        }(),
+        "the first leg's flight is the one reckoned for the choice: only flying time will do");
+    const int star = first.star;
+    const double seconds = first.flight;
     const std::vector<Star>& stars = own.stars();
     const Waypoint point = waypointOf(stars[static_cast<size_t>(star)], limits);
     const double* place = point.place;
     const double horizon = arrivalHorizon(limits);
-    const double seconds = earliestArrival(from, point, limits, horizon);
-    if (seconds < 0.0) return 0.0;
     Body there{{place[0], place[1], place[2]}, {0.0, 0.0, 0.0}};
     for (int axis = 0; axis < 3; ++axis) {
-        const double v = from.velocity[axis];
-        const double tolerance = point.tolerance[axis];
-        const double d = aimDisplacement(from.position[axis], v, place[axis], tolerance, seconds, limits);
-        there.velocity[axis] = arrivalVelocity(v, d, tolerance, seconds, limits);
+        const double d = aimOnAxis(from, point, axis, seconds, limits);
+        there.velocity[axis] = arrivalVelocity(from.velocity[axis], d, point.tolerance[axis], seconds, limits);
     }
-    std::vector<std::pair<double, int>> nearest;
+    std::vector<std::pair<double, int>> byDistance;
     for (int j : candidates) {
         if (j == star) continue;
         double next[3];
         placeOf(stars[static_cast<size_t>(j)], next);
-        nearest.emplace_back(ringDistance(place, next, limits.halfSpan), j);
+        byDistance.emplace_back(ringDistance(place, next, limits.halfSpan), j);
     }
-    const size_t measured = std::min<size_t>(kLookAheadFollowers, nearest.size());
-    std::partial_sort(nearest.begin(), nearest.begin() + static_cast<std::ptrdiff_t>(measured), nearest.end());
     double best = 0.0;
-    for (size_t k = 0; k < measured; ++k) {
-        const Star& next = stars[static_cast<size_t>(nearest[k].second)];
+    for (int j : nearestIndices(std::move(byDistance), kLookAheadFollowers)) {
+        const Star& next = stars[static_cast<size_t>(j)];
         const double t = earliestArrival(there, waypointOf(next, limits), limits, horizon);
         if (t >= 0.0) best = std::max(best, starValue(next, versus) * (spanLeft - t));
     }
@@ -286,12 +289,10 @@ Steering Pilot::steer(const PlayerState& own, double stepSeconds) {
     if (seconds < 0.0) seconds = horizon;
     int thrust[3];
     for (int axis = 0; axis < 3; ++axis) {
-        const double v = from.velocity[axis];
-        const double tolerance = point.tolerance[axis];
-        const double d = aimDisplacement(from.position[axis], v, point.place[axis], tolerance, seconds, limits);
-        thrust[axis] = arrivalThrust(v, d, tolerance, seconds, stepSeconds, limits);
+        const double d = aimOnAxis(from, point, axis, seconds, limits);
+        thrust[axis] = arrivalThrust(from.velocity[axis], d, point.tolerance[axis], seconds, stepSeconds, limits);
     }
-    return keysFor(thrust);
+    return thrustKeys(thrust[0], thrust[1], thrust[2]);
 }
 
 // Nothing to take: come to rest, ready for the next star.
@@ -303,5 +304,5 @@ Steering Pilot::brake(const PlayerState& own, double stepSeconds) const {
         const double v = from.velocity[axis];
         thrust[axis] = v > still ? -1 : (v < -still ? 1 : 0);
     }
-    return keysFor(thrust);
+    return thrustKeys(thrust[0], thrust[1], thrust[2]);
 }

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "app/settings.h"
 #include "bot/bot_level.h"
 #include "bot/flight_model.h"
 #include "world/steering.h"
@@ -17,7 +18,7 @@ struct Star;
 class Pilot : public Flier {
 public:
     // `sensitivity` is the game's setting: the thrust a held key gives per second.
-    Pilot(BotLevel level, uint32_t seed, float sensitivity = 5.0f);
+    Pilot(BotLevel level, uint32_t seed, float sensitivity = GameSettings().sensitivity);
 
     // The keys to hold for the next movement step. `versus` is true while a peer
     // plays the other ship; `nowMs` is the game's millisecond clock.
@@ -38,19 +39,20 @@ private:
 
     // A star it could fly to next.
     struct Option {
+        double flight;   // s to get there, as this pilot reckons them
         double arrival;  // s, with what the opponent takes off
         double value;    // 2 for the opponent's star in a match, else 1
         int star;
         double worth;
     };
 
-    static Traits traitsFor(BotLevel level);
+    static constexpr Traits traitsFor(BotLevel level);
 
     bool targetStillValid(const PlayerState& own) const;
     void choose(const PlayerState& own, const PlayerState& opponent, bool versus, uint32_t nowMs);
     double arrivalTime(const Waypoint& point, const Body& from) const;
     double opponentDelay(const Star& star, const Waypoint& point, double seconds, const PlayerState* rival) const;
-    double followingWorth(const PlayerState& own, bool versus, int star, const Body& from,
+    double followingWorth(const PlayerState& own, bool versus, const Option& first, const Body& from,
                           const std::vector<int>& candidates, double spanLeft) const;
     void drawAimError();
     Steering steer(const PlayerState& own, double stepSeconds);

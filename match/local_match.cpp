@@ -19,6 +19,11 @@ constexpr uint32_t kConnectMs = 10000;
 
 }  // namespace
 
+bool startHeadlessSdl() {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    return SDL_Init(SDL_INIT_VIDEO) == 0;
+}
+
 bool mirrorsField(const PlayerState& host, const PlayerState& guest) {
     const std::vector<Star>& ours = host.stars();
     const std::vector<Star>& theirs = guest.stars();

@@ -16,6 +16,11 @@
 #include "match/match_core.h"
 #include "world/steering.h"
 
+// SDL with its event queue and no display: the dummy video driver, for a
+// LocalMatch and for programs without a window. False when SDL cannot start
+// (SDL_GetError says why).
+bool startHeadlessSdl();
+
 // The same stars in the same places on both sides, each held by the other side
 // (what the host holds is the guest's opponent's, and the other way round).
 bool mirrorsField(const PlayerState& host, const PlayerState& guest);

@@ -10,17 +10,15 @@
 
 namespace {
 
-constexpr float kMaxSpeed = 15.0f;
 constexpr int32_t kStepMs = 10;
 constexpr int32_t kEnergyTickMs = 1000;
-constexpr float kCaptureRadius = 1.5f;
 
 float clampSpeed(float v) {
-    if (v > kMaxSpeed) {
-        v = kMaxSpeed;
+    if (v > PlayerState::kMaxSpeed) {
+        v = PlayerState::kMaxSpeed;
     }
-    if (v < -kMaxSpeed) {
-        v = -kMaxSpeed;
+    if (v < -PlayerState::kMaxSpeed) {
+        v = -PlayerState::kMaxSpeed;
     }
     return v;
 }

@@ -31,6 +31,8 @@ struct Ship {
 class PlayerState {
 public:
     static constexpr int32_t kStartEnergy = 500;
+    static constexpr float kMaxSpeed = 15.0f;      // units per second, on each velocity component
+    static constexpr float kCaptureRadius = 1.5f;  // a ship nearer than this to a star takes it
 
     // Seeds the random generator and starts a first match, before any wiring.
     explicit PlayerState(bool local);

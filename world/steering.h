@@ -15,6 +15,18 @@ struct Steering {
     bool rollLeft = false, rollRight = false;  // q / e
 };
 
+// The keys that thrust each axis by -1, 0 or +1: x right, y up, z forward.
+inline Steering thrustKeys(int x, int y, int z) {
+    Steering keys;
+    keys.left = x < 0;
+    keys.right = x > 0;
+    keys.down = y < 0;
+    keys.up = y > 0;
+    keys.back = z < 0;
+    keys.forward = z > 0;
+    return keys;
+}
+
 // Whatever flies a ship by those keys, from what its side of the match knows:
 // the computer's pilot, or a test's.
 class Flier {

@@ -5,12 +5,12 @@
 
 #include <SDL.h>
 
-#include <cstdlib>
 #include <string>
 #include <tuple>
 
 #include "bot/bot_player.h"
 #include "bot/bot_program.h"
+#include "match/local_match.h"
 #include "net/free_port.h"
 #include "tests/support/fake_clock.h"
 
@@ -18,10 +18,7 @@ namespace {
 
 class ComputerMatchTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-    }
+    void SetUp() override { ASSERT_TRUE(startHeadlessSdl()); }
     void TearDown() override { SDL_Quit(); }
 };
 

@@ -63,8 +63,7 @@ public:
 class MatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);  // SDL's event queue, no window
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+        ASSERT_TRUE(startHeadlessSdl());
         const GameSettings settings{5.0f, 4, 5, 10};  // four stars in a small arena: short flights
         match = std::make_unique<LocalMatch>(settings, hostFlier, guestFlier, 7);  // the same fields every run
         ASSERT_TRUE(match->listen());
