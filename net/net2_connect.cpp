@@ -2,6 +2,7 @@
 // answer holds up nobody. The network thread sees each one through: it takes the
 // stream when the thread has it, or gives up after kNet2ConnectTimeoutMs.
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 #include <string>
@@ -12,8 +13,9 @@
 
 namespace net2 {
 
-// Shared by the connect thread, the socket record and the list of threads to
-// join; whichever lets go last frees it (and closes a socket that nobody took).
+// Shared by the socket record and the list of threads to join; whichever lets go
+// last frees it (and closes a socket that nobody took). The list lets go only
+// after joining the thread, so the thread itself holds no share.
 struct ConnectJob {
     std::string host;
     IPaddress address{};
@@ -22,15 +24,13 @@ struct ConnectJob {
     uint32_t startedAt = 0;
     SDL_Thread* thread = nullptr;
     TCPsocket socket = nullptr;  // the connected socket, until the record takes it
-    std::atomic<bool> done{false};
-    std::atomic<bool> ended{false};  // the thread is about to return
-    std::atomic<int> holders{3};
+    std::atomic<bool> done{false};  // set last: the thread no longer touches the job
+    std::atomic<int> holders{2};
 };
 
 namespace {
 
 std::atomic<Net2Opener> opener{nullptr};
-std::atomic<int> threadsRunning{0};
 // Host-name lookups are not reentrant and may wait for the network, so they have
 // a lock of their own. Made once and never destroyed: a connect thread that was
 // given up on may still use it after the service stopped.
@@ -66,17 +66,18 @@ int runConnect(void* data) {
         job->socket = job->open(&job->address);
     }
     job->done = true;
-    releaseJob(job);
-    --threadsRunning;
-    job->ended = true;  // the list still holds the job
     return 0;
 }
 
+int runningConnects() {
+    std::lock_guard<std::mutex> hold(threadsLock);
+    const auto running = [](const ConnectJob* job) { return !job->done; };
+    return static_cast<int>(std::count_if(threads.begin(), threads.end(), running));
+}
+
 bool startThread(ConnectJob* job) {
-    ++threadsRunning;
     job->thread = SDL_CreateThread(runConnect, job);
     if (!job->thread) {
-        --threadsRunning;
         return false;
     }
     std::lock_guard<std::mutex> hold(threadsLock);
@@ -86,7 +87,7 @@ bool startThread(ConnectJob* job) {
 
 int launch(ConnectJob* job) {
     joinEndedConnects();
-    if (threadsRunning >= kNet2MaxHangingConnects) {
+    if (runningConnects() >= kNet2MaxHangingConnects) {
         lastError = "NET2: too many connects are still waiting for an answer";
         delete job;
         return -1;
@@ -176,7 +177,7 @@ void joinEndedConnects() {
         std::lock_guard<std::mutex> hold(threadsLock);
         std::vector<ConnectJob*> running;
         for (ConnectJob* job : threads) {
-            (job->ended ? ended : running).push_back(job);
+            (job->done ? ended : running).push_back(job);
         }
         threads.swap(running);
     }
@@ -235,6 +236,6 @@ int net2ConnectTcpTo(IPaddress* address) {
     return launch(job);
 }
 
-int net2HangingConnects() { return threadsRunning; }
+int net2HangingConnects() { return runningConnects(); }
 
 void net2SetOpener(Net2Opener open) { opener = open; }
