@@ -42,6 +42,13 @@ std::vector<ConnectJob*> threads;
 
 TCPsocket openWithSdlNet(IPaddress* address) { return SDLNet_TCP_Open(address); }
 
+int resolveByName(IPaddress* address, const char* host, Uint16 port) {
+    SDL_mutexP(lookupLock);
+    const int result = SDLNet_ResolveHost(address, host, port);
+    SDL_mutexV(lookupLock);
+    return result;
+}
+
 void releaseJob(ConnectJob* job) {
     if (--job->holders > 0) {
         return;
@@ -58,9 +65,7 @@ int runConnect(void* data) {
     ConnectJob* job = static_cast<ConnectJob*>(data);
     bool found = true;
     if (job->byName) {
-        SDL_mutexP(lookupLock);
-        found = SDLNet_ResolveHost(&job->address, job->host.c_str(), job->address.port) == 0;
-        SDL_mutexV(lookupLock);
+        found = resolveByName(&job->address, job->host.c_str(), job->address.port) == 0;
     }
     if (found) {
         job->socket = job->open(&job->address);
@@ -199,20 +204,12 @@ bool startConnectSupport() {
 using namespace net2;
 
 int net2LookupHost(IPaddress* address, const char* host, int port) {
-    if (host && !startConnectSupport()) {
-        return -1;
-    }
     if (host) {
-        SDL_mutexP(lookupLock);
-    } else {
-        lockNet();
+        return startConnectSupport() ? resolveByName(address, host, static_cast<Uint16>(port)) : -1;
     }
-    const int result = SDLNet_ResolveHost(address, host, static_cast<Uint16>(port));
-    if (host) {
-        SDL_mutexV(lookupLock);
-    } else {
-        unlockNet();
-    }
+    lockNet();
+    const int result = SDLNet_ResolveHost(address, nullptr, static_cast<Uint16>(port));
+    unlockNet();
     return result;
 }
 
