@@ -149,8 +149,7 @@ void takeStream(int id, SocketRecord* record) {
     } else if (record->state == Active) {
         raiseEvent(NET2_CONNECTEVENT, id, asData(-1));
     } else {
-        record->state = Closed;  // left to its owner, who learns of it by the close event
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);  // left to its owner, who learns of it by the close event
     }
 }
 
@@ -163,8 +162,7 @@ void serviceConnect(int id, SocketRecord* record) {
     } else if (job->done || currentTicks() - job->startedAt >= kNet2ConnectTimeoutMs) {
         letGoOfConnect(record);
         lastError = "NET2: can't open a socket";
-        record->state = Closed;
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);
     }
 }
 

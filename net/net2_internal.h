@@ -81,6 +81,8 @@ void releaseTable();
 
 void raiseEvent(int code, int id, void* data2);
 void raiseError(int id, const char* message);
+// Closes a stream on the network thread: out of the set, and its owner told.
+void raiseClose(int id, SocketRecord* record);
 void* asData(intptr_t value);
 void wakeForRoom();
 bool refuseWhenStopped();

@@ -128,9 +128,7 @@ void receiveTcp(int id, SocketRecord* record) {
         SDLNet_TCP_Recv(record->tcp, buffer.bytes + buffer.buffered, kNet2TcpBufferSize - buffer.buffered);
     unlockNet();
     if (received <= 0) {
-        record->state = Closed;
-        unwatch(record);
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);
         return;
     }
     const bool wasEmpty = buffer.buffered == 0;
@@ -142,9 +140,7 @@ void receiveTcp(int id, SocketRecord* record) {
 
 void sendQueued(int id, SocketRecord* record) {
     if (!record->outgoing.writeTo(record->descriptor)) {
-        record->state = Closed;
-        unwatch(record);
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);
     }
 }
 
