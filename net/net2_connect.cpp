@@ -144,8 +144,7 @@ void takeStream(int id, SocketRecord* record) {
     }
     addToSet(id, record);
     if (record->state == Active && !record->outgoing.writeTo(record->descriptor)) {
-        record->closeToRaise = true;  // what was sent while connecting could not go
-        record->state = Closed;
+        closeLater(record);  // what was sent while connecting could not go
     } else if (record->state == Active) {
         raiseEvent(NET2_CONNECTEVENT, id, asData(-1));
     } else {

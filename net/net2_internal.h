@@ -91,6 +91,9 @@ bool refuseWhenStopped();
 // The stream's system socket, checked against what SDL_net reports for it; false
 // (and the handle left alone) when it is not one we can write to directly.
 bool takeDescriptor(SocketRecord* record);
+// A stream found broken outside the network thread: the thread posts its close
+// event, since the caller may be the one thread that drains SDL's queue.
+void closeLater(SocketRecord* record);
 void acceptPeer(int id, SocketRecord* listener);
 void receiveTcp(int id, SocketRecord* record);
 void sendQueued(int id, SocketRecord* record);

@@ -30,14 +30,6 @@ int reopenClosingListener(int port) {
     return -1;
 }
 
-// A stream found broken outside the network thread: the thread posts its close
-// event, since the caller may be the one thread that drains SDL's queue.
-void closeLater(SocketRecord* record) {
-    record->state = Closed;
-    record->closeToRaise = true;
-    SDL_CondSignal(roomCond);
-}
-
 int openListener(IPaddress* address) {
     const int id = allocateSlot(TcpListener);
     if (id < 0) {
@@ -59,6 +51,12 @@ int openListener(IPaddress* address) {
 }
 
 }  // namespace
+
+void closeLater(SocketRecord* record) {
+    record->state = Closed;
+    record->closeToRaise = true;
+    SDL_CondSignal(roomCond);
+}
 
 // SDL_net's TCP handle starts with its ready flag and then the system socket.
 bool takeDescriptor(SocketRecord* record) {
