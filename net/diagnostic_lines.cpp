@@ -17,7 +17,7 @@ bool DiagnosticLines::takeLine(Kind kind) {
     Budget& budget = budgets[kind];
     const uint32_t now = currentTicks();
     const uint32_t gained = budget.started ? (now - budget.refilledAt) / kIntervalMs : kBurst;
-    if (!budget.started || budget.lines + gained >= static_cast<uint32_t>(kBurst)) {
+    if (budget.lines + gained >= static_cast<uint32_t>(kBurst)) {
         budget.started = true;
         budget.lines = kBurst;
         budget.refilledAt = now;
