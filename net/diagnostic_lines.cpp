@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/text.h"
 #include "app/timer.h"
 
 namespace {
@@ -56,5 +57,5 @@ std::string DiagnosticLines::shortened(const std::string& text) {
     if (text.size() <= kShownBytes + 8) {
         return text;
     }
-    return text.substr(0, kShownBytes) + "... (" + std::to_string(text.size()) + " bytes)";
+    return text.substr(0, kShownBytes) + "... (" + toText(static_cast<uint32_t>(text.size())) + " bytes)";
 }
