@@ -1,6 +1,7 @@
 #include "net/connection.h"
 
 #include <SDL_net.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,8 +18,6 @@ constexpr int kMaxEventsPerPump = 127;
 
 const char* const kPartialLine = "\nERROR: Only recieved part of a message. Partial message loss!\n";
 const char* const kLostLine = "\nERROR: Failed to receive the length of a message. Lost message.\n";
-
-constexpr uint32_t kLoopbackHost = 0x7F000001;  // 127.0.0.1
 
 // Connections that have networking started; the first starts it, the last stops it.
 int networkingUsers = 0;
@@ -308,7 +307,7 @@ std::string Connection::refusalOf(int32_t socket) const {
     }
     const IPaddress* peer = net2PeerOf(socket);
     IPaddress address = peer ? *peer : IPaddress{};
-    if (loopbackOnly && SDLNet_Read32(&address.host) != kLoopbackHost) {
+    if (loopbackOnly && SDLNet_Read32(&address.host) != INADDR_LOOPBACK) {
         return "this game takes peers on this machine only";
     }
     return "";

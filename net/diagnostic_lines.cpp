@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/text.h"
 #include "app/timer.h"
 
 namespace {
@@ -17,7 +18,7 @@ bool DiagnosticLines::takeLine(Kind kind) {
     Budget& budget = budgets[kind];
     const uint32_t now = currentTicks();
     const uint32_t gained = budget.started ? (now - budget.refilledAt) / kIntervalMs : kBurst;
-    if (!budget.started || budget.lines + gained >= static_cast<uint32_t>(kBurst)) {
+    if (budget.lines + gained >= static_cast<uint32_t>(kBurst)) {
         budget.started = true;
         budget.lines = kBurst;
         budget.refilledAt = now;
@@ -56,5 +57,5 @@ std::string DiagnosticLines::shortened(const std::string& text) {
     if (text.size() <= kShownBytes + 8) {
         return text;
     }
-    return text.substr(0, kShownBytes) + "... (" + std::to_string(text.size()) + " bytes)";
+    return text.substr(0, kShownBytes) + "... (" + toText(static_cast<uint32_t>(text.size())) + " bytes)";
 }

@@ -2,6 +2,7 @@
 // answer holds up nobody. The network thread sees each one through: it takes the
 // stream when the thread has it, or gives up after kNet2ConnectTimeoutMs.
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 #include <string>
@@ -12,8 +13,9 @@
 
 namespace net2 {
 
-// Shared by the connect thread, the socket record and the list of threads to
-// join; whichever lets go last frees it (and closes a socket that nobody took).
+// Shared by the socket record and the list of threads to join; whichever lets go
+// last frees it (and closes a socket that nobody took). The list lets go only
+// after joining the thread, so the thread itself holds no share.
 struct ConnectJob {
     std::string host;
     IPaddress address{};
@@ -22,15 +24,13 @@ struct ConnectJob {
     uint32_t startedAt = 0;
     SDL_Thread* thread = nullptr;
     TCPsocket socket = nullptr;  // the connected socket, until the record takes it
-    std::atomic<bool> done{false};
-    std::atomic<bool> ended{false};  // the thread is about to return
-    std::atomic<int> holders{3};
+    std::atomic<bool> done{false};  // set last: the thread no longer touches the job
+    std::atomic<int> holders{2};
 };
 
 namespace {
 
 std::atomic<Net2Opener> opener{nullptr};
-std::atomic<int> threadsRunning{0};
 // Host-name lookups are not reentrant and may wait for the network, so they have
 // a lock of their own. Made once and never destroyed: a connect thread that was
 // given up on may still use it after the service stopped.
@@ -41,6 +41,13 @@ std::mutex threadsLock;
 std::vector<ConnectJob*> threads;
 
 TCPsocket openWithSdlNet(IPaddress* address) { return SDLNet_TCP_Open(address); }
+
+int resolveByName(IPaddress* address, const char* host, Uint16 port) {
+    SDL_mutexP(lookupLock);
+    const int result = SDLNet_ResolveHost(address, host, port);
+    SDL_mutexV(lookupLock);
+    return result;
+}
 
 void releaseJob(ConnectJob* job) {
     if (--job->holders > 0) {
@@ -58,25 +65,24 @@ int runConnect(void* data) {
     ConnectJob* job = static_cast<ConnectJob*>(data);
     bool found = true;
     if (job->byName) {
-        SDL_mutexP(lookupLock);
-        found = SDLNet_ResolveHost(&job->address, job->host.c_str(), job->address.port) == 0;
-        SDL_mutexV(lookupLock);
+        found = resolveByName(&job->address, job->host.c_str(), job->address.port) == 0;
     }
     if (found) {
         job->socket = job->open(&job->address);
     }
     job->done = true;
-    releaseJob(job);
-    --threadsRunning;
-    job->ended = true;  // the list still holds the job
     return 0;
 }
 
+int runningConnects() {
+    std::lock_guard<std::mutex> hold(threadsLock);
+    const auto running = [](const ConnectJob* job) { return !job->done; };
+    return static_cast<int>(std::count_if(threads.begin(), threads.end(), running));
+}
+
 bool startThread(ConnectJob* job) {
-    ++threadsRunning;
     job->thread = SDL_CreateThread(runConnect, job);
     if (!job->thread) {
-        --threadsRunning;
         return false;
     }
     std::lock_guard<std::mutex> hold(threadsLock);
@@ -86,7 +92,7 @@ bool startThread(ConnectJob* job) {
 
 int launch(ConnectJob* job) {
     joinEndedConnects();
-    if (threadsRunning >= kNet2MaxHangingConnects) {
+    if (runningConnects() >= kNet2MaxHangingConnects) {
         lastError = "NET2: too many connects are still waiting for an answer";
         delete job;
         return -1;
@@ -138,13 +144,11 @@ void takeStream(int id, SocketRecord* record) {
     }
     addToSet(id, record);
     if (record->state == Active && !record->outgoing.writeTo(record->descriptor)) {
-        record->closeToRaise = true;  // what was sent while connecting could not go
-        record->state = Closed;
+        closeLater(record);  // what was sent while connecting could not go
     } else if (record->state == Active) {
         raiseEvent(NET2_CONNECTEVENT, id, asData(-1));
     } else {
-        record->state = Closed;  // left to its owner, who learns of it by the close event
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);  // left to its owner, who learns of it by the close event
     }
 }
 
@@ -157,8 +161,7 @@ void serviceConnect(int id, SocketRecord* record) {
     } else if (job->done || currentTicks() - job->startedAt >= kNet2ConnectTimeoutMs) {
         letGoOfConnect(record);
         lastError = "NET2: can't open a socket";
-        record->state = Closed;
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);
     }
 }
 
@@ -176,7 +179,7 @@ void joinEndedConnects() {
         std::lock_guard<std::mutex> hold(threadsLock);
         std::vector<ConnectJob*> running;
         for (ConnectJob* job : threads) {
-            (job->ended ? ended : running).push_back(job);
+            (job->done ? ended : running).push_back(job);
         }
         threads.swap(running);
     }
@@ -198,20 +201,12 @@ bool startConnectSupport() {
 using namespace net2;
 
 int net2LookupHost(IPaddress* address, const char* host, int port) {
-    if (host && !startConnectSupport()) {
-        return -1;
-    }
     if (host) {
-        SDL_mutexP(lookupLock);
-    } else {
-        lockNet();
+        return startConnectSupport() ? resolveByName(address, host, static_cast<Uint16>(port)) : -1;
     }
-    const int result = SDLNet_ResolveHost(address, host, static_cast<Uint16>(port));
-    if (host) {
-        SDL_mutexV(lookupLock);
-    } else {
-        unlockNet();
-    }
+    lockNet();
+    const int result = SDLNet_ResolveHost(address, nullptr, static_cast<Uint16>(port));
+    unlockNet();
     return result;
 }
 
@@ -235,6 +230,6 @@ int net2ConnectTcpTo(IPaddress* address) {
     return launch(job);
 }
 
-int net2HangingConnects() { return threadsRunning; }
+int net2HangingConnects() { return runningConnects(); }
 
 void net2SetOpener(Net2Opener open) { opener = open; }

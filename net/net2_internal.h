@@ -81,6 +81,8 @@ void releaseTable();
 
 void raiseEvent(int code, int id, void* data2);
 void raiseError(int id, const char* message);
+// Closes a stream on the network thread: out of the set, and its owner told.
+void raiseClose(int id, SocketRecord* record);
 void* asData(intptr_t value);
 void wakeForRoom();
 bool refuseWhenStopped();
@@ -89,6 +91,9 @@ bool refuseWhenStopped();
 // The stream's system socket, checked against what SDL_net reports for it; false
 // (and the handle left alone) when it is not one we can write to directly.
 bool takeDescriptor(SocketRecord* record);
+// A stream found broken outside the network thread: the thread posts its close
+// event, since the caller may be the one thread that drains SDL's queue.
+void closeLater(SocketRecord* record);
 void acceptPeer(int id, SocketRecord* listener);
 void receiveTcp(int id, SocketRecord* record);
 void sendQueued(int id, SocketRecord* record);

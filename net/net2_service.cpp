@@ -45,8 +45,7 @@ void serviceSlot(int slot) {
         serviceConnect(id, record);
     } else if (record->closeToRaise) {
         record->closeToRaise = false;
-        unwatch(record);
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);
     } else if (record->kind == TcpStream && record->state == Active && record->outgoing.waiting() > 0) {
         sendQueued(id, record);
         if (record->state == Active && isReady(record)) {

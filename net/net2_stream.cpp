@@ -30,14 +30,6 @@ int reopenClosingListener(int port) {
     return -1;
 }
 
-// A stream found broken outside the network thread: the thread posts its close
-// event, since the caller may be the one thread that drains SDL's queue.
-void closeLater(SocketRecord* record) {
-    record->state = Closed;
-    record->closeToRaise = true;
-    SDL_CondSignal(roomCond);
-}
-
 int openListener(IPaddress* address) {
     const int id = allocateSlot(TcpListener);
     if (id < 0) {
@@ -59,6 +51,12 @@ int openListener(IPaddress* address) {
 }
 
 }  // namespace
+
+void closeLater(SocketRecord* record) {
+    record->state = Closed;
+    record->closeToRaise = true;
+    SDL_CondSignal(roomCond);
+}
 
 // SDL_net's TCP handle starts with its ready flag and then the system socket.
 bool takeDescriptor(SocketRecord* record) {
@@ -128,9 +126,7 @@ void receiveTcp(int id, SocketRecord* record) {
         SDLNet_TCP_Recv(record->tcp, buffer.bytes + buffer.buffered, kNet2TcpBufferSize - buffer.buffered);
     unlockNet();
     if (received <= 0) {
-        record->state = Closed;
-        unwatch(record);
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);
         return;
     }
     const bool wasEmpty = buffer.buffered == 0;
@@ -142,9 +138,7 @@ void receiveTcp(int id, SocketRecord* record) {
 
 void sendQueued(int id, SocketRecord* record) {
     if (!record->outgoing.writeTo(record->descriptor)) {
-        record->state = Closed;
-        unwatch(record);
-        raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+        raiseClose(id, record);
     }
 }
 

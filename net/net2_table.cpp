@@ -211,6 +211,12 @@ void raiseEvent(int code, int id, void* data2) {
 
 void raiseError(int id, const char* message) { raiseEvent(NET2_ERROREVENT, id, const_cast<char*>(message)); }
 
+void raiseClose(int id, SocketRecord* record) {
+    record->state = Closed;
+    unwatch(record);
+    raiseEvent(NET2_TCPCLOSEEVENT, id, asData(-1));
+}
+
 // Readers made room (or a socket went away): let the thread go on.
 void wakeForRoom() {
     waitForRoom = false;
