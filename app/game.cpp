@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "app/data_folder.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "render/frame_gl.h"
 #include "world/arena.h"
 #include "world/world_drawing.h"

@@ -7,7 +7,7 @@
 
 #include "app/data_folder.h"
 #include "app/game.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "join/host_address.h"
 #include "join/recent_hosts.h"
 #include "net/free_port.h"

@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "app/game.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "render/frame_gl.h"
 
 namespace {

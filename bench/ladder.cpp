@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "bot/pilot.h"
 #include "bot/random_flier.h"
 #include "match/local_match.h"

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
-#include "bot/bot_level.h"
+#include "settings/settings.h"
+#include "settings/bot_level.h"
 #include "bot/pilot.h"
 #include "match/match_core.h"
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/text.h"
-#include "app/timer.h"
+#include "base/text.h"
+#include "base/timer.h"
 #include "bot/bot_player.h"
 #include "match/local_match.h"
 

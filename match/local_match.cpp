@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/timer.h"
+#include "base/timer.h"
 #include "net/free_port.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "match/match_core.h"
 #include "world/steering.h"
 

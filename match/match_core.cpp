@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace {
 

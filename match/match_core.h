@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings.h"
-#include "app/timer.h"
+#include "settings/settings.h"
+#include "base/timer.h"
 #include "net/connection.h"
 #include "world/player_state.h"
 #include "world/steering.h"

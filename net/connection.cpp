@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "net/fe.h"
 #include "net/net2.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/text.h"
-#include "app/timer.h"
+#include "base/text.h"
+#include "base/timer.h"
 
 namespace {
 

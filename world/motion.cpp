@@ -3,7 +3,7 @@
 #include <climits>
 #include <cmath>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "world/player_state.h"
 #include "world/star_colours.h"
 #include "world/vector_math.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/random.h"
-#include "app/settings.h"
-#include "app/text.h"
+#include "base/random.h"
+#include "world/bounds.h"
+#include "base/text.h"
 #include "net/connection.h"
 #include "world/star_colours.h"
 #include "world/vector_math.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/timer.h"
+#include "base/timer.h"
 #include "render/frame.h"
 
 class Connection;

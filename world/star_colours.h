@@ -1,7 +1,7 @@
 #pragma once
 // How a star looks once someone holds it (shared by generation, capture, split and the peer's texts).
 
-#include "app/random.h"
+#include "base/random.h"
 #include "world/player_state.h"
 
 // A free star's random warm colour: red from 30 to maxRedPercent hundredths,

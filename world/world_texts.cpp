@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/settings.h"
-#include "app/text.h"
+#include "world/bounds.h"
+#include "base/text.h"
 #include "world/player_state.h"
 #include "world/star_colours.h"
 

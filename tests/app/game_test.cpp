@@ -18,7 +18,7 @@
 #include <GL/gl.h>
 
 #include "app/game.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "join/host_address.h"
 #include "net/free_port.h"
 #include "tests/support/fake_clock.h"

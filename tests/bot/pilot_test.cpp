@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "app/text.h"
-#include "app/timer.h"
+#include "base/text.h"
+#include "base/timer.h"
 #include "bot/pilot.h"
 #include "render/frame.h"
 #include "tests/support/fake_clock.h"

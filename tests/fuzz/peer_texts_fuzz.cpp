@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "harness.h"
 #include "world/player_state.h"
 

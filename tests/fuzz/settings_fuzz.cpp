@@ -6,8 +6,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "app/settings.h"
-#include "app/text.h"
+#include "settings/settings.h"
+#include "base/text.h"
 #include "harness.h"
 #include "render/frame.h"
 #include "world/player_state.h"

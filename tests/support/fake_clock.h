@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/timer.h"
+#include "base/timer.h"
 
 class FakeClock {
 public:

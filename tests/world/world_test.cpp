@@ -14,7 +14,7 @@
 #include <tuple>
 #include <utility>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "net/connection.h"
 #include "render/draw_surface.h"
 #include "render/frame.h"

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "app/random.h"
-#include "app/timer.h"
+#include "base/random.h"
+#include "base/timer.h"
 #include "tests/support/fake_clock.h"
 
 TEST(Timer, SurvivesTheTickCountWrapping) {

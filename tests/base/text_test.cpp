@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "render/frame.h"
 
 TEST(TextToNumber, ReadsTheNumberAtTheFrontOrGivesZero) {
