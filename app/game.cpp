@@ -23,7 +23,7 @@ constexpr int kWindowHeight = 600;
 
 }  // namespace
 
-Game::Game() = default;
+Game::Game() : settingsFile(ownSettingsPath("config.txt"), "config.txt") {}
 
 Game::~Game() = default;
 
@@ -68,7 +68,13 @@ bool Game::startVideo() {
     return true;
 }
 
-void Game::readConfiguration() { loadSettings(settingsPath("config.txt"), settings, std::cerr); }
+void Game::readConfiguration() { settingsFile.load(settings, std::cerr); }
+
+void Game::saveSettings() {
+    if (!settingsFile.save(settings, std::cerr)) {
+        showProblem("could not save " + shownPath(settingsFile.ownPath()));
+    }
+}
 
 // Without a sound device the game plays silently through SDL's dummy driver,
 // so the music key and the sound calls behave as they would with one.

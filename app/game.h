@@ -12,6 +12,7 @@
 #include "app/hud.h"
 #include "app/input.h"
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 #include "app/status_line.h"
 #include "base/timer.h"
 #include "join/join_prompt.h"
@@ -54,6 +55,10 @@ public:
     // The starhold-bot program b starts; beside the game's own binary unless set.
     void setComputerProgram(const std::string& path) { computerProgram = path; }
     bool playingComputer() const { return againstComputer; }
+    // Writes the settings changed in the game to the player's config.txt. A file
+    // that cannot be written is named on the status line and standard error;
+    // the settings still apply for this run.
+    void saveSettings();
 
 private:
     // The world's sounds, played on the sound device.
@@ -106,6 +111,7 @@ private:
     TextureManager textures;
     FontManager fonts;
     GameSettings settings;
+    SettingsFile settingsFile;
     SoundManager sounds;
     DeviceSounds deviceSounds{sounds};
     Frame mainCamera;

@@ -1,5 +1,6 @@
 #pragma once
-// The settings read from config.txt.
+// The settings read from config.txt, and the range of each: the same ranges
+// hold for the file and for whatever else changes a setting.
 
 #include <cstdint>
 #include <iosfwd>
@@ -17,13 +18,27 @@ struct GameSettings {
     BotLevel botLevel = BotLevel::Normal;  // the computer's level when b first starts it
 };
 
-// Reads "key value" pairs until the end of the stream, then applies the checks.
-// Each unknown key, value that does not parse and value outside its range is
-// reported on `errors` in one line that starts "fileName:line: " and says what
-// was kept or used instead. A star bound or arena size outside its range is
-// brought to the range's nearest end; other values keep what they held.
+constexpr float kMinSensitivity = 0.5f;
+constexpr float kMaxSensitivity = 50.0f;
+// A star bound below 2 could draw a field without stars, which never ends.
+constexpr int32_t kMinStarBound = 2;
+
+// A config.txt larger than this is not a file of settings; it is not read.
+constexpr size_t kMaxConfigBytes = 1 << 20;
+
+// Reads "key value" pairs to the end of the text, then applies the checks. A
+// line whose first non-blank character is '#' is a comment. Each unknown key,
+// value that is not a number of its kind (junk after the number included) and
+// value outside its range is reported on `errors` in one line that starts
+// "fileName:line: " and says what was kept or used instead. A number outside
+// its range is brought to the range's nearest end; other values keep what they
+// held. After reading, star bounds in the wrong order are swapped and equal
+// ones widened by one.
 void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors,
                   const std::string& fileName = "config.txt");
+
+// True when the two hold the same value for every key of config.txt.
+bool sameSettings(const GameSettings& a, const GameSettings& b);
 
 // Reads the named file, whose lines it names by its path; false (defaults kept,
 // nothing printed) when it cannot be opened.

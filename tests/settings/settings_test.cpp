@@ -34,13 +34,13 @@ TEST(Settings, ReadsKeysCaseSensitivelyLastValueWinsAndAMissingFileKeepsTheDefau
     EXPECT_TRUE(settings.minStars == 30 && settings.maxStars == 50 && errors.str().empty());
 }
 
-// The README's bounds: at most 8192 stars, an arena of 10 to 1000.
-TEST(Settings, ChecksTheBounds) {
+// The README's ranges: 2 to 8192 stars, an arena of 10 to 1000, a sensitivity of 0.5 to 50.
+TEST(Settings, ChecksTheRanges) {
     const std::tuple<const char*, int32_t, int32_t, int32_t> cases[] = {  // the file, then the bounds and arena
         {"minstars 80\nmaxstars 40\n", 40, 80, 20},
         {"minstars 25 maxstars 25", 25, 26, 20},
-        {"minstars 0\nmaxstars -4\n", 0, -4, 20},      // not above 0: left as read
-        {"minstars 90 maxstars 0", 90, 0, 20},
+        {"minstars 0\nmaxstars -4\n", 2, 3, 20},  // both brought to 2, then widened: never an empty field
+        {"minstars 90 maxstars 0", 2, 90, 20},
         {"maxstars 99999999 mapdimensions 4", 30, 8192, 10},
         {"maxstars 8192 minstars 8192", 8191, 8192, 20},  // equal at the most: the range opens downwards
         {"minstars 8193 maxstars 8192 mapdimensions 1000", 8191, 8192, 1000},
@@ -52,29 +52,38 @@ TEST(Settings, ChecksTheBounds) {
         const GameSettings s = read(text);
         EXPECT_EQ(std::make_tuple(s.minStars, s.maxStars, s.mapDimensions), std::make_tuple(min, max, map)) << text;
     }
+    const std::pair<const char*, float> sensitivities[] = {{"0", 0.5f}, {"-2.5", 0.5f}, {"0.5", 0.5f}, {"50", 50},
+                                                           {"1e99", 50}, {"7.25", 7.25f}};
+    for (const auto& [value, used] : sensitivities) EXPECT_EQ(read(std::string("sensitivity ") + value).sensitivity, used);
 }
 
 TEST(Settings, EachProblemIsOneLineNamingItsLine) {
     const std::pair<const char*, const char*> cases[] = {
         {"minstars 40\n\nMinstars 80\n", "config.txt:3: unknown key Minstars, skipped with its value\n"},
         {"minstars lots\n", "config.txt:1: minstars lots is not a number; keeping 30\n"},
-        {"minstars 123456789012345678901234567890123456789012345678901234567890x",  // a long word is cut
-         "config.txt:1: minstars 1234567890123456789012345678901234567890... is out of range (at most 8192); "
+        {"minstars 20x\n", "config.txt:1: minstars 20x is not a number; keeping 30\n"},
+        {"mapdimensions 20.5", "config.txt:1: mapdimensions 20.5 is not a number; keeping 20\n"},
+        {"minstars 123456789012345678901234567890123456789012345678901234567890",  // a long word is cut
+         "config.txt:1: minstars 1234567890123456789012345678901234567890... is out of range (2 to 8192); "
          "using 8192\n"},
         {"sensitivity 2\nsensitivity fast", "config.txt:2: sensitivity fast is not a number; keeping 2\n"},
+        {"sensitivity 2.5.1", "config.txt:1: sensitivity 2.5.1 is not a number; keeping 5\n"},
         {"\n\nplayerskin", "config.txt:3: playerskin has no value; keeping 0\n"},
         {"mapdimensions 4", "config.txt:1: mapdimensions 4 is out of range (10 to 1000); using 10\n"},
-        {"maxstars 8193", "config.txt:1: maxstars 8193 is out of range (at most 8192); using 8192\n"},
-        {"minstars 99999999999", "config.txt:1: minstars 99999999999 is out of range (at most 8192); using 8192\n"},
-        {"minstars -99999999999",
-         "config.txt:1: minstars -99999999999 is out of range (-2147483648 to 8192); using -2147483648\n"},
+        {"maxstars 8193", "config.txt:1: maxstars 8193 is out of range (2 to 8192); using 8192\n"},
+        {"minstars 0", "config.txt:1: minstars 0 is out of range (2 to 8192); using 2\n"},
+        {"minstars -99999999999", "config.txt:1: minstars -99999999999 is out of range (2 to 8192); using 2\n"},
         {"playerskin 2", "config.txt:1: playerskin 2 is out of range (0 to 1); keeping 0\n"},
         {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (easy, normal or hard); keeping hard\n"},
-        {"sensitivity 1e99",
-         "config.txt:1: sensitivity 1e99 is out of range (-3.40282e+38 to 3.40282e+38); keeping 5\n"},
+        {"sensitivity -1", "config.txt:1: sensitivity -1 is out of range (0.5 to 50); using 0.5\n"},
+        {"sensitivity 1e99", "config.txt:1: sensitivity 1e99 is out of range (0.5 to 50); using 50\n"},
+        {"# my own settings\n  #indented, too\nminstars 40 #x", "config.txt:3: unknown key #x, skipped with its value\n"},
     };
     for (const auto& [text, message] : cases) EXPECT_EQ(messagesOf(text), message) << text;
-    EXPECT_EQ(messagesOf("minstars 8192\nmaxstars -4\nmapdimensions 1000\nplayerskin 1\nsensitivity -2.5\nbotlevel easy"), "");
+    EXPECT_EQ(messagesOf("minstars 8192\nmaxstars 2\nmapdimensions 1000\nplayerskin 1\nsensitivity 0.5\nbotlevel easy"), "");
+    std::string messages;
+    EXPECT_EQ(read("# my own settings\nsensitivity\n   # the thrust\n3\n#", &messages).sensitivity, 3);
+    EXPECT_EQ(messages, "");
 
     const std::string path = testing::TempDir() + "/config.txt";
     std::ofstream(path) << "sensitivity 1\n  mapdimensions\n\n 5\nwhat ever\n";  // a key and its value may straddle lines
