@@ -58,6 +58,9 @@ const Range<int64_t> kStarRange{kMinStarBound, kMaxStars, OutOfRange::UseNearest
 const Range<int64_t> kMapRange{kMinMapDimensions, kMaxMapDimensions, OutOfRange::UseNearestEnd};
 const Range<int64_t> kSkinRange{0, 1, OutOfRange::Keep};
 const Range<float> kSensitivityRange{kMinSensitivity, kMaxSensitivity, OutOfRange::UseNearestEnd};
+const Range<int64_t> kVolumeRange{0, kMaxVolume, OutOfRange::UseNearestEnd};
+const Range<int64_t> kButtonRange{0, kMaxPadButton, OutOfRange::Keep};
+const Range<int64_t> kAxisRange{kMinUpAxis, kMaxPadAxis, OutOfRange::Keep};
 
 // True when reading a number from `text` takes all of it: "20x" is no number.
 template <typename T>
@@ -125,32 +128,65 @@ SettingKey botLevelKey() {
     return key;
 }
 
+// A key of the keyboard, by SDL's name: the rest of the line, as names hold blanks.
+SettingKey bindingKey(Action action) {
+    SettingKey key;
+    key.name = actionInfo(action).configKey;
+    key.wholeLine = true;
+    key.read = [action](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        const std::string kept = keyName(settings.keys.key(action));
+        SDLKey named = SDLK_UNKNOWN;
+        if (value.empty()) {
+            report.notANumber(kept);
+        } else if (!keyNamed(value, named)) {
+            report.line() << actionInfo(action).configKey << " " << report.shownValue()
+                          << " is not a key name; keeping " << kept << "\n";
+        } else if (const std::string refusal = settings.keys.refusal(action, named); !refusal.empty()) {
+            report.line() << actionInfo(action).configKey << " " << report.shownValue() << ": " << refusal
+                          << "; keeping " << kept << "\n";
+        } else {
+            settings.keys.bindSwapping(action, named);
+        }
+    };
+    key.write = [action](const GameSettings& settings) { return keyName(settings.keys.key(action)); };
+    return key;
+}
+
+SettingKey padButtonKey(PadAction action) {
+    SettingKey key;
+    key.name = padActionInfo(action).configKey;
+    key.read = [action](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        int32_t button = settings.pad.button(action);
+        readNumberSetting(value, kButtonRange, button, report);
+        settings.pad.bindSwapping(action, button);
+    };
+    key.write = [action](const GameSettings& settings) { return toText(settings.pad.button(action)); };
+    return key;
+}
+
 constexpr int kStarBounds = 1;  // read and checked as a pair
 
 std::vector<SettingKey> makeSettingKeys() {
-    return {
+    std::vector<SettingKey> keys = {
         numberKey("sensitivity", &GameSettings::sensitivity, kSensitivityRange),
         numberKey("minstars", &GameSettings::minStars, kStarRange, kStarBounds),
         numberKey("maxstars", &GameSettings::maxStars, kStarRange, kStarBounds),
         numberKey("mapdimensions", &GameSettings::mapDimensions, kMapRange),
         skinKey(),
         botLevelKey(),
+        numberKey("musicvolume", &GameSettings::musicVolume, kVolumeRange),
+        numberKey("soundvolume", &GameSettings::soundVolume, kVolumeRange),
     };
-}
-
-// Star bounds in the wrong order are swapped, and equal ones made a range of
-// two counts without going past the most stars a match can hold.
-void checkStarBounds(GameSettings& settings) {
-    if (settings.minStars > settings.maxStars) {
-        std::swap(settings.minStars, settings.maxStars);
-    }
-    if (settings.minStars == settings.maxStars) {
-        if (settings.maxStars < kMaxStars) {
-            settings.maxStars = settings.minStars + 1;
-        } else {
-            settings.minStars = settings.maxStars - 1;
-        }
-    }
+    for (size_t i = 0; i < kActionCount; ++i) keys.push_back(bindingKey(static_cast<Action>(i)));
+    for (size_t i = 0; i < kPadActionCount; ++i) keys.push_back(padButtonKey(static_cast<PadAction>(i)));
+    SettingKey axis;
+    axis.name = "padupaxis";
+    axis.read = [](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        readNumberSetting(value, kAxisRange, settings.pad.upAxis, report);
+    };
+    axis.write = [](const GameSettings& settings) { return toText(settings.pad.upAxis); };
+    keys.push_back(axis);
+    return keys;
 }
 
 bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -213,6 +249,27 @@ std::string readCapped(std::istream& in, std::ostream& errors, const std::string
 }
 
 }  // namespace
+
+// Equal bounds become a range of two counts without going past the most stars a match can hold.
+void checkStarBounds(GameSettings& settings) {
+    if (settings.minStars > settings.maxStars) {
+        std::swap(settings.minStars, settings.maxStars);
+    }
+    if (settings.minStars == settings.maxStars) {
+        if (settings.maxStars < kMaxStars) {
+            settings.maxStars = settings.minStars + 1;
+        } else {
+            settings.minStars = settings.maxStars - 1;
+        }
+    }
+}
+
+int32_t fewestStars(const GameSettings& settings) { return settings.minStars + settings.minStars % 2; }
+
+int32_t mostStars(const GameSettings& settings) {
+    const int32_t drawn = settings.maxStars - 1;
+    return drawn + drawn % 2;
+}
 
 const std::vector<SettingKey>& settingKeys() {
     static const std::vector<SettingKey> keys = makeSettingKeys();

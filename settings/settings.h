@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "settings/bindings.h"
 #include "settings/bot_level.h"
 #include "world/bounds.h"
 
@@ -16,12 +17,17 @@ struct GameSettings {
     int32_t mapDimensions = 20; // the arena runs from -D to +D on each axis
     bool playerSkin = false;    // true: the local ship wears the second skin
     BotLevel botLevel = BotLevel::Normal;  // the computer's level when b first starts it
+    int32_t musicVolume = 100;  // percent of the loudest
+    int32_t soundVolume = 100;
+    KeyBindings keys{};
+    PadBindings pad{};
 };
 
 constexpr float kMinSensitivity = 0.5f;
 constexpr float kMaxSensitivity = 50.0f;
 // A star bound below 2 could draw a field without stars, which never ends.
 constexpr int32_t kMinStarBound = 2;
+constexpr int32_t kMaxVolume = 100;
 
 // A config.txt larger than this is not a file of settings; it is not read.
 constexpr size_t kMaxConfigBytes = 1 << 20;
@@ -36,6 +42,14 @@ constexpr size_t kMaxConfigBytes = 1 << 20;
 // ones widened by one.
 void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors,
                   const std::string& fileName = "config.txt");
+
+// Puts the star bounds in order and widens equal ones by one, as reading does.
+void checkStarBounds(GameSettings& settings);
+
+// The fewest and the most stars a match of these settings holds: its count is
+// drawn from minStars to maxStars - 1 and an odd one raised by one.
+int32_t fewestStars(const GameSettings& settings);
+int32_t mostStars(const GameSettings& settings);
 
 // True when the two hold the same value for every key of config.txt.
 bool sameSettings(const GameSettings& a, const GameSettings& b);

@@ -5,6 +5,7 @@
 // and an unchanged text left alone, a port that is a TCP port or -1, and numbers
 // that survive being written and read back.
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include "settings/settings.h"
@@ -17,7 +18,8 @@
 namespace {
 
 bool namesAKey(const std::string& text) {
-    for (const char* known : {"sensitivity", "minstars", "maxstars", "mapdimensions", "playerskin", "botlevel"})
+    for (const char* known : {"sensitivity", "minstars", "maxstars", "mapdimensions", "playerskin", "botlevel", "volume",
+                              "key", "pad"})
         if (text.find(known) != std::string::npos) return true;
     return false;
 }
@@ -41,12 +43,17 @@ GameSettings changedFrom(const GameSettings& before, size_t mask) {
     if (mask & 4) after.mapDimensions = before.mapDimensions == 25 ? 35 : 25;
     if (mask & 8) after.playerSkin = !before.playerSkin;
     if (mask & 16) after.botLevel = nextBotLevel(before.botLevel);
+    if (mask & 32) after.musicVolume = before.musicVolume == 50 ? 60 : 50;
+    if (mask & 64) {
+        after.keys.bindSwapping(Action::Forward, before.keys.key(Action::Forward) == SDLK_k ? SDLK_LSHIFT : SDLK_k);
+        after.pad.bindSwapping(PadAction::Centre, before.pad.button(PadAction::Centre) == 9 ? 10 : 9);
+    }
     return after;
 }
 
 void checkRewrite(const std::string& text, const GameSettings& before) {
     require(changedConfigText(text, before, before) == text);
-    const GameSettings after = changedFrom(before, text.size() % 31 + 1);
+    const GameSettings after = changedFrom(before, text.size() % 127 + 1);
     require(sameSettings(read(changedConfigText(text, before, after)), after));
 }
 
@@ -58,6 +65,12 @@ void checkSettings(const std::string& text) {
     require(settings.minStars >= 2 && settings.minStars < settings.maxStars && settings.maxStars <= 8192);
     require(settings.sensitivity >= 0.5f && settings.sensitivity <= 50);
     require(settings.mapDimensions >= 10 && settings.mapDimensions <= 1000);
+    // No key does two actions, and Escape and F1 stay the game's own.
+    for (size_t i = 0; i < kActionCount; ++i) {
+        const SDLKey key = settings.keys.key(static_cast<Action>(i));
+        require(key != SDLK_ESCAPE && (key != SDLK_F1 || static_cast<Action>(i) == Action::KeysPanel));
+        for (size_t j = i + 1; j < kActionCount; ++j) require(key != settings.keys.key(static_cast<Action>(j)));
+    }
     // Every message is one line naming the file and a line number; without a key, each an unknown key.
     const bool namedAKey = namesAKey(text);
     std::istringstream lines(errors.str());
@@ -100,6 +113,11 @@ void checkConversions(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool keyNames = [] {  // SDL names the keys once its video has started
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        return SDL_Init(SDL_INIT_VIDEO) == 0;
+    }();
+    require(keyNames);
     const std::string text(reinterpret_cast<const char*>(data), size);
     checkSettings(text);
     checkConnection(text);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <tuple>
@@ -92,4 +93,40 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
     ASSERT_TRUE(loadSettings(path, settings, errors));
     EXPECT_EQ(errors.str(), path + ":2: mapdimensions 5 is out of range (10 to 1000); using 10\n" + path +
                                 ":5: unknown key what, skipped with its value\n");
+}
+
+// Keys are named as SDL names them, which it does once its video has started.
+class KeyBindingsInConfig : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    }
+    static void TearDownTestSuite() { SDL_Quit(); }
+};
+
+TEST_F(KeyBindingsInConfig, KeysAreReadByNameWithTheChecksOfEveryOtherValue) {
+    std::string messages;
+    const GameSettings s = read("keyforward  Left Shift \nkeyup s\nkeydown w\npadcentre 3\npadupaxis 2\nsoundvolume 40", &messages);
+    EXPECT_EQ(messages, "");
+    EXPECT_EQ(s.keys.key(Action::Forward), SDLK_LSHIFT);  // a name of two words, in any case
+    EXPECT_EQ(s.keys.key(Action::Reverse), SDLK_UP);      // no key does two actions: it took forward's old key
+    EXPECT_TRUE(s.keys.key(Action::Up) == SDLK_s && s.keys.key(Action::Down) == SDLK_w);
+    EXPECT_TRUE(s.pad.button(PadAction::Centre) == 3 && s.pad.upAxis == 2 && s.soundVolume == 40);
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"\nkeyforward upp", "config.txt:2: keyforward upp is not a key name; keeping up\n"},
+        {"keyforward\n# up", "config.txt:1: keyforward has no value; keeping up\n"},
+        {"keymusic escape", "config.txt:1: keymusic escape: escape opens the options; keeping m\n"},
+        {"keymusic F1", "config.txt:1: keymusic F1: f1 always shows the keys; keeping m\n"},
+        {"keypanel m", "config.txt:1: keypanel m: f1 always shows the keys; keeping f1\n"},
+        {"padoptions 32", "config.txt:1: padoptions 32 is out of range (0 to 31); keeping 7\n"},
+        {"padupaxis 1", "config.txt:1: padupaxis 1 is out of range (2 to 31); keeping 4\n"},
+        {"musicvolume 101", "config.txt:1: musicvolume 101 is out of range (0 to 100); using 100\n"},
+    };
+    for (const auto& [text, message] : cases) {
+        GameSettings settings = read(text, &messages);
+        EXPECT_EQ(messages, message) << text;
+        EXPECT_TRUE(settings.keys == KeyBindings() && settings.pad == PadBindings()) << text;  // defaults kept
+    }
 }
