@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/computer_opponent.h"
+#include "app/gamepad.h"
 #include "app/hud.h"
 #include "app/input.h"
 #include "settings/settings.h"
@@ -17,6 +18,7 @@
 #include "base/timer.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
+#include "options/options_screen.h"
 #include "render/draw_surface.h"
 #include "render/font.h"
 #include "render/frame.h"
@@ -52,6 +54,8 @@ public:
     std::vector<HudText> overlayTexts();
     int framesDrawn() const { return frameCount; }
     bool promptOpen() const { return prompt.isOpen(); }
+    bool optionsOpen() const { return options.isOpen(); }
+    const GameSettings& currentSettings() const { return settings; }
     // The starhold-bot program b starts; beside the game's own binary unless set.
     void setComputerProgram(const std::string& path) { computerProgram = path; }
     bool playingComputer() const { return againstComputer; }
@@ -80,6 +84,14 @@ private:
     // Loop steps
     void drainEvents();
     void handleKey(const SDL_keysym& key, bool pressed);
+    bool optionsTakeKey(SDLKey key, bool pressed);
+    void handlePad(const SDL_Event& event);
+    void padInOptions(const SDL_Event& event);
+    void openOptions();
+    void applyOptions(OptionsAction action);
+    void applySettings(const GameSettings& next);
+    void applyVolumes();
+    void resetShip();
     Steering heldSteering() const;
     void moveCamera();
     bool frameDue(bool updated, bool moved);
@@ -118,6 +130,8 @@ private:
     Frame hudCamera;
     MatchCore match;
     InputState input;
+    Gamepad pad;
+    OptionsScreen options;
     Timer runClock;  // time since SDL started, for the status line and hint
     StatusLine status;
     JoinPrompt prompt;

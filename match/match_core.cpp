@@ -52,11 +52,8 @@ void MatchCore::configure(const GameSettings& settings) {
     if (settings.playerSkin) {
         local.toggleSkin();
     }
-    local.setMapSize(settings.mapDimensions);
-    local.setStarRange(settings.minStars, settings.maxStars);
-    local.newMatch();
+    startOwnMatch();
     remote.setConnection(&connection);
-    remote.setMapSize(settings.mapDimensions);
     remote.newMatch();
     if (!settings.playerSkin) {
         remote.toggleSkin();
@@ -68,6 +65,23 @@ void MatchCore::configure(const GameSettings& settings) {
     frameSendTimer.start();
     ownersTimer.start();
     scoreTimer.start();
+}
+
+void MatchCore::changeSettings(const GameSettings& settings) {
+    if (settings.playerSkin != configured.playerSkin) {
+        local.toggleSkin();
+        remote.toggleSkin();
+    }
+    configured = settings;
+}
+
+// A match on this side's own field, as the settings ask for now; a host's
+// field of another size is left behind.
+void MatchCore::startOwnMatch() {
+    local.setMapSize(configured.mapDimensions);
+    local.setStarRange(configured.minStars, configured.maxStars);
+    remote.setMapSize(configured.mapDimensions);
+    local.newMatch();
 }
 
 bool MatchCore::startNetworking() { return connection.startNetworking(); }
@@ -87,7 +101,7 @@ bool MatchCore::host(int32_t port) {
     }
     hostingPort = connection.port();
     clearInbox();
-    local.newMatch();
+    startOwnMatch();
     local.splitStars();
     return true;
 }
@@ -110,7 +124,7 @@ bool MatchCore::startNewMatch() {
     if (joinedToHost()) {
         return false;
     }
-    local.newMatch();  // a host with a guest splits the new field and sends it
+    startOwnMatch();  // a host with a guest splits the new field and sends it
     return true;
 }
 

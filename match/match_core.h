@@ -39,6 +39,9 @@ public:
 
     // Gives both players the settings and starts the first match.
     void configure(const GameSettings& settings);
+    // Takes settings changed during the run: the thrust and the skins at once,
+    // the field (star range and arena size) from the next match this side starts.
+    void changeSettings(const GameSettings& settings);
     bool startNetworking();  // false after printing why; the match then runs alone
     void setSounds(WorldSounds* sounds);
 
@@ -77,6 +80,7 @@ private:
     void networkStep();
     int32_t movementStep(const Steering* steering);
     void startHostedMatch();
+    void startOwnMatch();
     void clearInbox();
 
     void runReceiveBatch();

@@ -18,6 +18,7 @@
 #include <GL/gl.h>
 
 #include "app/game.h"
+#include "settings/bindings.h"
 #include "base/text.h"
 #include "join/host_address.h"
 #include "net/free_port.h"
@@ -471,4 +472,104 @@ TEST_F(GameTest, BPlaysTheComputerAndBAgainMovesToTheNextLevel) {
     tapAndPass(SDLK_o);
     EXPECT_FALSE(game->playingComputer() || game->network().isServer());
     EXPECT_EQ(statusLine().find("playing"), std::string::npos);
+}
+
+// Escape opens the options over the running match: no key steers while it is
+// open, the thrust applies at once, the arena from the next match, and closing
+// writes the player's own file around the lines it already had.
+TEST_F(GameTest, TheOptionsApplyEachSettingWhenItShouldAndCloseIntoThePlayersFile) {
+    start("# my settings\nfoo bar\nsensitivity 5\n");
+    const Ship& ship = game->localPlayer().ship();
+    const float rest = ship.vz;
+    const int32_t started = game->localPlayer().matchTime();
+    tapAndPass(SDLK_ESCAPE);
+    ASSERT_TRUE(game->optionsOpen());
+    key(SDLK_UP, true);  // moves in the screen, to the last row
+    pass(50);
+    key(SDLK_UP, false);
+    EXPECT_TRUE(ship.vz == rest && game->localPlayer().matchTime() > started);  // the match runs on, unsteered
+    tap(SDLK_DOWN);
+    tap(SDLK_RIGHT);
+    pass();
+    EXPECT_EQ(game->core().settings().sensitivity, 5.5f);
+    for (int i = 0; i < 3; ++i) tap(SDLK_DOWN);
+    tap(SDLK_RIGHT);
+    pass();
+    EXPECT_EQ(game->core().settings().mapDimensions, 25);
+    EXPECT_EQ(game->localPlayer().mapSize(), 20);  // this match keeps its field
+    tapAndPass(SDLK_ESCAPE);
+    EXPECT_FALSE(game->optionsOpen());
+    std::ifstream saved(folder / "settings" / "starhold" / "config.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}),
+              "# my settings\nfoo bar\nsensitivity 5.5\nmapdimensions 25\n");
+    tapAndPass(SDLK_BACKSPACE);
+    EXPECT_EQ(game->localPlayer().mapSize(), 25);
+    key(SDLK_UP, true);
+    pass(20);
+    key(SDLK_UP, false);
+    EXPECT_NEAR(ship.vz - rest, 5.5f * 20 / 1000, 1e-6f);
+}
+
+TEST_F(GameTest, ASettingsFileThatCannotBeWrittenIsNamedAndTheSettingStillApplies) {
+    std::ofstream(folder / "settings") << "a file where the settings folder should be";
+    start();
+    tap(SDLK_ESCAPE);
+    tap(SDLK_RIGHT);
+    testing::internal::CaptureStderr();
+    tapAndPass(SDLK_ESCAPE);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("starhold: could not save the settings in " + (folder / "settings").string(), 0), 0u) << said;
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight).rfind("could not save|" + (folder / "settings").string(), 0), 0u);
+    EXPECT_EQ(game->core().settings().sensitivity, 5.5f);
+}
+
+// The pad, with events pushed into SDL's queue as a joystick would send them.
+TEST_F(GameTest, ThePadThrustsInProportionNeverBeyondTheKeysAndDrivesTheOptions) {
+    start();
+    auto push = [](Uint8 type, int which, int value) {
+        SDL_Event event{};
+        event.type = type;
+        if (type == SDL_JOYAXISMOTION) event.jaxis = {type, 0, static_cast<Uint8>(which), static_cast<Sint16>(value)};
+        if (type == SDL_JOYBUTTONDOWN || type == SDL_JOYBUTTONUP)
+            event.jbutton = {type, 0, static_cast<Uint8>(which), static_cast<Uint8>(value)};
+        if (type == SDL_JOYHATMOTION) event.jhat = {type, 0, static_cast<Uint8>(which), static_cast<Uint8>(value)};
+        SDL_PushEvent(&event);
+    };
+    const Ship& ship = game->localPlayer().ship();
+    const float keyThrust = 5.0f * 20 / 1000;  // the keys' thrust in a step of 20 ms
+    auto stepWith = [&](int axis, int value) {  // the change of vz and vx in one step with the stick so
+        push(SDL_JOYAXISMOTION, axis, value);
+        pass(0);
+        const float vz = ship.vz, vx = ship.vx;
+        pass(20);
+        return std::make_pair(ship.vz - vz, ship.vx - vx);
+    };
+    EXPECT_NEAR(stepWith(1, -32768).first, keyThrust, 1e-6f);  // pushed all the way forward
+    EXPECT_NEAR(stepWith(1, 32767).first, -keyThrust, 1e-6f);
+    const float half = stepWith(1, -16384).first;
+    EXPECT_TRUE(half > 0 && half < keyThrust) << half;
+    EXPECT_EQ(stepWith(1, -3000).first, 0.0f);  // at rest within the dead zone
+    EXPECT_NEAR(stepWith(0, -32768).second, -keyThrust, 1e-6f);
+    push(SDL_JOYAXISMOTION, 0, 0);
+    key(SDLK_RIGHT, true);  // a key held on the axis thrusts as a key does, whatever the stick
+    EXPECT_NEAR(stepWith(0, 32767).second, keyThrust, 1e-6f);
+    key(SDLK_RIGHT, false);
+    push(SDL_JOYAXISMOTION, 0, 0);
+    push(SDL_JOYBUTTONDOWN, PadBindings().button(PadAction::Up), 0);
+    pass(0);
+    const float vy = ship.vy;
+    pass(20);
+    EXPECT_NEAR(ship.vy - vy, keyThrust, 1e-6f);
+    push(SDL_JOYBUTTONUP, PadBindings().button(PadAction::Up), 0);
+
+    push(SDL_JOYBUTTONDOWN, PadBindings().button(PadAction::Options), 0);
+    pass();
+    ASSERT_TRUE(game->optionsOpen());
+    push(SDL_JOYHATMOTION, 0, SDL_HAT_RIGHT);  // on the first row, the sensitivity
+    push(SDL_JOYHATMOTION, 0, SDL_HAT_CENTERED);
+    pass();
+    EXPECT_EQ(game->core().settings().sensitivity, 5.5f);
+    push(SDL_JOYBUTTONDOWN, PadBindings().button(PadAction::Options), 0);
+    pass();
+    EXPECT_FALSE(game->optionsOpen());
 }

@@ -1,0 +1,160 @@
+// The options screen driven by key and pad events alone: moving between rows,
+// values kept within their ranges, and keys bound, swapped, refused and restored.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "options/options_screen.h"
+
+namespace {
+
+class OptionsScreenTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {  // SDL names the keys once its video has started
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    }
+    static void TearDownTestSuite() { SDL_Quit(); }
+    void SetUp() override { screen.open(GameSettings()); }
+
+    OptionsAction tap(SDLKey key) {
+        const OptionsAction action = screen.handleKey(key, true);
+        screen.handleKey(key, false);
+        return action;
+    }
+    void taps(SDLKey key, int times) {
+        for (int i = 0; i < times; ++i) tap(key);
+    }
+    // Selects the row whose label is `label`, moving down from where the screen is.
+    void go(const std::string& label) {
+        for (size_t i = 0; i < screen.rows().size() && row().label != label; ++i) tap(SDLK_DOWN);
+        ASSERT_EQ(row().label, label);
+    }
+    OptionRow row() const { return screen.rows()[screen.selected()]; }
+    std::string value(const std::string& label) const {
+        for (const OptionRow& r : screen.rows())
+            if (r.label == label) return r.value;
+        return "(no such row)";
+    }
+
+    OptionsScreen screen;
+};
+
+}  // namespace
+
+TEST_F(OptionsScreenTest, MovesBetweenRowsRoundTheEndsAndClosesOnEscape) {
+    EXPECT_EQ(row().label, "sensitivity");
+    tap(SDLK_UP);  // from the first row to the last
+    EXPECT_EQ(row().label, "restore default keys");
+    tap(SDLK_DOWN);
+    EXPECT_EQ(row().label, "sensitivity");
+    EXPECT_EQ(tap(SDLK_a), OptionsAction::Taken);  // no key is the game's while open
+    EXPECT_EQ(screen.handleKey(SDLK_ESCAPE, true), OptionsAction::Close);
+    EXPECT_FALSE(screen.isOpen());
+    EXPECT_EQ(screen.handleKey(SDLK_ESCAPE, false), OptionsAction::Taken);  // its release was the screen's
+    EXPECT_EQ(screen.handleKey(SDLK_a, true), OptionsAction::NotTaken);
+}
+
+// Each value steps within the range config.txt reads it in, and shows as a match will use it.
+TEST_F(OptionsScreenTest, ValuesStepWithinTheirRanges) {
+    EXPECT_EQ(tap(SDLK_RIGHT), OptionsAction::Changed);
+    EXPECT_EQ(screen.settings().sensitivity, 5.5f);
+    taps(SDLK_LEFT, 200);
+    EXPECT_EQ(screen.settings().sensitivity, 0.5f);
+    EXPECT_EQ(tap(SDLK_LEFT), OptionsAction::Taken);  // at the end nothing changes
+    taps(SDLK_RIGHT, 200);
+    EXPECT_EQ(row().value, "50");
+
+    GameSettings odd;
+    odd.sensitivity = 2.2f;
+    odd.minStars = 31;  // a match of 31 to 50 holds 32 to 50 stars
+    odd.mapDimensions = 23;
+    screen.open(odd);
+    EXPECT_EQ(value("fewest stars"), "32");
+    tap(SDLK_RIGHT);
+    EXPECT_EQ(screen.settings().sensitivity, 2.5f);  // to the next step on the grid
+    go("arena size");
+    tap(SDLK_LEFT);
+    EXPECT_EQ(screen.settings().mapDimensions, 20);
+    taps(SDLK_LEFT, 5);
+    EXPECT_EQ(row().value, "10");
+
+    go("most stars");
+    taps(SDLK_LEFT, 10);  // below the fewest: the fewest follows
+    EXPECT_EQ(value("most stars"), "30");
+    EXPECT_EQ(value("fewest stars"), "30");
+    taps(SDLK_LEFT, 100);
+    EXPECT_TRUE(value("fewest stars") == "2" && value("most stars") == "2");
+    go("fewest stars");
+    taps(SDLK_RIGHT, 5000);
+    EXPECT_TRUE(value("fewest stars") == "8192" && value("most stars") == "8192");
+
+    go("music volume");
+    tap(SDLK_LEFT);
+    EXPECT_EQ(row().value, "90%");
+    taps(SDLK_RIGHT, 3);
+    EXPECT_EQ(row().value, "100%");
+    go("your ship");
+    tap(SDLK_RETURN);
+    EXPECT_TRUE(screen.settings().playerSkin);
+    go("computer's level");
+    tap(SDLK_LEFT);
+    EXPECT_EQ(row().value, "easy");
+    tap(SDLK_LEFT);
+    EXPECT_EQ(row().value, "hard");
+}
+
+TEST_F(OptionsScreenTest, AKeyIsBoundSwappedRefusedAndRestored) {
+    go("thrust forward");
+    tap(SDLK_RETURN);
+    EXPECT_EQ(screen.notice(), "press the key for thrust forward (Esc: cancel)");
+    EXPECT_EQ(tap(SDLK_i), OptionsAction::Changed);  // free: bound at once
+    EXPECT_EQ(row().value, "i");
+
+    tap(SDLK_RETURN);
+    EXPECT_EQ(tap(SDLK_w), OptionsAction::Taken);  // bound elsewhere: named, nothing changed yet
+    EXPECT_EQ(screen.notice(), "w is bound to thrust up: Enter swaps, Esc cancels");
+    EXPECT_EQ(tap(SDLK_ESCAPE), OptionsAction::Taken);
+    EXPECT_TRUE(screen.isOpen() && row().value == "i" && value("thrust up") == "w");
+    tap(SDLK_RETURN);
+    tap(SDLK_w);
+    EXPECT_EQ(tap(SDLK_RETURN), OptionsAction::Changed);
+    EXPECT_TRUE(row().value == "w" && value("thrust up") == "i");
+
+    tap(SDLK_RETURN);
+    tap(SDLK_F1);  // the game's own keys stay its own
+    EXPECT_EQ(screen.notice(), "f1 always shows the keys");
+    tap(SDLK_RETURN);
+    tap(SDLK_UP);  // the screen's own keys may be bound: the screen takes every key while open
+    EXPECT_EQ(row().value, "up");
+    EXPECT_EQ(value("thrust back"), "down");
+
+    go("show the keys");
+    tap(SDLK_RETURN);
+    tap(SDLK_m);  // F1 would go to the music by the swap
+    EXPECT_EQ(screen.notice(), "f1 always shows the keys");
+    go("restore default keys");
+    EXPECT_EQ(tap(SDLK_RETURN), OptionsAction::Changed);
+    EXPECT_TRUE(screen.settings().keys == KeyBindings());
+}
+
+TEST_F(OptionsScreenTest, ThePadMovesChoosesAndBindsItsButtonsAndStick) {
+    const PadBindings pad;
+    EXPECT_EQ(screen.handlePadButton(pad.button(PadAction::Centre)), OptionsAction::Taken);  // chooses: a number row
+    go("pad: ship to the centre");
+    screen.handlePadButton(pad.button(PadAction::Centre));
+    EXPECT_EQ(tap(SDLK_a), OptionsAction::Taken);  // waits for a button, not a key
+    EXPECT_EQ(screen.handlePadButton(pad.button(PadAction::Up)), OptionsAction::Changed);
+    EXPECT_EQ(screen.notice(), "swapped with thrust up");
+    EXPECT_EQ(screen.settings().pad.button(PadAction::Centre), pad.button(PadAction::Up));
+    EXPECT_EQ(screen.settings().pad.button(PadAction::Up), pad.button(PadAction::Centre));
+
+    go("pad: up/down stick");
+    tap(SDLK_RETURN);
+    EXPECT_EQ(screen.handlePadAxis(1, -32000), OptionsAction::Taken);  // the left stick's: not for up/down
+    EXPECT_EQ(screen.handlePadAxis(3, 9000), OptionsAction::Taken);     // barely moved
+    EXPECT_EQ(screen.handlePadAxis(3, -30000), OptionsAction::Changed);
+    EXPECT_EQ(row().value, "axis 3");
+    EXPECT_EQ(screen.handlePadButton(pad.button(PadAction::Options)), OptionsAction::Close);
+    EXPECT_EQ(screen.handlePadButton(pad.button(PadAction::Options)), OptionsAction::NotTaken);
+}
