@@ -5,7 +5,8 @@
 // up/down stick thrust up and down; buttons centre the ship, start a new match
 // and open the options; the hat moves in the options screen. SDL 1.2 finds
 // joysticks only when it starts, so a pad plugged in later plays from the next
-// start; one pulled out lets go of everything it held.
+// start; nor does it tell when one is pulled out, so what a pad held then stays
+// held until the options screen opens.
 
 #include <SDL.h>
 

@@ -112,33 +112,47 @@ std::vector<HudText> resultBanner(const MatchResult& result) {
         banner.push_back(centred("FIELD CLEARED", 170, 1, 1, 0, 2));
         banner.push_back(centred("in " + toText(seconds) + " s", 215, 1, 1, 1));
     }
-    const char* next = result.hostStartsNext ? "waiting for the host's new match" : "Backspace: new match";
+    const std::string next = result.hostStartsNext ? "waiting for the host's new match" : result.newMatchKey + ": new match";
     banner.push_back(centred(next, 250, 0.7f, 0.7f, 0.7f));
     return banner;
 }
 
-std::vector<HudText> keyPanel() {
-    static const char* const rows[][2] = {
-        {"Up Down", "thrust forward/back"}, {"Left Right", "thrust left/right"},
-        {"w s", "thrust up/down"},         {"a d", "turn left/right"},
-        {"q e", "roll"},                   {"x y z", "thrust; Shift: reverse"},
-        {"Return", "ship to the centre"},  {"Space", "free camera on/off"},
-        {"Backspace", "new match"},        {"m", "music on/off"},
-        {"l", "listen for a friend"},      {"c", "connect (connection.txt)"},
-        {"j", "join: type the host"},     {"b", "play the computer"},
-        {"o", "disconnect"},               {"F1", "hide these keys"},
+std::vector<HudText> keyPanel(const KeyBindings& keys) {
+    auto named = [&](std::initializer_list<Action> actions) {
+        std::string text;
+        for (Action action : actions) text += (text.empty() ? "" : " ") + shownKeyName(keys.key(action));
+        return text;
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        {named({Action::Forward, Action::Back}), "thrust forward/back"},
+        {named({Action::Left, Action::Right}), "thrust left/right"},
+        {named({Action::Up, Action::Down}), "thrust up/down"},
+        {named({Action::TurnLeft, Action::TurnRight}), "turn left/right"},
+        {named({Action::RollLeft, Action::RollRight}), "roll"},
+        {named({Action::AxisX, Action::AxisY, Action::AxisZ}), "thrust; " + named({Action::Reverse}) + ": reverse"},
+        {named({Action::Centre}), "ship to the centre"},
+        {named({Action::FreeCamera}), "free camera on/off"},
+        {named({Action::NewMatch}), "new match"},
+        {named({Action::Music}), "music on/off"},
+        {named({Action::Listen}), "listen for a friend"},
+        {named({Action::Connect}), "connect (connection.txt)"},
+        {named({Action::Join}), "join: type the host"},
+        {named({Action::Computer}), "play the computer"},
+        {named({Action::Disconnect}), "disconnect"},
+        {"Escape", "options: settings, keys"},
+        {"F1", "hide these keys"},
     };
     std::vector<HudText> panel;
-    int y = 130;
-    for (const auto& row : rows) {
-        panel.push_back(line(row[0], 20, y, 1, 1, 0));
-        panel.push_back(line(row[1], 20 + 11 * kAdvance, y, 1, 1, 1));
+    int y = kKeyPanelTop + 15;
+    for (const auto& [key, what] : rows) {
+        panel.push_back(line(key, 20, y, 1, 1, 0));
+        panel.push_back(line(what, 20 + 11 * kAdvance, y, 1, 1, 1));
         y += 26;
     }
     return panel;
 }
 
-HudText keysHint() { return line("F1: keys", 0, 650, 0.8f, 0.8f, 0.8f); }
+HudText keysHint() { return line("F1: keys  Esc: options", 0, 650, 0.8f, 0.8f, 0.8f); }
 
 std::vector<HudText> promptRows(const std::string& text, const std::string& refusal) {
     std::vector<HudText> shown = {line(text, 40, kPromptY, 1, 1, 1)};

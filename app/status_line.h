@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/bindings.h"
+
 struct HudText {
     std::string text;
     int x = 0;
@@ -63,10 +65,12 @@ struct MatchResult {
     int32_t opponentEnergy = 0;
     int32_t matchMs = 0;  // alone: how long the field took
     bool hostStartsNext = false;  // joined to a host: only the host starts the next match
+    std::string newMatchKey = "Backspace";  // the key that starts it, as shownKeyName() (settings/bindings.h) names it
 };
 
 std::vector<HudText> resultBanner(const MatchResult& result);
-std::vector<HudText> keyPanel();
+// What each key does, as the player has bound it.
+std::vector<HudText> keyPanel(const KeyBindings& keys);
 HudText keysHint();
 // The join prompt's line, its refusal when there is one, and what its keys do.
 std::vector<HudText> promptRows(const std::string& line, const std::string& refusal);
@@ -79,3 +83,5 @@ constexpr size_t kStatusChars = 40;  // what fits across the window
 constexpr int kHudCentreX = 320;
 constexpr int kPromptY = 200;  // above the ship, which sits at the centre
 constexpr uint32_t kHintMs = 6000;  // how long the first-start hint shows
+constexpr int kKeyPanelTop = 115;     // the key panel's backing, from here
+constexpr int kKeyPanelBottom = 571;  // to here

@@ -176,7 +176,7 @@ OptionsAction OptionsScreen::takeKey(SDLKey key) {
     } else if (edited.keys.actionFor(key, holder) && holder != action()) {
         waiting = Waiting::Swap;
         offered = key;
-        note = keyName(key) + " is bound to " + actionInfo(holder).label + ": Enter swaps, Esc cancels";
+        note = shownKeyName(key) + " is bound to " + actionInfo(holder).label + ": Enter swaps, Esc cancels";
     } else {
         edited.keys.bindSwapping(action(), key);
         select(row);
@@ -225,7 +225,7 @@ OptionRow OptionsScreen::rowOf(const Entry& entry) const {
         case Kind::SoundVolume: return {"sound volume", percent(edited.soundVolume)};
         case Kind::Key: {
             const Action shownAction = static_cast<Action>(entry.index);
-            return {actionInfo(shownAction).label, keyName(edited.keys.key(shownAction))};
+            return {actionInfo(shownAction).label, shownKeyName(edited.keys.key(shownAction))};
         }
         case Kind::PadButton: {
             const PadAction shownAction = static_cast<PadAction>(entry.index);

@@ -47,6 +47,8 @@ public:
     const GameSettings& settings() const { return edited; }
     std::vector<OptionRow> rows() const;
     size_t selected() const { return row; }
+    // True while the chosen row waits for a key, a button or the stick.
+    bool waitingForInput() const { return waiting != Waiting::Nothing; }
     // What the screen says under its rows: the row's note, what it waits for,
     // or why a key was refused; "" when nothing.
     const std::string& notice() const { return note; }

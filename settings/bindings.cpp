@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cctype>
+
 namespace {
 
 const ActionInfo kActions[kActionCount] = {
@@ -86,6 +88,12 @@ std::string KeyBindings::refusal(Action action, SDLKey key) const {
 void KeyBindings::bindSwapping(Action action, SDLKey key) { swapInto(keys, static_cast<size_t>(action), key); }
 
 std::string keyName(SDLKey key) { return SDL_GetKeyName(key); }
+
+std::string shownKeyName(SDLKey key) {
+    std::string name = keyName(key);
+    if (name.size() > 1) name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    return name;
+}
 
 bool keyNamed(const std::string& name, SDLKey& key) {
     if (strcasecmp(name.c_str(), "unknown key") == 0) return false;  // what SDL calls every key it has no name for

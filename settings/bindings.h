@@ -46,8 +46,11 @@ private:
     static std::array<SDLKey, kActionCount> defaults();
 };
 
-// SDL's name for the key, e.g. "left shift".
+// SDL's name for the key, e.g. "left shift", as config.txt holds it.
 std::string keyName(SDLKey key);
+// The name as the player is shown it: its first letter in capitals when it is
+// more than one letter ("Left shift", but "w").
+std::string shownKeyName(SDLKey key);
 // The key SDL names `name`, case aside; false when it names none.
 bool keyNamed(const std::string& name, SDLKey& key);
 

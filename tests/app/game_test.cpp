@@ -330,7 +330,7 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
         for (const HudText& t : game->overlayTexts()) all += t.text + "@" + toText(t.x) + "," + toText(t.y) + " ";
         return all;
     };
-    EXPECT_EQ(texts(), "F1: keys@0,650 ");
+    EXPECT_EQ(texts(), "F1: keys  Esc: options@0,650 ");
     pass(kHintMs);
     EXPECT_EQ(texts(), "");
     tapAndPass(SDLK_F1);
@@ -404,7 +404,7 @@ TEST_F(GameTest, TheKeyHintShowsOnSdlsOwnClock) {
             clock.reset();  // the player's clock
             start();
             bool hint = false;
-            for (const HudText& t : game->overlayTexts()) hint |= t.text == "F1: keys";
+            for (const HudText& t : game->overlayTexts()) hint |= t.text == "F1: keys  Esc: options";
             std::exit(hint ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
@@ -572,4 +572,22 @@ TEST_F(GameTest, ThePadThrustsInProportionNeverBeyondTheKeysAndDrivesTheOptions)
     push(SDL_JOYBUTTONDOWN, PadBindings().button(PadAction::Options), 0);
     pass();
     EXPECT_FALSE(game->optionsOpen());
+}
+
+TEST_F(GameTest, AKeyBoundInTheOptionsDoesItsActionAndThePanelAndBannerNameIt) {
+    start();
+    tap(SDLK_ESCAPE);
+    for (int i = 0; i < 24; ++i) tap(SDLK_DOWN);  // the settings, then the keys to the new match's
+    tap(SDLK_RETURN);
+    tap(SDLK_k);
+    tapAndPass(SDLK_ESCAPE);
+    const std::string field = game->localPlayer().starListText();
+    tapAndPass(SDLK_BACKSPACE);
+    EXPECT_EQ(game->localPlayer().starListText(), field);
+    tapAndPass(SDLK_k);
+    EXPECT_NE(game->localPlayer().starListText(), field);
+    tapAndPass(SDLK_F1);
+    EXPECT_EQ(rows(338, 338), "k|new match|");
+    std::ifstream saved(folder / "settings" / "starhold" / "config.txt");
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(saved), {}).find("\nkeynewmatch k\n"), std::string::npos);
 }

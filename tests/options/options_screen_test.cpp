@@ -126,8 +126,8 @@ TEST_F(OptionsScreenTest, AKeyIsBoundSwappedRefusedAndRestored) {
     EXPECT_EQ(screen.notice(), "f1 always shows the keys");
     tap(SDLK_RETURN);
     tap(SDLK_UP);  // the screen's own keys may be bound: the screen takes every key while open
-    EXPECT_EQ(row().value, "up");
-    EXPECT_EQ(value("thrust back"), "down");
+    EXPECT_EQ(row().value, "Up");
+    EXPECT_EQ(value("thrust back"), "Down");
 
     go("show the keys");
     tap(SDLK_RETURN);
