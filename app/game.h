@@ -15,6 +15,8 @@
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 #include "app/status_line.h"
+#include "base/clock.h"
+#include "base/random.h"
 #include "base/timer.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
@@ -24,11 +26,11 @@
 #include "render/frame.h"
 #include "sound/sound_manager.h"
 #include "textures/texture_manager.h"
-#include "world/world_sounds.h"
 
 class Game {
 public:
-    Game();
+    // The game's time: SDL's tick count, or a clock its owner moves.
+    explicit Game(const Clock& clock = sdlClock());
     ~Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
@@ -41,11 +43,11 @@ public:
     void runPass();
     bool quitRequested() const { return input.quit; }
 
-    // Read access for tests and tools.
-    MatchCore& core() { return match; }
-    PlayerState& localPlayer() { return match.localPlayer(); }
-    PlayerState& remotePlayer() { return match.remotePlayer(); }
-    Connection& network() { return match.network(); }
+    // What the game shows, read-only.
+    const MatchCore& core() const { return match; }
+    const PlayerState& localPlayer() const { return match.localPlayer(); }
+    const PlayerState& remotePlayer() const { return match.remotePlayer(); }
+    const Connection& network() const { return match.network(); }
     const Frame& camera() const { return mainCamera; }
     const DrawSurface3D& scene() const { return sceneSurface; }
     HudValues hudValues();  // what the heads-up line shows now
@@ -65,16 +67,6 @@ public:
     void saveSettings();
 
 private:
-    // The world's sounds, played on the sound device.
-    class DeviceSounds : public WorldSounds {
-    public:
-        explicit DeviceSounds(SoundManager& manager) : sounds(manager) {}
-        void play(const char* name) override { sounds.playSound(name, -1, 0); }
-
-    private:
-        SoundManager& sounds;
-    };
-
     // Start-up steps
     bool startVideo();
     void readConfiguration();
@@ -83,6 +75,7 @@ private:
 
     // Loop steps
     void drainEvents();
+    void playSounds(const std::vector<MatchEvent>& events);
     void handleKey(const SDL_keysym& key, bool pressed);
     bool optionsTakeKey(SDLKey key, bool pressed);
     void handlePad(const SDL_Event& event);
@@ -99,7 +92,7 @@ private:
     void drawHud();
     void drawOverlay();
     void observeMatch();
-    uint32_t now();
+    uint32_t now() { return static_cast<uint32_t>(runClock.elapsed()); }  // since start-up
     void waitForNextDue();
 
     // Keys that reach the match
@@ -125,14 +118,15 @@ private:
     GameSettings settings;
     SettingsFile settingsFile;
     SoundManager sounds;
-    DeviceSounds deviceSounds{sounds};
     Frame mainCamera;
     Frame hudCamera;
-    MatchCore match;
+    const Clock& clock;
+    RandomSource random{seedFromTime()};
+    MatchCore match{clock, random};
     InputState input;
     Gamepad pad;
     OptionsScreen options;
-    Timer runClock;  // time since SDL started, for the status line and hint
+    Timer runClock{clock};  // time since SDL started, for the status line and hint
     StatusLine status;
     JoinPrompt prompt;
     std::string promptJoin;     // the host typed into the prompt, until its connect ends
