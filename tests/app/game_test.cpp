@@ -502,12 +502,15 @@ TEST_F(GameTest, TheOptionsApplyEachSettingWhenItShouldAndCloseIntoThePlayersFil
     const Ship& ship = game->localPlayer().ship();
     const float rest = ship.vz;
     const int32_t started = game->localPlayer().matchTime();
+    key(SDLK_LEFT, true);  // held as the screen opens: let go of
     tapAndPass(SDLK_ESCAPE);
     ASSERT_TRUE(game->optionsOpen());
+    const float vx = ship.vx;
     key(SDLK_UP, true);  // moves in the screen, to the last row
     pass(50);
     key(SDLK_UP, false);
-    EXPECT_TRUE(ship.vz == rest && game->localPlayer().matchTime() > started);  // the match runs on, unsteered
+    key(SDLK_LEFT, false);
+    EXPECT_TRUE(ship.vz == rest && ship.vx == vx && game->localPlayer().matchTime() > started);  // runs on, unsteered
     tap(SDLK_DOWN);
     tap(SDLK_RIGHT);
     pass();
