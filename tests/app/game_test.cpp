@@ -549,13 +549,10 @@ TEST_F(GameTest, ASettingsFileThatCannotBeWrittenIsNamedAndTheSettingStillApplie
 // The pad, with events pushed into SDL's queue as a joystick would send them.
 TEST_F(GameTest, ThePadThrustsInProportionNeverBeyondTheKeysAndDrivesTheOptions) {
     start();
-    auto push = [](Uint8 type, int which, int value) {
+    auto push = [](Uint8 type, Uint8 which, int value) {  // axis, button and hat events share this layout
         SDL_Event event{};
-        event.type = type;
-        if (type == SDL_JOYAXISMOTION) event.jaxis = {type, 0, static_cast<Uint8>(which), static_cast<Sint16>(value)};
-        if (type == SDL_JOYBUTTONDOWN || type == SDL_JOYBUTTONUP)
-            event.jbutton = {type, 0, static_cast<Uint8>(which), static_cast<Uint8>(value)};
-        if (type == SDL_JOYHATMOTION) event.jhat = {type, 0, static_cast<Uint8>(which), static_cast<Uint8>(value)};
+        event.jaxis = {type, 0, which, static_cast<Sint16>(value)};
+        if (type != SDL_JOYAXISMOTION) event.jbutton = {type, 0, which, static_cast<Uint8>(value)};
         SDL_PushEvent(&event);
     };
     const Ship& ship = game->localPlayer().ship();
@@ -578,21 +575,22 @@ TEST_F(GameTest, ThePadThrustsInProportionNeverBeyondTheKeysAndDrivesTheOptions)
     EXPECT_NEAR(stepWith(0, 32767).second, keyThrust, 1e-6f);
     key(SDLK_RIGHT, false);
     push(SDL_JOYAXISMOTION, 0, 0);
-    push(SDL_JOYBUTTONDOWN, PadBindings().button(PadAction::Up), 0);
+    push(SDL_JOYBUTTONDOWN, static_cast<Uint8>(PadBindings().button(PadAction::Up)), 0);
     pass(0);
     const float vy = ship.vy;
     pass(20);
     EXPECT_NEAR(ship.vy - vy, keyThrust, 1e-6f);
-    push(SDL_JOYBUTTONUP, PadBindings().button(PadAction::Up), 0);
+    push(SDL_JOYBUTTONUP, static_cast<Uint8>(PadBindings().button(PadAction::Up)), 0);
 
-    push(SDL_JOYBUTTONDOWN, PadBindings().button(PadAction::Options), 0);
+    const Uint8 options = static_cast<Uint8>(PadBindings().button(PadAction::Options));
+    push(SDL_JOYBUTTONDOWN, options, 0);
     pass();
     ASSERT_TRUE(game->optionsOpen());
     push(SDL_JOYHATMOTION, 0, SDL_HAT_RIGHT);  // on the first row, the sensitivity
     push(SDL_JOYHATMOTION, 0, SDL_HAT_CENTERED);
     pass();
     EXPECT_EQ(game->core().settings().sensitivity, 5.5f);
-    push(SDL_JOYBUTTONDOWN, PadBindings().button(PadAction::Options), 0);
+    push(SDL_JOYBUTTONDOWN, options, 0);
     pass();
     EXPECT_FALSE(game->optionsOpen());
 }

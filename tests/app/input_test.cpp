@@ -55,9 +55,6 @@ TEST(KeyTable, ReboundKeysActAndEscapeAndF1StayTheGames) {
     press(input, SDLK_UP, keys);
     press(input, SDLK_w, keys);
     EXPECT_TRUE(input.held.up && input.held.forward && !input.held.down);
-    EXPECT_EQ(press(input, SDLK_h, keys), KeyAction::ToggleKeys);
-    EXPECT_EQ(press(input, SDLK_F1, keys), KeyAction::ToggleKeys);
+    EXPECT_TRUE(press(input, SDLK_h, keys) == KeyAction::ToggleKeys && press(input, SDLK_F1, keys) == KeyAction::ToggleKeys);
     EXPECT_EQ(press(input, SDLK_ESCAPE, keys), KeyAction::OpenOptions);
-    releaseMovementKeys(input);
-    EXPECT_FALSE(input.held.up || input.held.forward);
 }
