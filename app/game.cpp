@@ -110,6 +110,7 @@ void Game::run() {
         runPass();
         waitForNextDue();
     }
+    saveSettings();  // what the options screen changed, should the window close while it is open
 }
 
 void Game::runPass() {

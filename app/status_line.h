@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/bindings.h"
@@ -53,6 +54,13 @@ private:
     ConnectionView last;
 };
 
+// A text at (x, y) in a colour.
+HudText hudText(const std::string& text, int x, int y, float r, float g, float b, int scale = 1);
+// The text on one row of `width` characters, or on two when it is longer: broken
+// after its first ": ", or before a part in brackets, or else at its last space
+// that fits. The second row is "" when one holds it.
+std::pair<std::string, std::string> splitRow(const std::string& text, size_t width);
+
 // Event texts, kept here so every caller words them alike.
 std::string couldNotListenText(int32_t port);
 std::string couldNotConnectText(const std::string& host, int32_t port);
@@ -84,4 +92,4 @@ constexpr int kHudCentreX = 320;
 constexpr int kPromptY = 200;  // above the ship, which sits at the centre
 constexpr uint32_t kHintMs = 6000;  // how long the first-start hint shows
 constexpr int kKeyPanelTop = 115;     // the key panel's backing, from here
-constexpr int kKeyPanelBottom = 571;  // to here
+constexpr int kKeyPanelBottom = 597;  // to here
