@@ -56,7 +56,7 @@ struct Range {
 
 const Range<int64_t> kStarRange{kMinStarBound, kMaxStars, OutOfRange::UseNearestEnd};
 const Range<int64_t> kMapRange{kMinMapDimensions, kMaxMapDimensions, OutOfRange::UseNearestEnd};
-const Range<int64_t> kSkinRange{0, 1, OutOfRange::Keep};
+const Range<int64_t> kSwitchRange{0, 1, OutOfRange::Keep};
 const Range<float> kSensitivityRange{kMinSensitivity, kMaxSensitivity, OutOfRange::UseNearestEnd};
 const Range<int64_t> kVolumeRange{0, kMaxVolume, OutOfRange::UseNearestEnd};
 const Range<int64_t> kButtonRange{0, kMaxPadButton, OutOfRange::Keep};
@@ -103,15 +103,16 @@ SettingKey numberKey(const char* name, Field GameSettings::*field, const Range<T
     return key;
 }
 
-SettingKey skinKey() {
+// A setting that is on (1) or off (0).
+SettingKey switchKey(const char* name, bool GameSettings::*field) {
     SettingKey key;
-    key.name = "playerskin";
-    key.read = [](const std::string& value, GameSettings& settings, const ValueReport& report) {
-        int32_t skin = settings.playerSkin ? 1 : 0;
-        readNumberSetting(value, kSkinRange, skin, report);
-        settings.playerSkin = skin == 1;
+    key.name = name;
+    key.read = [field](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        int32_t on = settings.*field ? 1 : 0;
+        readNumberSetting(value, kSwitchRange, on, report);
+        settings.*field = on == 1;
     };
-    key.write = [](const GameSettings& settings) { return std::string(settings.playerSkin ? "1" : "0"); };
+    key.write = [field](const GameSettings& settings) { return std::string(settings.*field ? "1" : "0"); };
     return key;
 }
 
@@ -172,7 +173,7 @@ std::vector<SettingKey> makeSettingKeys() {
         numberKey("minstars", &GameSettings::minStars, kStarRange, kStarBounds),
         numberKey("maxstars", &GameSettings::maxStars, kStarRange, kStarBounds),
         numberKey("mapdimensions", &GameSettings::mapDimensions, kMapRange),
-        skinKey(),
+        switchKey("playerskin", &GameSettings::playerSkin),
         botLevelKey(),
         numberKey("musicvolume", &GameSettings::musicVolume, kVolumeRange),
         numberKey("soundvolume", &GameSettings::soundVolume, kVolumeRange),
