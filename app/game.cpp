@@ -185,6 +185,7 @@ void Game::playSounds(const std::vector<MatchEvent>& events) {
             case MatchEvent::OwnWrap: name = match.localPlayer().alternateSkin() ? "wh2" : "wh1"; break;
             case MatchEvent::OpponentWrap: name = match.remotePlayer().alternateSkin() ? "wh2" : "wh1"; break;
             case MatchEvent::MatchOver: break;
+            case MatchEvent::LinkLost: linkLost = true; break;
         }
         if (name != nullptr) {
             sounds.playSound(name, -1, 0);

@@ -75,6 +75,7 @@ private:
     void drawHud();
     void drawOverlay();
     void observeMatch();
+    void noteFriendsVersion();
     uint32_t now() { return static_cast<uint32_t>(runClock.elapsed()); }  // since start-up
     void waitForNextDue();
 
@@ -119,5 +120,7 @@ private:
     int32_t arenaSize = 0;  // the size the arena was last drawn at
     bool showKeys = false;
     bool drawnSinceUpdate = false;
+    bool linkLost = false;        // the pass just gave up a silent friend
+    int32_t versionNoted = 0;     // the friend's protocol the status line has told of
     int frameCount = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <utility>
 #include <iostream>
 
 #include "app/data_folder.h"
@@ -100,16 +101,31 @@ void Game::observeMatch() {
     view.host = connection.host();
     view.port = view.server ? match.hostedPort() : connection.port();
     view.address = listeningText();
+    view.friendName = view.server ? match.friendAddress() : view.host;
+    view.silentMs = match.silentMs();
+    view.lost = std::exchange(linkLost, false);
     watchComputer();
     if (againstComputer) {
         view.computer = botLevelName(computerLevel);
     }
     status.observe(view, now());
+    noteFriendsVersion();
     noteJoinOutcome();
     const std::string refusal = match.takeRefusal();
     if (!refusal.empty()) {
         showProblem(refusal);
     }
+}
+
+// A friend whose game speaks another protocol is named once; the match plays on
+// as far as the two can understand each other.
+void Game::noteFriendsVersion() {
+    const int32_t version = match.friendVersion();
+    if (version != 0 && version != kProtocolVersion && version != versionNoted) {
+        const char* age = version < kProtocolVersion ? "an older" : "a newer";
+        status.showEvent(std::string("your friend runs ") + age + " starhold", 1, 1, 0, now());
+    }
+    versionNoted = version;
 }
 
 const std::string& Game::listeningText() {

@@ -48,6 +48,9 @@ std::vector<HudText> rows(const std::string& text, float r, float g, float b) {
 
 std::vector<HudText> stateOf(const ConnectionView& view) {
     const std::string port = toText(view.port);
+    if (view.peers > 0 && view.silentMs >= 2000) {
+        return rows("no word from " + view.friendName + " for " + toText(view.silentMs / 1000) + " s", 1, 1, 0);
+    }
     if (!view.computer.empty()) return rows("playing the computer (" + view.computer + ")", 0, 1, 0);
     if (view.peers > 0 && view.server) return rows("connected on port " + port, 0, 1, 0);
     if (view.peers > 0) return rows("connected to " + view.host, 0, 1, 0);
@@ -68,7 +71,9 @@ std::string couldNotConnectText(const std::string& host, int32_t port) {
 
 void StatusLine::observe(const ConnectionView& view, uint32_t now) {
     const bool setOut = view.connecting || (view.server && !last.server) || !view.computer.empty();
-    if (last.peers > 0 && view.peers == 0 && !setOut) {
+    if (view.lost) {
+        showEvent("connection lost", 1, 0.4f, 0.4f, now);
+    } else if (last.peers > 0 && view.peers == 0 && !setOut) {
         showEvent("connection closed", 1, 0.4f, 0.4f, now);
     } else if (last.connecting && !view.connecting && view.peers == 0) {
         showEvent(couldNotConnectText(view.host, view.port), 1, 0.4f, 0.4f, now);

@@ -26,6 +26,9 @@ struct ConnectionView {
     int32_t port = 0;
     std::string address;  // hosting: where a friend joins us, e.g. "192.168.1.20:1337"
     std::string computer;  // playing the computer: its level, e.g. "normal"
+    std::string friendName;  // who plays with us: the host's name, or our guest's address
+    uint32_t silentMs = 0;   // since the friend was last heard from
+    bool lost = false;       // the friend was just given up for its silence
 };
 
 class StatusLine {
