@@ -1,0 +1,37 @@
+// Datagrams at the discovery port, one per line of the input, through the
+// announcement reader and into the list of games heard. Checks: a datagram
+// listed is exactly what the writer writes for what was read (so nothing
+// outside the layout gets through), its port and name are in range, and the
+// list never holds more than its limit or two entries for one address and port.
+#include <algorithm>
+#include <set>
+
+#include "discovery/heard_games.h"
+#include "harness.h"
+#include "settings/settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    HeardGames heard;
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    uint32_t now = 0;
+    for (size_t start = 0, end; start <= input.size(); start = end + 1) {
+        end = std::min(input.find('\n', start), input.size());
+        const std::string datagram = input.substr(start, end - start);
+        Announcement read{-1, "unread"};
+        const AnnouncementCheck check =
+            readAnnouncement(reinterpret_cast<const uint8_t*>(datagram.data()), datagram.size(), read);
+        now += static_cast<uint32_t>(datagram.size()) * 16;  // a clock the input moves
+        if (check != AnnouncementCheck::Listed) {
+            require(read.port == -1 && read.name == "unread");
+            continue;
+        }
+        require(writeAnnouncement(read) == datagram);
+        require(read.port >= 1 && read.port <= 65535 && isPlayerName(read.name));
+        heard.hear("10.0.0." + std::to_string(start % 3), read, now);
+        const std::vector<HeardGame> games = heard.current(now);
+        std::set<std::string> targets;
+        for (const HeardGame& game : games) targets.insert(game.target());
+        require(games.size() <= HeardGames::kMaxGames && targets.size() == games.size());
+    }
+    return 0;
+}
