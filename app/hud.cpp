@@ -105,9 +105,8 @@ void Game::observeMatch() {
 }
 
 std::vector<HudText> Game::overlayTexts() {
-    observeMatch();
     std::vector<HudText> texts = status.current(now());
-    PlayerState& local = match.localPlayer();
+    const PlayerState& local = match.localPlayer();
     if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
         MatchResult result;
         result.ownEnergy = local.ownEnergy();
