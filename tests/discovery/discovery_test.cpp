@@ -170,7 +170,7 @@ protected:
         return false;
     }
 
-    Connection connection;
+    Connection connection{sdlClock()};
     std::unique_ptr<LanListener> listener;
     int port = -1;
     uint32_t now = 1000;
