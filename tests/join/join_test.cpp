@@ -202,10 +202,8 @@ TEST(JoinPrompt, DownChoosesAGameHeardAndEnterJoinsItAsIfTyped) {
         {SDLK_UP, "10.0.0.2:4000"}, {SDLK_UP, ""}, {SDLK_UP, "old.lan"}, {SDLK_DOWN, ""}, {SDLK_DOWN, "10.0.0.2:4000"},
     };
     for (const auto& [key, text] : steps) EXPECT_EQ((tap(prompt, key), prompt.text()), text);
-    EXPECT_EQ(prompt.chosenGame(), 0);
     prompt.showGames({bob, alice});  // a game heard since goes first: the choice moves with alice
     EXPECT_EQ(prompt.chosenGame(), 1);
-    EXPECT_EQ(prompt.text(), "10.0.0.2:4000");
     ASSERT_EQ(tap(prompt, SDLK_RETURN), PromptAction::Join);
     EXPECT_TRUE(prompt.target().host == "10.0.0.2" && prompt.target().port == 4000);
 
@@ -215,20 +213,11 @@ TEST(JoinPrompt, DownChoosesAGameHeardAndEnterJoinsItAsIfTyped) {
     tap(prompt, SDLK_DOWN);
     prompt.showGames({alice});  // bob is gone: his address stays, as the player's own text
     EXPECT_TRUE(prompt.chosenGame() == -1 && prompt.text() == "10.0.0.3:1337");
-    tap(prompt, SDLK_DOWN);
-    tap(prompt, SDLK_UP);
-    EXPECT_EQ(prompt.text(), "10.0.0.3:1337");
-    tap(prompt, SDLK_DOWN);
-    type(prompt, "\b");  // an edit of a chosen game's address is the player's own text
-    EXPECT_TRUE(prompt.chosenGame() == -1 && prompt.text() == "10.0.0.2:400");
-}
-
-TEST(JoinPrompt, AGameRowFitsItsWidthByCuttingTheName) {
-    JoinPrompt prompt = opened();
+    EXPECT_EQ((tap(prompt, SDLK_DOWN), type(prompt, "\b"), prompt.text()), "10.0.0.2:400");  // edited: own text
+    EXPECT_EQ(prompt.chosenGame(), -1);
     prompt.showGames({{"0123456789abcdef", "192.168.100.200", 65535, 0}});
     EXPECT_EQ(prompt.gameLine(0, 60), "0123456789abcdef  192.168.100.200:65535");
     EXPECT_EQ(prompt.gameLine(0, 36), "0123456789a..  192.168.100.200:65535");
-    EXPECT_EQ(prompt.gameLine(0, 36).size(), 36u);
 }
 
 TEST(JoinPrompt, SwallowsEveryKeyWhileOpenAndTheReleasesOfItsKeysAfter) {
