@@ -444,13 +444,12 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     EXPECT_FALSE(game->network().isServer());
     type("127.0.0.1:99999");
     tapAndPass(SDLK_RETURN);
-    // Under the line, no game heard, or none listed when another program holds the
-    // port games announce to; then the keys.
-    const std::string help = "|Enter: join   Esc: close|Up, Down: hosts joined, games heard|";
-    const std::string none = std::string(kNoGamesHeardText) + help, unlisted = std::string(kGamesUnlistedText) + help;
+    // Under the line: no game heard (none listed while another program holds the port), then the keys.
+    const auto shows = [&](const std::string& line, const std::string& note) {
+        return rows(kPromptY, kPromptY + 200) == line + note + "|Enter: join   Esc: close|Up, Down: hosts joined, games heard|";
+    };
     const std::string refused = "join: 127.0.0.1:99999_|not a port: 99999|";
-    EXPECT_TRUE(rows(kPromptY, kPromptY + 200) == refused + none || rows(kPromptY, kPromptY + 200) == refused + unlisted)
-        << rows(kPromptY, kPromptY + 200);
+    EXPECT_TRUE(shows(refused, kNoGamesHeardText) || shows(refused, kGamesUnlistedText)) << rows(kPromptY, 400);
     for (int i = 0; i < 5; ++i) tap(SDLK_BACKSPACE);
     type(toText(port));
     tapAndPass(SDLK_RETURN);
@@ -464,8 +463,7 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
 
     tapAndPass(SDLK_j);  // opens on the host last joined; Escape leaves it be
     const std::string reopened = "join: 127.0.0.1:" + toText(port) + "_|";
-    EXPECT_TRUE(rows(kPromptY, kPromptY + 200) == reopened + none || rows(kPromptY, kPromptY + 200) == reopened + unlisted)
-        << rows(kPromptY, kPromptY + 200);
+    EXPECT_TRUE(shows(reopened, kNoGamesHeardText) || shows(reopened, kGamesUnlistedText)) << rows(kPromptY, 400);
     tapAndPass(SDLK_ESCAPE);
     EXPECT_TRUE(!game->promptOpen() && game->network().peerCount() == 1);
 }

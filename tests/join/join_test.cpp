@@ -213,10 +213,8 @@ TEST(JoinPrompt, DownChoosesAGameHeardAndEnterJoinsItAsIfTyped) {
     tap(prompt, SDLK_DOWN);
     prompt.showGames({alice});  // bob is gone: his address stays, as the player's own text
     EXPECT_TRUE(prompt.chosenGame() == -1 && prompt.text() == "10.0.0.3:1337");
-    EXPECT_EQ((tap(prompt, SDLK_DOWN), type(prompt, "\b"), prompt.text()), "10.0.0.2:400");  // edited: own text
-    EXPECT_EQ(prompt.chosenGame(), -1);
+    EXPECT_EQ((tap(prompt, SDLK_DOWN), type(prompt, "\b"), prompt.chosenGame()), -1);  // edited: its own text
     prompt.showGames({{"0123456789abcdef", "192.168.100.200", 65535, 0}});
-    EXPECT_EQ(prompt.gameLine(0, 60), "0123456789abcdef  192.168.100.200:65535");
     EXPECT_EQ(prompt.gameLine(0, 36), "0123456789a..  192.168.100.200:65535");
 }
 

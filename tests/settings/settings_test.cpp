@@ -70,7 +70,6 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
          "config.txt:1: minstars -99999999999 is out of range (-2147483648 to 8192); using -2147483648\n"},
         {"playerskin 2", "config.txt:1: playerskin 2 is out of range (0 to 1); keeping 0\n"},
         {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (easy, normal or hard); keeping hard\n"},
-        {"announce yes", "config.txt:1: announce yes is not a number; keeping 1\n"},
         {"announce 0\nannounce 2", "config.txt:2: announce 2 is out of range (0 to 1); keeping 0\n"},
         {"playername alice\nplayername 0123456789abcdefg",
          "config.txt:2: playername 0123456789abcdefg is not a name (at most 16 letters, digits or signs); keeping "
