@@ -10,6 +10,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -216,6 +217,7 @@ class Namespaces:
         tag = str(os.getpid())
         self.names = ["starhold-lan-a-" + tag, "starhold-lan-b-" + tag]
         self.created = []
+        self.listeners = []
         for name in self.names:
             self.ip("netns", "add", name)
             self.created.append(name)
@@ -235,9 +237,29 @@ class Namespaces:
     def prefix(self, index):
         return ("ip", "netns", "exec", self.names[index])
 
+    def listen(self, index, port):
+        """Every datagram that reaches UDP `port` inside namespace `index`, collected in a list as it comes."""
+        heard = []
+        proc = subprocess.Popen([*self.prefix(index), sys.executable, "-u", "-c", LISTENER, str(port)],
+                                stdout=subprocess.PIPE, text=True)
+        self.listeners.append(proc)
+        threading.Thread(target=lambda: heard.extend(proc.stdout), daemon=True).start()
+        return heard
+
     def close(self):
+        for proc in self.listeners:
+            proc.kill()
+            proc.wait()
         for name in self.created:
             subprocess.run(["ip", "netns", "del", name], capture_output=True, timeout=20)
+
+
+LISTENER = """import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("", int(sys.argv[1])))
+while True:
+    print(s.recv(1024))
+"""
 
 
 def white(r, g, b):
@@ -278,6 +300,7 @@ class LocalNetwork(unittest.TestCase):
         self.games.append(host)
         friend = Game(os.path.join(self.tmp, "friend"), ARGS.binary, prefix=self.net.prefix(1))
         self.games.append(friend)
+        announced = self.net.listen(0, 1337)  # what the host sends, heard beside it
         friend.key("j")
         self.assertFalse(self.listed(friend, white))
         pressed = time.monotonic()
@@ -292,9 +315,9 @@ class LocalNetwork(unittest.TestCase):
         with open(os.path.join(friend.home, ".local", "state", "starhold", "recent-hosts")) as f:
             self.assertEqual(f.read(), "10.77.0.1:4000\n")  # joined as if typed
 
-        friend.key("j")  # the host has its friend: it no longer announces
-        self.assertTrue(wait_for(lambda: not self.listed(friend, white), 20), "a host with a friend is not listed")
-        friend.key("Escape")
+        self.assertIn("b'starhold/1|4000|waiting|alice'\n", announced)
+        sent = len(announced)  # the host has its friend: not one more in three periods
+        self.assertFalse(wait_for(lambda: len(announced) > sent, 3.5), "a host with a friend announces")
         host.key("o")
         host.key("l")
         friend.key("j")
