@@ -4,7 +4,8 @@
 # network (an Ethernet-like interface with an address, a broadcast address and a
 # default route), and counts the packets that leave through that interface: none
 # may. As a control it then starts one game with announcing on, which is counted.
-# Needs root and a built tree: scripts/count-outgoing.sh [BUILD] (default build).
+# Needs root and a tree built by `make test`, `make bench` and `make ladder`:
+#   scripts/count-outgoing.sh [BUILD]   (default build)
 set -u
 cd "$(dirname "$0")/.."
 build=${1:-build}
