@@ -149,8 +149,10 @@ def frames_per_second(log, start_ns, end_ns):
 def datagrams(port, until, samples, game, args):
     seconds = until - time.monotonic()
     before_start = time.monotonic_ns()
+    cpu_before = cpu_seconds(game)
     watch(game, samples, before_start / 1e9 + seconds)  # the prompt open, nothing arriving
     flood_start = time.monotonic_ns()
+    cpu_at_start = cpu_seconds(game)
     at_start = rss_kib(game)
     calm_samples = len(samples)
     sender = subprocess.Popen([*args.inside, sys.executable, os.path.abspath(__file__), "--send-datagrams",
@@ -158,12 +160,22 @@ def datagrams(port, until, samples, game, args):
     watch(game, samples, flood_start / 1e9 + seconds)
     sender.wait(timeout=60)
     flood_end = time.monotonic_ns()
+    cpu = (cpu_seconds(game) - cpu_at_start) * 1e9 / (flood_end - flood_start)
+    calm_cpu = (cpu_at_start - cpu_before) * 1e9 / (flood_start - before_start)
     calm = frames_per_second(args.log, before_start, flood_start)
     flooded = frames_per_second(args.log, flood_start, flood_end)
     peak = max(samples[calm_samples:] + [rss_kib(game)])
-    return "%d datagrams; %.1f frames/s before, %.1f during (%+.1f%%); RSS at the flood's start %.1f MiB, " \
+    return "%d datagrams; %.1f frames/s before, %.1f during (%+.1f%%); the game's CPU %.0f%% before, %.0f%% " \
+        "during; RSS at the flood's start %.1f MiB, " \
         "its peak during it %+.2f MiB" % (args.datagrams, calm, flooded, (flooded - calm) * 100 / calm if calm else 0,
+                                           calm_cpu * 100, cpu * 100,
                                            at_start / 1024, (peak - at_start) / 1024)
+
+
+def cpu_seconds(game):
+    with open("/proc/%d/stat" % game.proc.pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def watch(game, samples, until):

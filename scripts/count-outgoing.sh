@@ -41,10 +41,10 @@ inside $python bench/ladder.py --ladder "$build/bench/starhold-ladder" --bot "$b
   --out "$build/count-outgoing/ladder" --matches 2 --trials 2 2>&1 | tail -1
 step "after the ladder"
 for scenario in garbage list-reset slow-reader; do
-  inside $python bench/peer_load.py --binary "$build/starhold" --scenario $scenario --seconds 5 | head -1
+  inside $python bench/peer_load.py --binary "$build/starhold" --scenario $scenario --seconds 5 | sed -n 1p
 done
 inside $python bench/peer_load.py --binary "$build/starhold" --probe "$build/frame_probe.so" --scenario datagrams \
-  --seconds 10 | head -1
+  --seconds 10 | sed -n 1p
 step "after the hostile-peer measurements"
 quiet=$(sent)
 inside $python - "$build/starhold" <<'PY'
