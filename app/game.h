@@ -16,6 +16,7 @@
 #include "base/clock.h"
 #include "base/random.h"
 #include "base/timer.h"
+#include "discovery/lan.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
 #include "render/draw_surface.h"
@@ -85,6 +86,8 @@ private:
     void connect();
     void joinHost(const std::string& host, int32_t port);
     void openJoinPrompt();
+    void closeJoinPrompt();
+    void updateLan();
     void noteJoinOutcome();
     void playComputer();
     void endComputerGame();
@@ -113,6 +116,9 @@ private:
     std::string promptJoin;     // the host typed into the prompt, until its connect ends
     std::string listening;      // where a friend joins us: worked out once per port hosted
     int32_t listeningPort = -1;
+    LanAnnouncer announcer;  // while waiting for a friend: where to join us, to the local network
+    LanListener lanGames;    // while the join prompt is open: the games announced there
+    int promptBottom = 0;    // where the prompt's rows end, for their backing
     ComputerOpponent computer;
     std::string computerProgram;
     BotLevel computerLevel = BotLevel::Normal;

@@ -77,6 +77,26 @@ void Game::openJoinPrompt() {
     readConnectionTokens(file, port, host);
     releaseMovementKeys(input);
     prompt.open(readRecentHosts(recentHostsPath(), std::cerr), port != -1 ? port : network().port());
+    lanGames.open();  // when it cannot, the prompt says local games cannot be listed
+}
+
+void Game::closeJoinPrompt() { lanGames.close(); }
+
+// A game waiting for a friend, not the computer, tells the local network where
+// to join it until the friend arrives; the open join prompt lists what it hears.
+void Game::updateLan() {
+    const bool waiting = settings.announce && match.network().isServer() && !match.connected() && !againstComputer &&
+                         match.hostedPort() > 0;
+    if (!waiting) {
+        announcer.stop();
+    } else {
+        announcer.start({match.hostedPort(), settings.playerName});
+        if (announcer.due(now())) announcer.send(broadcastAddresses(machineInterfaces()), now());
+    }
+    if (prompt.isOpen()) {
+        lanGames.receive(now());
+        prompt.showGames(lanGames.games(now()));
+    }
 }
 
 // A host typed into the prompt is remembered once its connect has succeeded.

@@ -71,8 +71,17 @@ struct MatchResult {
 std::vector<HudText> resultBanner(const MatchResult& result);
 std::vector<HudText> keyPanel();
 HudText keysHint();
-// The join prompt's line, its refusal when there is one, and what its keys do.
-std::vector<HudText> promptRows(const std::string& line, const std::string& refusal);
+// What the join prompt shows under its line: the games heard on the local
+// network (`chosen` indexes the one chosen, -1 for none) or, with none, a note.
+struct PromptList {
+    std::vector<std::string> games;
+    int chosen = -1;
+    std::string note;
+};
+// The join prompt's line, its refusal when there is one, the list, and what its keys do.
+std::vector<HudText> promptRows(const std::string& line, const std::string& refusal, const PromptList& list);
+extern const char* const kNoGamesHeardText;
+extern const char* const kGamesUnlistedText;
 
 // Where things go, in heads-up units: the visible area runs about -26..666
 // across and -5..688 down, one unit 1.15 pixels across and 0.87 down.
