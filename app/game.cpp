@@ -68,7 +68,10 @@ bool Game::startVideo() {
     return true;
 }
 
-void Game::readConfiguration() { settingsFile.load(settings, std::cerr); }
+void Game::readConfiguration() {
+    settingsFile.load(settings, std::cerr);
+    announcedAs = announcedName(settings);  // the login name is looked up once
+}
 
 void Game::saveSettings() {
     if (!settingsFile.save(settings, std::cerr)) {
@@ -115,6 +118,7 @@ void Game::run() {
 
 void Game::runPass() {
     drainEvents();
+    updateLan();
     const Steering steering = heldSteering();
     const MatchCore::Pass pass = match.runPass(input.freeCamera ? nullptr : &steering);
     playSounds(pass.events);
@@ -160,11 +164,12 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
     switch (prompt.handleKey(key.sym, key.unicode, pressed)) {
         case PromptAction::NotTaken: break;
         case PromptAction::Join:
+            closeJoinPrompt();
             promptJoin = prompt.text();
             joinHost(prompt.target().host, prompt.target().port);
             return;
-        case PromptAction::Taken:
-        case PromptAction::Close: return;
+        case PromptAction::Close: closeJoinPrompt(); return;
+        case PromptAction::Taken: return;
     }
     if (optionsTakeKey(key.sym, pressed)) {
         return;
@@ -203,6 +208,7 @@ void Game::playSounds(const std::vector<MatchEvent>& events) {
             case MatchEvent::OwnWrap: name = match.localPlayer().alternateSkin() ? "wh2" : "wh1"; break;
             case MatchEvent::OpponentWrap: name = match.remotePlayer().alternateSkin() ? "wh2" : "wh1"; break;
             case MatchEvent::MatchOver: break;
+            case MatchEvent::LinkLost: linkLost = true; break;
         }
         if (name != nullptr) {
             sounds.playSound(name, -1, 0);

@@ -18,6 +18,7 @@
 #include "base/clock.h"
 #include "base/random.h"
 #include "base/timer.h"
+#include "discovery/lan.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
 #include "options/options_screen.h"
@@ -92,6 +93,7 @@ private:
     void drawHud();
     void drawOverlay();
     void observeMatch();
+    void noteFriendsVersion();
     uint32_t now() { return static_cast<uint32_t>(runClock.elapsed()); }  // since start-up
     void waitForNextDue();
 
@@ -101,6 +103,8 @@ private:
     void connect();
     void joinHost(const std::string& host, int32_t port);
     void openJoinPrompt();
+    void closeJoinPrompt();
+    void updateLan();
     void noteJoinOutcome();
     void playComputer();
     void endComputerGame();
@@ -131,7 +135,11 @@ private:
     JoinPrompt prompt;
     std::string promptJoin;     // the host typed into the prompt, until its connect ends
     std::string listening;      // where a friend joins us: worked out once per port hosted
+    std::string announcedAs;    // the name a hosted game is listed under: the setting or the login name
     int32_t listeningPort = -1;
+    LanAnnouncer announcer;  // while waiting for a friend: where to join us, to the local network
+    LanListener lanGames;    // while the join prompt is open: the games announced there
+    int promptBottom = 0;    // where the prompt's rows end, for their backing
     ComputerOpponent computer;
     std::string computerProgram;
     BotLevel computerLevel = BotLevel::Normal;
@@ -139,5 +147,7 @@ private:
     int32_t arenaSize = 0;  // the size the arena was last drawn at
     bool showKeys = false;
     bool drawnSinceUpdate = false;
+    bool linkLost = false;        // the pass just gave up a silent friend
+    int32_t versionNoted = 0;     // the friend's protocol the status line has told of
     int frameCount = 0;
 };

@@ -76,6 +76,9 @@ void Game::applyOptions(OptionsAction action) {
 // computer's level when b next starts it; the field from the next match.
 void Game::applySettings(const GameSettings& next) {
     match.changeSettings(next);
+    if (next.playerName != settings.playerName) {
+        announcedAs = announcedName(next);
+    }
     settings = next;
     applyVolumes();
 }

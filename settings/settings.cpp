@@ -7,6 +7,9 @@
 #include <ostream>
 #include <sstream>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "base/read_at_most.h"
 #include "base/text.h"
 #include "settings/setting_keys.h"
@@ -165,6 +168,23 @@ SettingKey padButtonKey(PadAction action) {
     return key;
 }
 
+SettingKey playerNameKey() {
+    SettingKey key;
+    key.name = "playername";
+    key.read = [](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        if (isPlayerName(value)) {
+            settings.playerName = value;
+        } else if (value.empty()) {
+            report.line() << "playername has no value; keeping " << announcedName(settings) << "\n";
+        } else {
+            report.line() << "playername " << report.shownValue() << " is not a name (at most " << kMaxPlayerNameLength
+                          << " letters, digits or signs); keeping " << announcedName(settings) << "\n";
+        }
+    };
+    key.write = [](const GameSettings& settings) { return settings.playerName; };
+    return key;
+}
+
 constexpr int kStarBounds = 1;  // read and checked as a pair
 
 std::vector<SettingKey> makeSettingKeys() {
@@ -177,6 +197,8 @@ std::vector<SettingKey> makeSettingKeys() {
         botLevelKey(),
         numberKey("musicvolume", &GameSettings::musicVolume, kVolumeRange),
         numberKey("soundvolume", &GameSettings::soundVolume, kVolumeRange),
+        playerNameKey(),
+        switchKey("announce", &GameSettings::announce),
     };
     for (size_t i = 0; i < kActionCount; ++i) keys.push_back(bindingKey(static_cast<Action>(i)));
     for (size_t i = 0; i < kPadActionCount; ++i) keys.push_back(padButtonKey(static_cast<PadAction>(i)));
@@ -333,6 +355,25 @@ bool loadSettings(const std::string& path, GameSettings& settings, std::ostream&
     }
     readSettings(file, settings, errors, path);
     return true;
+}
+
+bool isPlayerName(const std::string& text) {
+    return !text.empty() && text.size() <= kMaxPlayerNameLength &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 0x7f; });
+}
+
+std::string announcedName(const GameSettings& settings) {
+    if (!settings.playerName.empty()) {
+        return settings.playerName;
+    }
+    const passwd* account = getpwuid(geteuid());
+    std::string name;
+    for (const char* c = account ? account->pw_name : ""; *c && name.size() < kMaxPlayerNameLength; ++c) {
+        if (*c > ' ' && *c < 0x7f) {
+            name += *c;
+        }
+    }
+    return name.empty() ? "player" : name;
 }
 
 bool sameSettings(const GameSettings& a, const GameSettings& b) {

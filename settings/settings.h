@@ -21,7 +21,16 @@ struct GameSettings {
     int32_t soundVolume = 100;
     KeyBindings keys{};
     PadBindings pad{};
+    std::string playerName{};   // the name a hosted game is listed under; "" for the login name
+    bool announce = true;       // a game waiting for a friend tells the local network where it is
 };
+
+// A player name: 1 to kMaxPlayerNameLength printable ASCII characters, no blanks.
+constexpr size_t kMaxPlayerNameLength = 16;
+bool isPlayerName(const std::string& text);
+// The name a hosted game is listed under: playerName, or else the login name made
+// into a player name (its printable characters, cut to length), or else "player".
+std::string announcedName(const GameSettings& settings);
 
 constexpr float kMinSensitivity = 0.5f;
 constexpr float kMaxSensitivity = 50.0f;

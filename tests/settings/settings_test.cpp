@@ -79,12 +79,20 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
         {"sensitivity -1", "config.txt:1: sensitivity -1 is out of range (0.5 to 50); using 0.5\n"},
         {"sensitivity 1e99", "config.txt:1: sensitivity 1e99 is out of range (0.5 to 50); using 50\n"},
         {"# my own settings\n  #indented, too\nminstars 40 #x", "config.txt:3: unknown key #x, skipped with its value\n"},
+        {"announce 0\nannounce 2", "config.txt:2: announce 2 is out of range (0 to 1); keeping 0\n"},
+        {"playername alice\nplayername 0123456789abcdefg",
+         "config.txt:2: playername 0123456789abcdefg is not a name (at most 16 letters, digits or signs); keeping "
+         "alice\n"},
     };
     for (const auto& [text, message] : cases) EXPECT_EQ(messagesOf(text), message) << text;
     EXPECT_EQ(messagesOf("minstars 8192\nmaxstars 2\nmapdimensions 1000\nplayerskin 1\nsensitivity 0.5\nbotlevel easy"), "");
     std::string messages;
     EXPECT_EQ(read("# my own settings\nsensitivity\n   # the thrust\n3\n#", &messages).sensitivity, 3);
     EXPECT_EQ(messages, "");
+
+    const GameSettings named = read("announce 0\nplayername 0123456789abcdef");
+    EXPECT_TRUE(!named.announce && announcedName(named) == "0123456789abcdef" && GameSettings().announce);
+    EXPECT_TRUE(isPlayerName(announcedName(GameSettings())));  // the login name, made into a player name
 
     const std::string path = testing::TempDir() + "/config.txt";
     std::ofstream(path) << "sensitivity 1\n  mapdimensions\n\n 5\nwhat ever\n";  // a key and its value may straddle lines
