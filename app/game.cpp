@@ -171,7 +171,7 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
         case PromptAction::Close: closeJoinPrompt(); return;
         case PromptAction::Taken: return;
     }
-    if (optionsTakeKey(key.sym, pressed)) {
+    if (optionsTakeKey(key, pressed)) {
         return;
     }
     switch (applyKey(input, settings.keys, key.sym, pressed)) {

@@ -78,7 +78,7 @@ private:
     void drainEvents();
     void playSounds(const std::vector<MatchEvent>& events);
     void handleKey(const SDL_keysym& key, bool pressed);
-    bool optionsTakeKey(SDLKey key, bool pressed);
+    bool optionsTakeKey(const SDL_keysym& key, bool pressed);
     void handlePad(const SDL_Event& event);
     void padInOptions(const SDL_Event& event);
     void openOptions();

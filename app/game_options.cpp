@@ -21,8 +21,8 @@ SDLKey arrowOf(PadAsk ask) {
 
 }  // namespace
 
-bool Game::optionsTakeKey(SDLKey key, bool pressed) {
-    const OptionsAction action = options.handleKey(key, pressed);
+bool Game::optionsTakeKey(const SDL_keysym& key, bool pressed) {
+    const OptionsAction action = options.handleKey(key.sym, key.unicode, pressed);
     applyOptions(action);
     return action != OptionsAction::NotTaken;
 }
@@ -52,8 +52,8 @@ void Game::padInOptions(const SDL_Event& event) {
     } else if (event.type == SDL_JOYHATMOTION) {
         const SDLKey arrow = arrowOf(pad.handle(event, settings.pad));
         if (arrow != SDLK_UNKNOWN) {
-            optionsTakeKey(arrow, true);
-            optionsTakeKey(arrow, false);
+            applyOptions(options.handleKey(arrow, 0, true));
+            applyOptions(options.handleKey(arrow, 0, false));
         }
     }
 }

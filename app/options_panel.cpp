@@ -33,9 +33,9 @@ std::vector<HudText> optionsPanel(const std::vector<OptionRow>& rows, size_t sel
     for (size_t i = first; i < last; ++i) {
         const int y = kFirstRowY + static_cast<int>(i - first) * kRowHeight;
         const bool chosen = i == selected;
-        const std::string value = chosen && waiting ? "?" : rows[i].value;
         panel.push_back(hudText(rows[i].label, kLabelX, y, 1, 1, chosen ? 0.0f : 1.0f));
-        panel.push_back(hudText(value, kValueX, y, chosen ? 1.0f : 0.6f, chosen ? 1.0f : 0.9f, chosen ? 0.0f : 1.0f));
+        panel.push_back(
+            hudText(rows[i].value, kValueX, y, chosen ? 1.0f : 0.6f, chosen ? 1.0f : 0.9f, chosen ? 0.0f : 1.0f));
     }
     const auto [said, more] = splitRow(notice, kNoticeChars);
     const float blue = waiting ? 0.0f : 0.7f;  // yellow while it waits, else grey

@@ -36,8 +36,10 @@ std::string percent(int32_t volume) { return toText(volume) + "%"; }
 void OptionsScreen::open(const GameSettings& current) {
     opened = true;
     edited = current;
-    entries = {{Kind::Sensitivity}, {Kind::FewestStars}, {Kind::MostStars},   {Kind::ArenaSize},
-               {Kind::Skin},        {Kind::ComputerLevel}, {Kind::MusicVolume}, {Kind::SoundVolume}};
+    loginName = announcedName(GameSettings());
+    entries = {{Kind::Sensitivity}, {Kind::FewestStars},   {Kind::MostStars},   {Kind::ArenaSize},
+               {Kind::Skin},        {Kind::ComputerLevel}, {Kind::MusicVolume}, {Kind::SoundVolume},
+               {Kind::PlayerName},  {Kind::Announce}};
     for (size_t i = 0; i < kActionCount; ++i) entries.push_back({Kind::Key, i});
     for (size_t i = 0; i < kPadActionCount; ++i) entries.push_back({Kind::PadButton, i});
     entries.push_back({Kind::PadAxis});
@@ -46,18 +48,19 @@ void OptionsScreen::open(const GameSettings& current) {
     select(std::min(row, entries.size() - 1));
 }
 
-OptionsAction OptionsScreen::handleKey(SDLKey key, bool pressed) {
+OptionsAction OptionsScreen::handleKey(SDLKey key, uint16_t unicode, bool pressed) {
     const bool known = static_cast<size_t>(key) < down.size();
     const bool wasDown = known && down[key];
     if (known) down[key] = pressed && opened;  // a press the game takes makes its release the game's too
     if (!pressed) return opened || wasDown ? OptionsAction::Taken : OptionsAction::NotTaken;
-    return opened ? press(key) : OptionsAction::NotTaken;
+    return opened ? press(key, unicode) : OptionsAction::NotTaken;
 }
 
-OptionsAction OptionsScreen::press(SDLKey key) {
+OptionsAction OptionsScreen::press(SDLKey key, uint16_t unicode) {
     switch (waiting) {
         case Waiting::Key: return takeKey(key);
         case Waiting::Swap: return swapOrCancel(key);
+        case Waiting::Name: return typeName(key, unicode);
         case Waiting::PadButton:
         case Waiting::PadAxis:
             if (key == SDLK_ESCAPE) select(row);
@@ -88,7 +91,7 @@ OptionsAction OptionsScreen::handlePadButton(int32_t button) {
         return OptionsAction::Changed;
     }
     if (waiting != Waiting::Nothing) return OptionsAction::Taken;
-    if (button == edited.pad.button(PadAction::Options)) return press(SDLK_ESCAPE);
+    if (button == edited.pad.button(PadAction::Options)) return press(SDLK_ESCAPE, 0);
     if (button == edited.pad.button(PadAction::Centre)) return choose();
     return OptionsAction::Taken;
 }
@@ -122,10 +125,36 @@ OptionsAction OptionsScreen::choose() {
             edited.pad = PadBindings();
             note = "every key and button is back";
             return OptionsAction::Changed;
+        case Kind::PlayerName:
+            waiting = Waiting::Name;
+            typed = edited.playerName;
+            note = "type your name: Enter takes it, Esc cancels";
+            return OptionsAction::Taken;
         case Kind::Skin:
+        case Kind::Announce:
         case Kind::ComputerLevel: return change(1);
         default: return OptionsAction::Taken;
     }
+}
+
+OptionsAction OptionsScreen::typeName(SDLKey key, uint16_t unicode) {
+    if (key == SDLK_ESCAPE) {
+        select(row);
+    } else if (key == SDLK_BACKSPACE) {
+        if (!typed.empty()) typed.pop_back();
+    } else if (key == SDLK_RETURN || key == SDLK_KP_ENTER) {
+        if (!isPlayerName(typed)) {
+            note = "a name is 1 to " + toText(static_cast<int32_t>(kMaxPlayerNameLength)) + " letters, digits or signs";
+            return OptionsAction::Taken;
+        }
+        const bool changed = typed != edited.playerName;
+        edited.playerName = typed;
+        select(row);
+        return changed ? OptionsAction::Changed : OptionsAction::Taken;
+    } else if (unicode > ' ' && unicode < 0x7f && typed.size() < kMaxPlayerNameLength) {
+        typed += static_cast<char>(unicode);
+    }
+    return OptionsAction::Taken;
 }
 
 OptionsAction OptionsScreen::change(int direction) {
@@ -148,6 +177,7 @@ OptionsAction OptionsScreen::change(int direction) {
             edited.mapDimensions = stepped(edited.mapDimensions, kArenaStep, direction, kMinMapDimensions, kMaxMapDimensions);
             break;
         case Kind::Skin: edited.playerSkin = !edited.playerSkin; break;
+        case Kind::Announce: edited.announce = !edited.announce; break;
         case Kind::ComputerLevel:
             edited.botLevel = direction > 0 ? nextBotLevel(edited.botLevel) : previousBotLevel(edited.botLevel);
             break;
@@ -209,11 +239,14 @@ void OptionsScreen::select(size_t to) {
 
 std::vector<OptionRow> OptionsScreen::rows() const {
     std::vector<OptionRow> shown;
-    for (const Entry& entry : entries) shown.push_back(rowOf(entry));
+    for (size_t i = 0; i < entries.size(); ++i) shown.push_back(rowOf(entries[i], i == row));
     return shown;
 }
 
-OptionRow OptionsScreen::rowOf(const Entry& entry) const {
+// A row waiting for the player shows what it has so far: the name typed, or a '?'.
+OptionRow OptionsScreen::rowOf(const Entry& entry, bool chosen) const {
+    if (chosen && waiting == Waiting::Name) return {"your name", typed + "_"};
+    if (chosen && waiting != Waiting::Nothing) return {rowOf(entry, false).label, "?"};
     switch (entry.kind) {
         case Kind::Sensitivity: return {"sensitivity", toText(edited.sensitivity)};
         case Kind::FewestStars: return {"fewest stars", toText(fewestStars(edited))};
@@ -223,6 +256,8 @@ OptionRow OptionsScreen::rowOf(const Entry& entry) const {
         case Kind::ComputerLevel: return {"computer's level", botLevelName(edited.botLevel)};
         case Kind::MusicVolume: return {"music volume", percent(edited.musicVolume)};
         case Kind::SoundVolume: return {"sound volume", percent(edited.soundVolume)};
+        case Kind::PlayerName: return {"your name", edited.playerName.empty() ? loginName : edited.playerName};
+        case Kind::Announce: return {"announce hosted games", edited.announce ? "on" : "off"};
         case Kind::Key: {
             const Action shownAction = static_cast<Action>(entry.index);
             return {actionInfo(shownAction).label, shownKeyName(edited.keys.key(shownAction))};

@@ -8,6 +8,7 @@
 // the value, Enter (or the pad's centre button) chooses, Escape (or the pad's
 // options button) closes. Enter on a key's row waits for the new key; a key
 // already bound elsewhere is named, and Enter swaps the two, Escape cancels.
+// Enter on the name's row takes the name typed, up to the next Enter.
 
 #include <SDL.h>
 
@@ -36,8 +37,9 @@ public:
     bool isOpen() const { return opened; }
 
     // A key event: every one while open, and after closing the release of each
-    // key pressed into it.
-    OptionsAction handleKey(SDLKey key, bool pressed);
+    // key pressed into it. `unicode` is the character the key types
+    // (SDL_EnableUNICODE), 0 when none: the player's name is typed.
+    OptionsAction handleKey(SDLKey key, uint16_t unicode, bool pressed);
     // A press of the pad's button `button`, while open.
     OptionsAction handlePadButton(int32_t button);
     // A move of the pad's axis `axis`, while open: only a row waiting for the
@@ -56,22 +58,23 @@ public:
 private:
     enum class Kind {
         Sensitivity, FewestStars, MostStars, ArenaSize, Skin, ComputerLevel, MusicVolume, SoundVolume,
-        Key, PadButton, PadAxis, RestoreDefaults,
+        PlayerName, Announce, Key, PadButton, PadAxis, RestoreDefaults,
     };
     struct Entry {
         Kind kind;
         size_t index = 0;  // which action, for a key or a pad button
     };
-    enum class Waiting { Nothing, Key, Swap, PadButton, PadAxis };
+    enum class Waiting { Nothing, Key, Swap, PadButton, PadAxis, Name };
 
-    OptionsAction press(SDLKey key);
+    OptionsAction press(SDLKey key, uint16_t unicode);
+    OptionsAction typeName(SDLKey key, uint16_t unicode);
     OptionsAction choose();
     OptionsAction change(int direction);
     OptionsAction takeKey(SDLKey key);
     OptionsAction swapOrCancel(SDLKey key);
     void move(int direction);
     void select(size_t to);
-    OptionRow rowOf(const Entry& entry) const;
+    OptionRow rowOf(const Entry& entry, bool chosen) const;
     Action action() const { return static_cast<Action>(entries[row].index); }
     PadAction padAction() const { return static_cast<PadAction>(entries[row].index); }
 
@@ -81,6 +84,8 @@ private:
     size_t row = 0;
     Waiting waiting = Waiting::Nothing;
     SDLKey offered = SDLK_UNKNOWN;  // the key waiting to be swapped in
+    std::string typed;              // the name as typed so far
+    std::string loginName;          // the name used while the player has set none
     std::string note;
     std::bitset<SDLK_LAST> down;  // keys pressed into the screen and not yet released
 };

@@ -600,8 +600,13 @@ TEST_F(GameTest, ThePadThrustsInProportionNeverBeyondTheKeysAndDrivesTheOptions)
 
 TEST_F(GameTest, AKeyBoundInTheOptionsDoesItsActionAndThePanelNamesIt) {
     start();
-    tap(SDLK_ESCAPE);
-    for (int i = 0; i < 24; ++i) tap(SDLK_DOWN);  // the settings, then the keys to the new match's
+    tapAndPass(SDLK_ESCAPE);
+    auto chosen = [&](const std::string& label) {  // the chosen row is yellow
+        for (const HudText& t : game->overlayTexts())
+            if (t.text == label && t.b == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < 50 && !chosen("new match"); ++i) tapAndPass(SDLK_DOWN);
     tap(SDLK_RETURN);
     tap(SDLK_k);
     tapAndPass(SDLK_ESCAPE);

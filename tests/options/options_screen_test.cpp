@@ -17,9 +17,9 @@ protected:
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override { screen.open(GameSettings()); }
 
-    OptionsAction tap(SDLKey key) {
-        const OptionsAction action = screen.handleKey(key, true);
-        screen.handleKey(key, false);
+    OptionsAction tap(SDLKey key, char typed = 0) {
+        const OptionsAction action = screen.handleKey(key, static_cast<uint16_t>(typed), true);
+        screen.handleKey(key, 0, false);
         return action;
     }
     void taps(SDLKey key, int times) {
@@ -49,10 +49,10 @@ TEST_F(OptionsScreenTest, MovesBetweenRowsRoundTheEndsAndClosesOnEscape) {
     tap(SDLK_DOWN);
     EXPECT_EQ(row().label, "sensitivity");
     EXPECT_EQ(tap(SDLK_a), OptionsAction::Taken);  // no key is the game's while open
-    EXPECT_EQ(screen.handleKey(SDLK_ESCAPE, true), OptionsAction::Close);
+    EXPECT_EQ(screen.handleKey(SDLK_ESCAPE, 0, true), OptionsAction::Close);
     EXPECT_FALSE(screen.isOpen());
-    EXPECT_EQ(screen.handleKey(SDLK_ESCAPE, false), OptionsAction::Taken);  // its release was the screen's
-    EXPECT_EQ(screen.handleKey(SDLK_a, true), OptionsAction::NotTaken);
+    EXPECT_EQ(screen.handleKey(SDLK_ESCAPE, 0, false), OptionsAction::Taken);  // its release was the screen's
+    EXPECT_EQ(screen.handleKey(SDLK_a, 'a', true), OptionsAction::NotTaken);
 }
 
 // Each value steps within the range config.txt reads it in, and shows as a match will use it.
@@ -87,6 +87,23 @@ TEST_F(OptionsScreenTest, ValuesStepWithinTheirRanges) {
     go("computer's level");
     taps(SDLK_LEFT, 2);
     EXPECT_EQ(row().value, "hard");
+}
+
+TEST_F(OptionsScreenTest, TheNameIsTypedAndTakenWhenItIsOne) {
+    go("your name");
+    EXPECT_EQ(row().value, announcedName(GameSettings()));  // the login name until one is set
+    tap(SDLK_RETURN);
+    for (const char c : std::string("al ice")) tap(static_cast<SDLKey>(c), c);  // a name holds no blanks
+    tap(SDLK_BACKSPACE);
+    EXPECT_EQ(row().value, "alic_");
+    EXPECT_EQ(tap(SDLK_RETURN), OptionsAction::Changed);
+    EXPECT_EQ(screen.settings().playerName, "alic");
+    tap(SDLK_RETURN);
+    for (int i = 0; i < 4; ++i) tap(SDLK_BACKSPACE);
+    EXPECT_EQ(tap(SDLK_RETURN), OptionsAction::Taken);  // no name at all is not taken
+    EXPECT_EQ(screen.notice(), "a name is 1 to 16 letters, digits or signs");
+    tap(SDLK_ESCAPE);
+    EXPECT_TRUE(screen.isOpen() && row().value == "alic");
 }
 
 TEST_F(OptionsScreenTest, AKeyIsBoundSwappedRefusedAndRestored) {
