@@ -1,6 +1,6 @@
 #pragma once
-// Capped reading for the files join reads (the route table, the recent hosts),
-// which may be any size however small they should be.
+// Capped reading for files that may be any size however small they should be:
+// the route table, the state files.
 
 #include <cstddef>
 #include <istream>
