@@ -113,9 +113,11 @@ void readValue(const std::string& key, const std::string& value, GameSettings& s
         readWholeSetting(key, value, kSkinRange, skin, at, errors);
         settings.playerSkin = skin == 1;
     } else if (key == "botlevel") {
-        if (!parseBotLevel(value, settings.botLevel)) {
-            report(errors, at) << key << " " << shown(value) << " is not a level (easy, normal or hard); keeping "
-                               << botLevelName(settings.botLevel) << "\n";
+        if (parseBotLevel(value, settings.botLevel)) {
+            settings.botLevelSet = true;
+        } else {
+            report(errors, at) << key << " " << shown(value) << " is not a level (" << botLevelChoices()
+                               << "); keeping " << botLevelName(settings.botLevel) << "\n";
         }
     } else {
         report(errors, at) << "unknown key " << shown(key) << ", skipped with its value\n";
