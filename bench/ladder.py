@@ -201,10 +201,10 @@ def fmt(value, digits=1):
 
 def say_tables(out, pairings, trials, cpu_rows, cpu_finished, cap):
     out.say("Matches (each side hosts half; lengths of decided matches, in seconds)")
-    out.say("%-16s %7s  %-16s %-16s %-12s %9s  %s" % ("pairing", "matches", "first side wins", "won as host",
+    out.say("%-18s %7s  %-16s %-16s %-12s %9s  %s" % ("pairing", "matches", "first side wins", "won as host",
                                                      "second wins", "undecided", "length mean / min / max (s)"))
     for p in pairings:
-        out.say("%-16s %7d  %-16s %-16s %-12s %9d  %s / %s / %s" % (
+        out.say("%-18s %7d  %-16s %-16s %-12s %9d  %s / %s / %s" % (
             "%s vs %s" % (p["first"], p["second"]), p["matches"],
             "%d (%.0f%%)" % (p["first_wins"], pct(p["first_wins"], p["matches"])),
             "%d of %d" % (p["first_wins_hosting"], p["first_hosted"]),

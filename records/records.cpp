@@ -20,6 +20,11 @@ bool readCount(std::istream& words, int32_t least, int32_t& value) {
     return static_cast<bool>(words >> word) && parseInt(word, value) && value >= least;
 }
 
+// The game writes printable words, spaces and line ends only.
+bool holdsControlByte(const std::string& line) {
+    return std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
 }  // namespace
 
 int32_t Records::bestTime(const TrialKind& kind) const {
@@ -72,38 +77,47 @@ std::string Records::text() const {
     return out.str();
 }
 
-// Each line is "best SIZE MINSTARS MAXSTARS MS" or "computer LEVEL WINS LOSSES";
-// blank lines are allowed. A kind or level listed twice keeps its first line.
 bool Records::readText(const std::string& text, std::string& problem) {
     Records read;
     std::istringstream lines(text);
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
-        std::istringstream words(line);
-        std::string what, levelName, rest;
-        Best best;
-        WinLoss result;
-        BotLevel level = BotLevel::Normal;
-        bool fine = true;
-        if (!(words >> what)) continue;
-        if (what == "best") {
-            fine = readCount(words, 0, best.kind.mapDimensions) && readCount(words, 0, best.kind.minStars) &&
-                   readCount(words, 0, best.kind.maxStars) && readCount(words, 1, best.ms);
-            if (fine && read.bestTime(best.kind) < 0 && read.bests.size() < kMaxTrialKinds) read.bests.push_back(best);
-        } else if (what == "computer") {
-            fine = words >> levelName && parseBotLevel(levelName, level) && readCount(words, 0, result.wins) &&
-                   readCount(words, 0, result.losses);
-            if (fine) read.results[levelIndex(level)] = result;
-        } else {
-            fine = false;
-        }
-        if (!fine || words >> rest) {
+        if (!read.readLine(line)) {
             problem = "line " + std::to_string(number) + " is not a record";
             return false;
         }
     }
     *this = read;
     return true;
+}
+
+// A line is "best SIZE MINSTARS MAXSTARS MS" or "computer LEVEL WINS LOSSES",
+// or blank. A kind or level listed twice keeps its first line.
+bool Records::readLine(const std::string& line) {
+    if (holdsControlByte(line)) return false;
+    std::istringstream words(line);
+    std::string what, rest;
+    if (!(words >> what)) return true;
+    if (what == "best") {
+        Best best;
+        if (!readCount(words, 0, best.kind.mapDimensions) || !readCount(words, 0, best.kind.minStars) ||
+            !readCount(words, 0, best.kind.maxStars) || !readCount(words, 1, best.ms)) {
+            return false;
+        }
+        if (bestTime(best.kind) < 0 && bests.size() < kMaxTrialKinds) bests.push_back(best);
+    } else if (what == "computer") {
+        std::string name;
+        BotLevel level = BotLevel::Normal;
+        WinLoss result;
+        if (!(words >> name) || !parseBotLevel(name, level) || !readCount(words, 0, result.wins) ||
+            !readCount(words, 0, result.losses)) {
+            return false;
+        }
+        results[levelIndex(level)] = result;
+    } else {
+        return false;
+    }
+    return !(words >> rest);
 }
 
 std::string recordsPath() { return statePath("records"); }

@@ -57,6 +57,8 @@ private:
         int32_t ms = 0;
     };
 
+    bool readLine(const std::string& line);  // false when it is not a record
+
     std::vector<Best> bests;  // the kind played most recently first
     WinLoss results[std::size(kBotLevels)];
 };

@@ -340,14 +340,14 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
 
     // The score as the host sends it: its stars, its energy (the opponent's), ours; the banner and its colour.
     const std::tuple<const char*, std::string, float, float, float> cases[] = {
-        {"0,1,1", "FIELD CLEARED@99,170 in 83.4 s@244,215 ", 1, 1, 0},
-        {"0,0,120", "YOU WIN@201,170 energy 120 / 0@201,215 ", 0, 1, 0},
-        {"0,75,0", "YOU LOSE@184,170 energy 0 / 75@210,215 ", 1, 0, 0}};
+        {"0,1,1", "FIELD CLEARED@99,170 in 83.4 s@244,215 a new best@235,250 Backspace: new match@150,285 ", 1, 1, 0},
+        {"0,0,120", "YOU WIN@201,170 energy 120 / 0@201,215 Backspace: new match@150,250 ", 0, 1, 0},
+        {"0,75,0", "YOU LOSE@184,170 energy 0 / 75@210,215 Backspace: new match@150,250 ", 1, 0, 0}};
     for (const auto& [score, banner, r, g, b] : cases) {
         game->localPlayer().applyScoreText(score);
         game->localPlayer().setMatchOverTime(83456);
         pass();
-        EXPECT_EQ(texts(), banner + "Backspace: new match@150,250 ");
+        EXPECT_EQ(texts(), banner);
         EXPECT_GT(countPixels(100, 170, 540, 204, r, g, b), 150) << banner;  // the large title
         tapAndPass(SDLK_BACKSPACE);
         EXPECT_EQ(texts(), "");
@@ -463,7 +463,7 @@ TEST_F(GameTest, BPlaysTheComputerAndBAgainMovesToTheNextLevel) {
 
     tap(SDLK_b);  // the next level is a new match with a new computer
     pass();
-    EXPECT_EQ(statusLine(), "playing the computer (easy) 0 1 0");
+    EXPECT_EQ(statusLine(), "playing the computer (beginner) 0 1 0");
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1 && game->localPlayer().matchTime() < 100; }));
     const PlayerState& host = game->localPlayer();
     EXPECT_TRUE(host.ownEnergy() == 500 && host.opponentEnergy() == 500);
@@ -471,4 +471,31 @@ TEST_F(GameTest, BPlaysTheComputerAndBAgainMovesToTheNextLevel) {
     tapAndPass(SDLK_o);
     EXPECT_FALSE(game->playingComputer() || game->network().isServer());
     EXPECT_EQ(statusLine().find("playing"), std::string::npos);
+}
+
+TEST_F(GameTest, TheBannerShowsTheBestTimeAndBStartsAtTheLowestLevelNotYetBeaten) {
+    fs::create_directories(folder / "state" / "starhold");
+    std::ofstream(folder / "state" / "starhold" / "records") << "computer beginner 1 3\n";
+    start();
+    PlayerState& local = game->localPlayer();
+    const std::pair<int32_t, std::string> fields[] = {  // each alone, to its last star
+        {83456, "in 83.4 s|a new best|"}, {90000, "in 90 s|best 83.4 s|"}, {70000, "in 70 s|a new best|"}};
+    for (const auto& [ms, shown] : fields) {
+        local.applyScoreText("0,1,1");
+        local.setMatchOverTime(ms);
+        pass();
+        EXPECT_EQ(rows(kBannerTop, kBannerBottom), "FIELD CLEARED|" + shown + "Backspace: new match|");
+        tapAndPass(SDLK_BACKSPACE);
+    }
+    EXPECT_EQ(game->playerRecords().bestTime(TrialKind{20, 30, 50}), 70000);
+
+    tapAndPass(SDLK_b);  // beginner was beaten once
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight), "playing the computer (easy)|won 0, lost 0|");
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1 && local.matchTime() < 100; }));
+    local.applyScoreText("0,0,120");  // the computer's energy ran out
+    pass();
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight), "playing the computer (easy)|won 1, lost 0|");
+    std::ifstream file(folder / "state" / "starhold" / "records");
+    const std::string kept{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_EQ(kept, "best 20 30 50 70000\ncomputer beginner 1 3\ncomputer easy 1 0\n");
 }
