@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bot/bot_level.h"
+#include "settings/bot_level.h"
 
 class ComputerOpponent {
 public:

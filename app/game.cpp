@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "app/data_folder.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "render/frame_gl.h"
 #include "world/arena.h"
 #include "world/world_drawing.h"
@@ -23,7 +23,7 @@ constexpr int kWindowHeight = 600;
 
 }  // namespace
 
-Game::Game() = default;
+Game::Game(const Clock& time) : clock(time) {}
 
 Game::~Game() = default;
 
@@ -42,7 +42,6 @@ bool Game::startUp() {
         return false;
     }
     placeCameras();
-    match.setSounds(&deviceSounds);
     match.configure(settings);
     loadShipTextures(textures);
     fonts.setSurface(&hudSurface);
@@ -110,6 +109,8 @@ void Game::runPass() {
     drainEvents();
     const Steering steering = heldSteering();
     const MatchCore::Pass pass = match.runPass(input.freeCamera ? nullptr : &steering);
+    playSounds(pass.events);
+    observeMatch();
     const bool moved = pass.movementMs >= 0;
     if (moved && input.freeCamera) {
         moveCamera();
@@ -156,7 +157,7 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
     }
     switch (applyKey(input, key.sym, pressed)) {
         case KeyAction::ResetShip:
-            match.localPlayer().resetShip();
+            match.resetShip();
             mainCamera.reset(0, 0, 20);
             break;
         case KeyAction::NewMatch: match.startNewMatch(); break;
@@ -171,6 +172,24 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
         case KeyAction::OpenJoinPrompt: openJoinPrompt(); break;
         case KeyAction::ToggleKeys: showKeys = !showKeys; break;
         case KeyAction::None: break;
+    }
+}
+
+// "pop1" our capture, "pop2" the opponent's, "wh1" / "wh2" a ship wrapping at a
+// face, by the skin it wears.
+void Game::playSounds(const std::vector<MatchEvent>& events) {
+    for (const MatchEvent& event : events) {
+        const char* name = nullptr;
+        switch (event.kind) {
+            case MatchEvent::OwnCapture: name = "pop1"; break;
+            case MatchEvent::OpponentCapture: name = "pop2"; break;
+            case MatchEvent::OwnWrap: name = match.localPlayer().alternateSkin() ? "wh2" : "wh1"; break;
+            case MatchEvent::OpponentWrap: name = match.remotePlayer().alternateSkin() ? "wh2" : "wh1"; break;
+            case MatchEvent::MatchOver: break;
+        }
+        if (name != nullptr) {
+            sounds.playSound(name, -1, 0);
+        }
     }
 }
 
@@ -206,7 +225,7 @@ void Game::moveCamera() {
 }
 
 void Game::drawFrame() {
-    PlayerState& local = match.localPlayer();
+    const PlayerState& local = match.localPlayer();
     if (local.mapSize() != arenaSize) {  // a host's field of another size
         arenaSize = local.mapSize();
         buildArena(sceneSurface, arenaSize);
@@ -228,7 +247,7 @@ void Game::drawFrame() {
     drawOverlay();
     sceneSurface.endFrame();
     if (input.firstFrame) {
-        local.resetShip();
+        match.resetShip();
         mainCamera.reset(0, 0, 20);
         input.firstFrame = false;
     }

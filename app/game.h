@@ -11,9 +11,11 @@
 #include "app/computer_opponent.h"
 #include "app/hud.h"
 #include "app/input.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/status_line.h"
-#include "app/timer.h"
+#include "base/clock.h"
+#include "base/random.h"
+#include "base/timer.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
 #include "records/record_watch.h"
@@ -23,11 +25,11 @@
 #include "render/frame.h"
 #include "sound/sound_manager.h"
 #include "textures/texture_manager.h"
-#include "world/world_sounds.h"
 
 class Game {
 public:
-    Game();
+    // The game's time: SDL's tick count, or a clock its owner moves.
+    explicit Game(const Clock& clock = sdlClock());
     ~Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
@@ -40,11 +42,11 @@ public:
     void runPass();
     bool quitRequested() const { return input.quit; }
 
-    // Read access for tests and tools.
-    MatchCore& core() { return match; }
-    PlayerState& localPlayer() { return match.localPlayer(); }
-    PlayerState& remotePlayer() { return match.remotePlayer(); }
-    Connection& network() { return match.network(); }
+    // What the game shows, read-only.
+    const MatchCore& core() const { return match; }
+    const PlayerState& localPlayer() const { return match.localPlayer(); }
+    const PlayerState& remotePlayer() const { return match.remotePlayer(); }
+    const Connection& network() const { return match.network(); }
     const Frame& camera() const { return mainCamera; }
     const DrawSurface3D& scene() const { return sceneSurface; }
     HudValues hudValues();  // what the heads-up line shows now
@@ -60,16 +62,6 @@ public:
     const Records& playerRecords() const { return records; }
 
 private:
-    // The world's sounds, played on the sound device.
-    class DeviceSounds : public WorldSounds {
-    public:
-        explicit DeviceSounds(SoundManager& manager) : sounds(manager) {}
-        void play(const char* name) override { sounds.playSound(name, -1, 0); }
-
-    private:
-        SoundManager& sounds;
-    };
-
     // Start-up steps
     bool startVideo();
     void readConfiguration();
@@ -78,6 +70,7 @@ private:
 
     // Loop steps
     void drainEvents();
+    void playSounds(const std::vector<MatchEvent>& events);
     void handleKey(const SDL_keysym& key, bool pressed);
     Steering heldSteering() const;
     void moveCamera();
@@ -114,12 +107,13 @@ private:
     FontManager fonts;
     GameSettings settings;
     SoundManager sounds;
-    DeviceSounds deviceSounds{sounds};
     Frame mainCamera;
     Frame hudCamera;
-    MatchCore match;
+    const Clock& clock;
+    RandomSource random{seedFromTime()};
+    MatchCore match{clock, random};
     InputState input;
-    Timer runClock;  // time since SDL started, for the status line and hint
+    Timer runClock{clock};  // time since SDL started, for the status line and hint
     StatusLine status;
     JoinPrompt prompt;
     std::string promptJoin;     // the host typed into the prompt, until its connect ends

@@ -7,7 +7,7 @@
 
 #include "app/data_folder.h"
 #include "app/game.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "join/host_address.h"
 #include "join/recent_hosts.h"
 #include "net/free_port.h"
@@ -101,7 +101,7 @@ const std::string& Game::listeningText() {
 // computer. The file is read again first, so that another copy of the game
 // playing meanwhile loses nothing of its own.
 void Game::keepRecords() {
-    PlayerState& local = match.localPlayer();
+    const PlayerState& local = match.localPlayer();
     MatchView view;
     view.matchMs = local.matchTime();
     view.over = local.isMatchOver();
@@ -152,7 +152,7 @@ void Game::playComputer() {
             showProblem("could not start a game with the computer");
             return;
         }
-        match.network().limitPeers(1, true);  // the computer, from this machine, and nobody else
+        match.limitPeers(1, true);  // the computer, from this machine, and nobody else
         againstComputer = true;
     }
     if (!computer.start(computerProgram, computerLevel, match.hostedPort())) {
@@ -168,7 +168,7 @@ void Game::endComputerGame() {
         return;
     }
     computer.stop();
-    match.network().limitPeers(-1, false);
+    match.limitPeers(-1, false);
     againstComputer = false;
 }
 

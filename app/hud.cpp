@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "app/game.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "render/frame_gl.h"
 
 namespace {
@@ -107,9 +107,8 @@ void Game::observeMatch() {
 }
 
 std::vector<HudText> Game::overlayTexts() {
-    observeMatch();
     std::vector<HudText> texts = status.current(now());
-    PlayerState& local = match.localPlayer();
+    const PlayerState& local = match.localPlayer();
     if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
         MatchResult result;
         result.ownEnergy = local.ownEnergy();

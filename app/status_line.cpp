@@ -1,6 +1,6 @@
 #include "app/status_line.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bot/bot_level.h"
+#include "settings/bot_level.h"
 
 struct BotOptions {
     BotLevel level = BotLevel::Normal;

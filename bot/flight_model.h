@@ -5,7 +5,7 @@
 // y and -z), in which every axis moves by its own velocity component and each
 // movement key adds to that component.
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "world/player_state.h"
 
 struct FlightLimits {

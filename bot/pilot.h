@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "app/settings.h"
-#include "bot/bot_level.h"
+#include "settings/settings.h"
+#include "settings/bot_level.h"
 #include "bot/flight_model.h"
 #include "world/steering.h"
 

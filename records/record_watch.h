@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "bot/bot_level.h"
+#include "settings/bot_level.h"
 
 // What the game shows of the match in one pass.
 struct MatchView {

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "base/state_file.h"
 
 namespace {

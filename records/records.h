@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bot/bot_level.h"
+#include "settings/bot_level.h"
 
 // A kind of time trial: the field settings it was played with.
 struct TrialKind {

@@ -8,7 +8,7 @@
 
 #include "render/draw_surface.h"
 #include "textures/texture_manager.h"
-#include "textures/unopenable.h"
+#include "base/unopenable.h"
 
 namespace {
 

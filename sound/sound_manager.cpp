@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "textures/unopenable.h"
+#include "base/unopenable.h"
 
 namespace {
 

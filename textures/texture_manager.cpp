@@ -6,7 +6,7 @@
 #include <iomanip>
 
 #include "textures/image_loader.h"
-#include "textures/unopenable.h"
+#include "base/unopenable.h"
 
 namespace {
 

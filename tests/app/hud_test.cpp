@@ -10,7 +10,7 @@
 
 #include "app/hud.h"
 #include "app/status_line.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "render/font.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

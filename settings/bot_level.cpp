@@ -1,4 +1,4 @@
-#include "bot/bot_level.h"
+#include "settings/bot_level.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <istream>
 #include <ostream>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace {
 
