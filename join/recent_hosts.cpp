@@ -4,6 +4,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/replace_file.h"
 #include "base/state_file.h"
 #include "join/join_address.h"
 
@@ -41,6 +42,11 @@ std::string listText(const std::vector<std::string>& hosts) {
     return text;
 }
 
+bool cannotSave(std::ostream& errors, const std::string& path, const std::string& failure) {
+    errors << "starhold: could not save the recent hosts in " << path << ": " << failure << "\n";
+    return false;
+}
+
 }  // namespace
 
 std::string recentHostsPath() { return statePath("recent-hosts"); }
@@ -66,7 +72,9 @@ std::vector<std::string> withRecentHost(std::vector<std::string> hosts, const st
 }
 
 bool writeRecentHosts(const std::string& path, const std::vector<std::string>& hosts, std::ostream& errors) {
-    return replaceStateFile(path, listText(hosts), "the recent hosts", errors);
+    if (path.empty()) return false;
+    std::string failure;
+    return replaceFile(path, listText(hosts), failure) || cannotSave(errors, path, failure);
 }
 
 bool rememberJoinedHost(const std::string& path, const std::string& host, std::ostream& errors) {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/text.h"
+#include "base/replace_file.h"
 #include "base/state_file.h"
 
 namespace {
@@ -134,5 +135,9 @@ Records readRecords(const std::string& path, std::ostream& errors) {
 }
 
 bool writeRecords(const std::string& path, const Records& records, std::ostream& errors) {
-    return replaceStateFile(path, records.text(), "the records", errors);
+    if (path.empty()) return false;
+    std::string failure;
+    if (replaceFile(path, records.text(), failure)) return true;
+    errors << "starhold: could not save the records in " << path << ": " << failure << "\n";
+    return false;
 }
