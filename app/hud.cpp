@@ -79,33 +79,6 @@ void Game::drawHud() {
     glEnd();
 }
 
-uint32_t Game::now() { return static_cast<uint32_t>(runClock.elapsed()); }
-
-// The status line follows the connection, and says why a host's field was refused.
-void Game::observeMatch() {
-    const Connection& connection = match.network();
-    ConnectionView view;
-    view.server = connection.isServer();
-    view.client = connection.isClient();
-    view.connecting = connection.isConnecting();
-    view.peers = connection.peerCount();
-    view.host = connection.host();
-    view.port = view.server ? match.hostedPort() : connection.port();
-    view.address = listeningText();
-    watchComputer();
-    keepRecords();
-    if (againstComputer) {
-        view.computer = botLevelName(computerLevel);
-        view.record = recordText(records.against(computerLevel));
-    }
-    status.observe(view, now());
-    noteJoinOutcome();
-    const std::string refusal = match.takeRefusal();
-    if (!refusal.empty()) {
-        showProblem(refusal);
-    }
-}
-
 std::vector<HudText> Game::overlayTexts() {
     std::vector<HudText> texts = status.current(now());
     const PlayerState& local = match.localPlayer();
