@@ -18,12 +18,7 @@ size_t levelIndex(BotLevel level) { return static_cast<size_t>(level); }
 // The next token as a whole number of at least `least`; false for anything else.
 bool readCount(std::istream& words, int32_t least, int32_t& value) {
     std::string word;
-    return static_cast<bool>(words >> word) && parseInt(word, value) && value >= least;
-}
-
-// The game writes printable words, spaces and line ends only.
-bool holdsControlByte(const std::string& line) {
-    return std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    return static_cast<bool>(words >> word) && parseWholeInt(word, value) && value >= least;
 }
 
 }  // namespace
@@ -95,7 +90,6 @@ bool Records::readText(const std::string& text, std::string& problem) {
 // A line is "best SIZE MINSTARS MAXSTARS MS" or "computer LEVEL WINS LOSSES",
 // or blank. A kind or level listed twice keeps its first line.
 bool Records::readLine(const std::string& line) {
-    if (holdsControlByte(line)) return false;
     std::istringstream words(line);
     std::string what, rest;
     if (!(words >> what)) return true;
