@@ -448,7 +448,11 @@ TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
     for (int i = 0; i < 5; ++i) tap(SDLK_BACKSPACE);
     type(toText(port));
     tapAndPass(SDLK_RETURN);
-    EXPECT_TRUE(!game->promptOpen() && statusLine() == "connecting to 127.0.0.1:" + toText(port) + " 1 1 0");
+    const std::string joining = statusLine();  // on loopback the connect may end within the pass
+    EXPECT_TRUE(joining == "connecting to 127.0.0.1:" + toText(port) + " 1 1 0" ||
+                joining == "connected to 127.0.0.1 0 1 0")
+        << joining;
+    EXPECT_FALSE(game->promptOpen());
     ASSERT_TRUE(host.accept() && passUntil([&] { return host.arrived().find("~2|!") != std::string::npos; }));
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
     EXPECT_EQ(statusLine(), "connected to 127.0.0.1 0 1 0");
@@ -502,8 +506,9 @@ TEST_F(GameTest, RecordsKeepTheBestTimeAndTheResultsAndBStartsAtTheLowestLevelNo
     start("mapdimensions 10\nminstars 4\nmaxstars 5\n");
     const PlayerState& local = game->localPlayer();
     Pilot pilot(BotLevel::Hard, 5);
-    const std::pair<bool Steering::*, SDLKey> keys[] = {{&Steering::forward, SDLK_UP}, {&Steering::back, SDLK_DOWN},
-        {&Steering::left, SDLK_LEFT}, {&Steering::right, SDLK_RIGHT}, {&Steering::up, SDLK_w}, {&Steering::down, SDLK_s}};
+    const std::pair<bool Steering::*, SDLKey> keys[] = {
+        {&Steering::forward, SDLK_UP}, {&Steering::back, SDLK_DOWN}, {&Steering::left, SDLK_LEFT},
+        {&Steering::right, SDLK_RIGHT}, {&Steering::up, SDLK_w},     {&Steering::down, SDLK_s}};
     for (int step = 0; step < 20000 && !local.isMatchOver(); ++step) {
         const Steering chosen = pilot.decide(local, game->core().remotePlayer(), false, clock->now());
         for (const auto& [flag, sym] : keys) key(sym, chosen.*flag);  // a held key repeats nothing
