@@ -10,7 +10,7 @@
 void Game::keepRecords() {
     const PlayerState& local = match.localPlayer();
     MatchView view;
-    view.matchMs = local.matchTime();
+    view.match = local.matchNumber();
     view.over = local.isMatchOver();
     view.versus = local.ownEnergy() <= 0 || local.opponentEnergy() <= 0;
     view.alone = !network().isServer() && !network().isClient() && !network().isConnecting();
@@ -23,7 +23,7 @@ void Game::keepRecords() {
     switch (recordWatch.observe(view)) {
         case MatchEnd::TimeTrial: {
             const GameSettings& field = match.settings();
-            keepTrialTime(TrialKind{field.mapDimensions, field.minStars, field.maxStars}, view.matchMs);
+            keepTrialTime(TrialKind{field.mapDimensions, field.minStars, field.maxStars}, local.matchTime());
             break;
         }
         case MatchEnd::ComputerMatch:

@@ -1,7 +1,7 @@
 #include "records/record_watch.h"
 
 MatchEnd RecordWatch::observe(const MatchView& view) {
-    const bool started = view.matchMs < lastMs || (wasOver && !view.over);
+    const bool started = !watching || view.match != lastMatch;
     if (started) {
         aloneThroughout = view.alone;
         computerThroughout = view.againstComputer;
@@ -10,9 +10,10 @@ MatchEnd RecordWatch::observe(const MatchView& view) {
         aloneThroughout = aloneThroughout && view.alone;
         computerThroughout = computerThroughout && view.againstComputer && view.level == level;
     }
-    const bool ended = view.over && !wasOver;
+    const bool ended = view.over && (started || !wasOver);
     wasOver = view.over;
-    lastMs = view.matchMs;
+    lastMatch = view.match;
+    watching = true;
     if (!ended) return MatchEnd::None;
     if (aloneThroughout && !view.versus) return MatchEnd::TimeTrial;
     if (computerThroughout && view.versus) return MatchEnd::ComputerMatch;

@@ -3,7 +3,8 @@
 // counts for the records: a time trial played alone from its start to its
 // last star, or a match against the computer played from its start to its end
 // at one level. A match that was networked for a while, or whose computer
-// changed level, counts for nothing.
+// changed level, counts for nothing. Matches are told apart by their number,
+// as two may start within one millisecond of each other.
 
 #include <cstdint>
 
@@ -11,7 +12,7 @@
 
 // What the game shows of the match in one pass.
 struct MatchView {
-    int32_t matchMs = 0;
+    uint32_t match = 0;           // which match: another number, another match
     bool over = false;
     bool versus = false;          // an energy ran out: the match was played against someone
     bool alone = false;           // neither hosting nor joined nor connecting
@@ -27,8 +28,9 @@ public:
     MatchEnd observe(const MatchView& view);
 
 private:
+    bool watching = false;
+    uint32_t lastMatch = 0;
     bool wasOver = false;
-    int32_t lastMs = INT32_MAX;
     bool aloneThroughout = false;
     bool computerThroughout = false;
     BotLevel level = BotLevel::Normal;

@@ -106,6 +106,7 @@ void PlayerState::splitStars() {
 }
 
 void PlayerState::restartMatch() {
+    ++matchesStarted;
     matchClock.restart();
     resetShip();
     matchOverTime = 0;

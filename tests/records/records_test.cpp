@@ -104,19 +104,19 @@ TEST(RecordWatch, CountsEachMatchOnceAndOnlyWhenItWasPlayedOneWayThroughout) {
     const BotLevel easy = BotLevel::Easy, hard = BotLevel::Hard;
     const MatchEnd none = MatchEnd::None, trial = MatchEnd::TimeTrial, computer = MatchEnd::ComputerMatch;
     const std::pair<MatchView, MatchEnd> passes[] = {
-        // ms, over, versus (an energy ran out), alone, against the computer, its level
-        {{0, false, false, true, false, easy}, none},  // a field alone
-        {{83400, true, false, true, false, easy}, trial},
-        {{83400, true, false, true, false, easy}, none},  // the banner stays: counted once
-        {{5000, false, false, false, false, easy}, none},  // a new field, listening for a while
-        {{60000, true, false, true, false, easy}, none},
-        {{0, false, false, false, true, easy}, none},  // the computer joins
-        {{70000, true, true, false, true, easy}, computer},
-        {{0, false, false, false, true, easy}, none},
-        {{3000, false, false, false, true, hard}, none},  // b: the next level, before its match starts
-        {{4000, true, true, false, true, hard}, none},
-        {{20000, false, false, false, false, hard}, none},  // the computer left
-        {{30000, true, true, false, true, hard}, none},
+        // match, over, versus (an energy ran out), alone, against the computer, its level
+        {{1, false, false, true, false, easy}, none},  // a field alone
+        {{1, true, false, true, false, easy}, trial},
+        {{1, true, false, true, false, easy}, none},    // the banner stays: counted once
+        {{2, false, false, false, false, easy}, none},  // a new field, listening for a while
+        {{2, true, false, true, false, easy}, none},
+        {{3, false, false, false, true, easy}, none},  // the computer joins, in the pass b was pressed
+        {{3, true, true, false, true, easy}, computer},
+        {{4, false, false, false, true, easy}, none},
+        {{4, false, false, false, true, hard}, none},  // b: the next level, before its match starts
+        {{4, true, true, false, true, hard}, none},
+        {{5, false, false, false, false, hard}, none},  // the computer left
+        {{5, true, true, false, true, hard}, none},
     };
     RecordWatch watch;
     for (size_t i = 0; i < std::size(passes); ++i) EXPECT_EQ(watch.observe(passes[i].first), passes[i].second) << i;
