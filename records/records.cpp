@@ -5,9 +5,9 @@
 #include <ostream>
 #include <sstream>
 
-#include "base/text.h"
 #include "base/replace_file.h"
 #include "base/state_file.h"
+#include "base/text.h"
 
 namespace {
 
