@@ -125,8 +125,10 @@ void Game::observeMatch() {
     view.silentMs = match.silentMs();
     view.lost = std::exchange(linkLost, false);
     watchComputer();
+    keepRecords();
     if (againstComputer) {
         view.computer = botLevelName(computerLevel);
+        view.record = recordText(records.against(computerLevel));
     }
     status.observe(view, now());
     noteFriendsVersion();
@@ -163,7 +165,7 @@ void Game::playComputer() {
         computerLevel = nextBotLevel(computerLevel);
         computer.stop();
     } else {
-        computerLevel = settings.botLevel;
+        computerLevel = settings.botLevelSet ? settings.botLevel : records.lowestUnbeaten();
         match.leave();
         if (!match.host(freeTcpPort())) {
             showProblem("could not start a game with the computer");

@@ -89,6 +89,8 @@ std::vector<HudText> Game::overlayTexts() {
         result.versus = result.ownEnergy <= 0 || result.opponentEnergy <= 0;
         result.matchMs = local.matchTime();
         result.hostStartsNext = match.joinedToHost();
+        result.bestMs = trialBestMs;
+        result.newBest = trialNewBest;
         const std::vector<HudText> banner = resultBanner(result);
         texts.insert(texts.end(), banner.begin(), banner.end());
     }
@@ -147,12 +149,14 @@ void Game::drawOverlay() {
         drawShade(5, 115, 630, 545);
     } else if (match.localPlayer().isMatchOver()) {
         int halfWidth = 240;  // the banner's rows, centred, with a margin
+        int bottom = 280;
         for (const HudText& text : texts) {
-            if (text.y >= 155 && text.y < 280) {
+            if (text.y >= kBannerTop && text.y < kBannerBottom) {
                 halfWidth = std::max(halfWidth, kHudCentreX - text.x + 20);
+                bottom = std::max(bottom, text.y + 30);
             }
         }
-        drawShade(kHudCentreX - halfWidth, 155, kHudCentreX + halfWidth, 280);
+        drawShade(kHudCentreX - halfWidth, kBannerTop, kHudCentreX + halfWidth, bottom);
     }
     for (const HudText& text : texts) {
         glPushMatrix();

@@ -111,8 +111,8 @@ def draw_ladder(pairings, trials, cpu_rows, cpu_target, path):
     """Three panels: the length of every decided match per pairing, coloured by
     its winner; every time trial's time per level; and each bot process's CPU
     share against the target."""
-    figure, (matches, alone, cpu) = plt.subplots(1, 3, figsize=(15, 5.2),
-                                                 gridspec_kw={"width_ratios": [3, 3, 2]})
+    figure, (matches, alone, cpu) = plt.subplots(1, 3, figsize=(18, 5.4),
+                                                 gridspec_kw={"width_ratios": [5, 3, 2]})
     _strip(matches, [[ms / 1000.0 for ms in p["won_ms"] + p["lost_ms"]] for p in pairings],
            ["%s vs %s\n%s won %d of %d%s" % (p["first"], p["second"], p["first"], p["first_wins"], p["matches"],
                                               "\n%d undecided" % p["undecided"] if p["undecided"] else "")

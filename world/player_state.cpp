@@ -107,6 +107,7 @@ void PlayerState::splitStars() {
 }
 
 void PlayerState::restartMatch() {
+    ++matchesStarted;
     matchClock.restart();
     resetShip();
     matchOverTime = 0;

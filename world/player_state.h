@@ -91,6 +91,7 @@ public:
     int32_t opponentEnergy() const;
     bool isMatchOver() const;
     int32_t matchTime() const;  // the frozen length once over, else the running clock
+    uint32_t matchNumber() const { return matchesStarted; }  // one more at each start: tells a new match
 
     // Steering and time.
     void addVelocity(float dvx, float dvy, float dvz);  // each component clamped to +-15
@@ -147,6 +148,7 @@ private:
     std::vector<Star> starField;
     std::vector<int64_t> takenAt;  // when this side last took each star; -1 never
     int32_t matchOverTime = 0;
+    uint32_t matchesStarted = 0;
     Timer frameTimer;
     int32_t minStars = 30;
     int32_t maxStars = 50;
