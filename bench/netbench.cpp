@@ -22,7 +22,7 @@ namespace {
 
 constexpr uint32_t kLongestMatchMs = 10 * 60 * 1000;
 constexpr uint32_t kSettleMs = 1000;        // after a match starts or an outage ends, before ships count
-constexpr uint32_t kOutageStartMs = 30000;  // on the match clock: inside the first match
+constexpr uint32_t kOutageStartMs = 30000;  // after the link opens: inside the first match
 constexpr uint32_t kLostWatchMs = 30000;    // after an outage starts, how long to wait for the link to be given up
 constexpr uint32_t kCaptureSlackMs = 100;   // beyond one round trip, what a capture may take to show on both screens
 constexpr float kJumpSlack = 0.2f;          // units a drawn ship may move beyond its speed in one frame
@@ -177,25 +177,28 @@ struct CaptureWay {
     }
 };
 
-// When one side noticed that its peer went silent, and when it gave the link up,
-// in ms after it last heard the peer.
+// When one side noticed that its peer went silent, and when it gave the link
+// up, in ms after bytes from the peer last reached it.
 struct Silence {
+    uint64_t bytes = 0;
     int64_t lastHeard = -1;
+    bool wasConnected = false;
     int64_t shownAfter = -1;
     int64_t lostAfter = -1;
     int silentNotices = 0;
 
-    void observe(const MatchCore& side, const std::vector<MatchEvent>& events, uint32_t now) {
-        if (lastHeard >= 0 && hasEvent(events, MatchEvent::LinkSilent)) {
-            ++silentNotices;
-            shownAfter = std::max<int64_t>(shownAfter, now - lastHeard);
-        }
-        if (lastHeard >= 0 && hasEvent(events, MatchEvent::LinkLost) && lostAfter < 0) {
+    void observe(const MatchCore& side, uint32_t now) {
+        if (wasConnected && !side.connected() && lostAfter < 0 && lastHeard >= 0) {
             lostAfter = now - lastHeard;
         }
-        if (side.connected()) {
-            lastHeard = static_cast<int64_t>(now) - side.silentMs();
+        wasConnected = side.connected();
+        if (side.network().receivedBytes() != bytes) {
+            bytes = side.network().receivedBytes();
+            lastHeard = now;
         }
+    }
+    int64_t silentFor(const MatchCore& side, uint32_t now) const {
+        return side.connected() && lastHeard >= 0 ? now - lastHeard : -1;
     }
 };
 
@@ -208,7 +211,6 @@ struct Figures {
     uint32_t hostCountLongestOffMs = 0;
     int32_t hostCountWorst = 0;
     uint32_t guestCountOffMs = 0;
-    int matchesEnded = 0;
     int64_t recoveredMs = -1;  // after the outage, until both screens agree again
 };
 
@@ -217,7 +219,7 @@ public:
     Watch(const LocalMatch& match, const LinkConditions& link) : match(match), link(link) {
         allowanceMs = longestRoundTripMs(link) + kCaptureSlackMs;
         if (!link.outages.empty()) {
-            outageStart = link.outages.front().startMs;
+            outageStart = match.now() + link.outages.front().startMs;  // the link opened with the match
             outageEnd = outageStart + link.outages.front().lengthMs;
         }
     }
@@ -230,8 +232,8 @@ public:
         const PlayerState& g = guest.localPlayer();
         noticeNewMatches(h, g, now);
         noteCaptures(now);
-        hostSilence.observe(host, match.hostEvents(), now);
-        guestSilence.observe(guest, match.guestEvents(), now);
+        hostSilence.observe(host, now);
+        guestSilence.observe(guest, now);
         checkCounts(h, g);
         matchesEnded += hasEvent(match.hostEvents(), MatchEvent::MatchOver) ? 1 : 0;
         const bool inPlay = host.connected() && guest.connected() && sameField(h, g) && !h.isMatchOver() &&
@@ -255,13 +257,16 @@ public:
     bool lost() const { return hostSilence.lostAfter >= 0 && guestSilence.lostAfter >= 0; }
     bool outageOver() const { return outageEnd == 0 || match.now() > outageStart + kLostWatchMs; }
 
-    void writeRow(std::FILE* out, const std::string& name) {
-        figures.matchesEnded = matchesEnded;
-        std::vector<double> delays = hostToGuest.delays;
-        delays.insert(delays.end(), guestToHost.delays.begin(), guestToHost.delays.end());
-        std::sort(delays.begin(), delays.end());
-        std::sort(hostView.errors.begin(), hostView.errors.end());
-        std::sort(guestView.errors.begin(), guestView.errors.end());
+    // Puts what was gathered in order, once the scenario is over.
+    void finish() {
+        captureDelays = hostToGuest.delays;
+        captureDelays.insert(captureDelays.end(), guestToHost.delays.begin(), guestToHost.delays.end());
+        for (std::vector<double>* values : {&captureDelays, &hostView.errors, &guestView.errors}) {
+            std::sort(values->begin(), values->end());
+        }
+    }
+
+    void writeRow(std::FILE* out, const std::string& name) const {
         const double minutes = figures.playMs / 60000.0;
         const bool wentOn = outageEnd != 0 && hostSilence.lostAfter < 0 && guestSilence.lostAfter < 0 &&
                             matchesEnded > 0;
@@ -275,20 +280,21 @@ public:
                      percentile(guestView.errors, 99), guestView.jumps,
                      std::max(hostView.largestExcess, guestView.largestExcess));
         std::fprintf(out, "%d,%d,%.0f,%.0f,%.0f,", hostToGuest.captures + guestToHost.captures,
-                     hostToGuest.unseen + guestToHost.unseen, percentile(delays, 50), percentile(delays, 99),
-                     percentile(delays, 100));
+                     hostToGuest.unseen + guestToHost.unseen, percentile(captureDelays, 50),
+                     percentile(captureDelays, 99), percentile(captureDelays, 100));
         std::fprintf(out, "%d,%d,%lld,%lld,%lld,%lld,%d,%lld\n", hostSilence.silentNotices,
                      guestSilence.silentNotices, static_cast<long long>(hostSilence.shownAfter),
                      static_cast<long long>(guestSilence.shownAfter), static_cast<long long>(hostSilence.lostAfter),
                      static_cast<long long>(guestSilence.lostAfter), wentOn ? 1 : 0,
                      static_cast<long long>(figures.recoveredMs));
-        distributions = {{"host_view", hostView.errors}, {"guest_view", guestView.errors}, {"capture_delay", delays}};
     }
 
     void writeDistributions(std::FILE* out, const std::string& name) const {
-        for (const auto& [measure, values] : distributions) {
-            for (int p = 0; p <= 100 && !values.empty(); ++p) {
-                std::fprintf(out, "%s,%s,%d,%.4f\n", name.c_str(), measure.c_str(), p, percentile(values, p));
+        const std::pair<const char*, const std::vector<double>*> measures[] = {
+            {"host_view", &hostView.errors}, {"guest_view", &guestView.errors}, {"capture_delay", &captureDelays}};
+        for (const auto& [measure, values] : measures) {
+            for (int p = 0; p <= 100 && !values->empty(); ++p) {
+                std::fprintf(out, "%s,%s,%d,%.4f\n", name.c_str(), measure, p, percentile(*values, p));
             }
         }
     }
@@ -391,8 +397,8 @@ private:
         }
         nextSample = now + kTimelinePeriodMs;
         timeline.push_back(toText(static_cast<int32_t>(now - outageStart)) + "," +
-                           toText(host.connected() ? host.silentMs() : -1) + "," +
-                           toText(guest.connected() ? guest.silentMs() : -1));
+                           std::to_string(hostSilence.silentFor(host, now)) + "," +
+                           std::to_string(guestSilence.silentFor(guest, now)));
     }
 
     const LocalMatch& match;
@@ -415,7 +421,7 @@ private:
     Silence hostSilence;
     Silence guestSilence;
     std::vector<std::string> timeline;
-    std::vector<std::pair<std::string, std::vector<double>>> distributions;
+    std::vector<double> captureDelays;
 };
 
 // Plays `matches` whole matches on one link (an outage scenario: the match the
@@ -443,6 +449,7 @@ bool run(const Scenario& scenario, int matches, std::FILE* rows, std::FILE* spre
             return (over && watch.outageOver()) || watch.lost();
         });
     }
+    watch.finish();
     watch.writeRow(rows, scenario.name);
     watch.writeDistributions(spread, scenario.name);
     watch.writeTimeline(outages, scenario.name);

@@ -117,11 +117,7 @@ def check_targets(out, rows):
                         "shown %s / %s ms, given up %s / %s ms (host / guest), went on: %s, agree after %s ms" % (
                             ms(shown[0]), ms(shown[1]), ms(lost[0]), ms(lost[1]),
                             "yes" if r["went_on"] == "1" else "no", ms(r["recovered_ms"]))))
-    out.say("")
-    out.say("Targets")
-    for text, met, figures in results:
-        out.say("  %-7s %s: %s" % ("met" if met else "NOT MET", text, figures))
-    return all(met for _, met, _ in results)
+    return out.say_targets(results)
 
 
 def main():
