@@ -211,10 +211,11 @@ def draw_netbench(rows, spread, timeline, silence_limits, ship_limits, path):
     ships.set_ylabel("share of frames at or below")
     ships.grid(True, which="both", alpha=0.3)
     ships.legend(loc="upper left", fontsize="x-small")
+    captures.set_xscale("log")
     captures.set_title("From a capture to the other screen showing it")
-    captures.set_xlabel("delay (ms)")
+    captures.set_xlabel("delay (ms, log scale)")
     captures.set_ylabel("share of captures at or below")
-    captures.grid(True, alpha=0.3)
+    captures.grid(True, which="both", alpha=0.3)
     captures.legend(loc="lower right", fontsize="small")
 
     scenarios = _in_order(r["scenario"] for r in timeline)
