@@ -99,7 +99,12 @@ std::vector<HudText> Game::overlayTexts() {
         texts.push_back(keysHint());
     }
     if (prompt.isOpen()) {
-        const std::vector<HudText> rows = promptRows(prompt.line(kStatusChars - 4), prompt.refusal());
+        PromptList list;
+        for (size_t i = 0; i < prompt.games().size(); ++i) list.games.push_back(prompt.gameLine(i, kStatusChars - 4));
+        list.chosen = prompt.chosenGame();
+        list.note = lanGames.isOpen() ? kNoGamesHeardText : kGamesUnlistedText;
+        const std::vector<HudText> rows = promptRows(prompt.line(kStatusChars - 4), prompt.refusal(), list);
+        promptBottom = rows.back().y + 22;
         texts.insert(texts.end(), rows.begin(), rows.end());
     }
     return texts;
@@ -137,7 +142,7 @@ void Game::drawOverlay() {
         }
     }
     if (prompt.isOpen()) {
-        drawShade(25, kPromptY - 15, 600, kPromptY + 100);
+        drawShade(25, kPromptY - 15, 660, promptBottom);
     } else if (showKeys) {
         drawShade(5, 115, 630, 545);
     } else if (match.localPlayer().isMatchOver()) {

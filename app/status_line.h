@@ -26,6 +26,9 @@ struct ConnectionView {
     int32_t port = 0;
     std::string address;  // hosting: where a friend joins us, e.g. "192.168.1.20:1337"
     std::string computer;  // playing the computer: its level, e.g. "normal"
+    std::string friendName;  // who plays with us: the host's name, or our guest's address
+    uint32_t silentMs = 0;   // since the friend was last heard from
+    bool lost = false;       // the friend was just given up for its silence
 };
 
 class StatusLine {
@@ -68,8 +71,17 @@ struct MatchResult {
 std::vector<HudText> resultBanner(const MatchResult& result);
 std::vector<HudText> keyPanel();
 HudText keysHint();
-// The join prompt's line, its refusal when there is one, and what its keys do.
-std::vector<HudText> promptRows(const std::string& line, const std::string& refusal);
+// What the join prompt shows under its line: the games heard on the local
+// network (`chosen` indexes the one chosen, -1 for none) or, with none, a note.
+struct PromptList {
+    std::vector<std::string> games;
+    int chosen = -1;
+    std::string note;
+};
+// The join prompt's line, its refusal when there is one, the list, and what its keys do.
+std::vector<HudText> promptRows(const std::string& line, const std::string& refusal, const PromptList& list);
+extern const char* const kNoGamesHeardText;
+extern const char* const kGamesUnlistedText;
 
 // Where things go, in heads-up units: the visible area runs about -26..666
 // across and -5..688 down, one unit 1.15 pixels across and 0.87 down.

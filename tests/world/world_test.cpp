@@ -176,8 +176,10 @@ TEST_F(WorldTest, CapturesWithinOneAndAHalfUnitsAndAloneTheLastStarEndsTheMatch)
     EXPECT_TRUE(events[0].star == 0 && events[1].star == 2 && events[1].kind == WorldEvent::Captured);
 
     for (int32_t bad : {-1, 5, 1 << 30}) EXPECT_FALSE(state.starTakenByOpponent(bad));
-    EXPECT_TRUE(state.starTakenByOpponent(1) && state.starTakenByOpponent(0));  // a free star still counts
-    EXPECT_TRUE(owners(state) == "22110" && state.ownStars() == 1 && state.stars()[0].b == 1.0f);
+    EXPECT_TRUE(state.starTakenByOpponent(1) && state.starTakenByOpponent(0));  // a free star, then one of ours
+    EXPECT_TRUE(owners(state) == "22110" && state.ownStars() == 2 && state.stars()[0].b == 1.0f);
+    EXPECT_FALSE(state.starTakenByOpponent(0));  // theirs already: a notice that crossed changes nothing
+    EXPECT_EQ(state.ownStars(), 2);
 
     state.applyField(20, {star(1, 0, 0, 0), star(5, 5, 5, 2)});
     placeShip(state, 0, 0, 0);
