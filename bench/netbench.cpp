@@ -177,17 +177,25 @@ struct CaptureWay {
     }
 };
 
-// When one side noticed that its peer went silent, and when it gave the link
-// up, in ms after bytes from the peer last reached it.
+// When one side showed that its friend had gone silent (the status line tells
+// from MatchCore::kSilenceShownMs of silence on), and when it gave the link up,
+// in ms after bytes from the friend last reached it.
 struct Silence {
     uint64_t bytes = 0;
     int64_t lastHeard = -1;
     bool wasConnected = false;
+    bool showing = false;
     int64_t shownAfter = -1;
     int64_t lostAfter = -1;
     int silentNotices = 0;
 
     void observe(const MatchCore& side, uint32_t now) {
+        const bool shows = side.connected() && side.silentMs() >= MatchCore::kSilenceShownMs;
+        if (shows && !showing && lastHeard >= 0) {
+            ++silentNotices;
+            shownAfter = std::max<int64_t>(shownAfter, now - lastHeard);
+        }
+        showing = shows;
         if (wasConnected && !side.connected() && lostAfter < 0 && lastHeard >= 0) {
             lostAfter = now - lastHeard;
         }
