@@ -161,6 +161,15 @@ def _cdf(panel, values, percent, **style):
     panel.plot(values, [p / 100.0 for p in percent], **style)
 
 
+def _cdf_axes(panel, title, xlabel, ylabel, legend):
+    panel.set_xscale("log")
+    panel.set_title(title)
+    panel.set_xlabel(xlabel)
+    panel.set_ylabel(ylabel)
+    panel.grid(True, which="both", alpha=0.3)
+    panel.legend(**legend)
+
+
 def draw_netbench(rows, spread, timeline, silence_limits, ship_limits, path):
     """Four panels: owner disagreement per scenario (all of it, and the part
     beyond the allowance after a capture); where each side draws the other ship
@@ -205,18 +214,11 @@ def draw_netbench(rows, spread, timeline, silence_limits, ship_limits, path):
         ships.axvline(limit, color="#c02020", linestyle="--", linewidth=1)
         ships.annotate(text, (limit, 0.02), rotation=90, fontsize="x-small", color="#c02020",
                        textcoords="offset points", xytext=(3, 0))
-    ships.set_xscale("log")
-    ships.set_title("Where each side draws the other ship, against where it is")
-    ships.set_xlabel("distance, the shortest way across the faces (units, log scale)")
-    ships.set_ylabel("share of frames at or below")
-    ships.grid(True, which="both", alpha=0.3)
-    ships.legend(loc="upper left", fontsize="x-small")
-    captures.set_xscale("log")
-    captures.set_title("From a capture to the other screen showing it")
-    captures.set_xlabel("delay (ms, log scale)")
-    captures.set_ylabel("share of captures at or below")
-    captures.grid(True, which="both", alpha=0.3)
-    captures.legend(loc="lower right", fontsize="small")
+    _cdf_axes(ships, "Where each side draws the other ship, against where it is",
+              "distance, the shortest way across the faces (units, log scale)", "share of frames at or below",
+              {"loc": "upper left", "fontsize": "x-small"})
+    _cdf_axes(captures, "From a capture to the other screen showing it", "delay (ms, log scale)",
+              "share of captures at or below", {"loc": "lower right", "fontsize": "small"})
 
     scenarios = _in_order(r["scenario"] for r in timeline)
     for i, name in enumerate(scenarios):
