@@ -409,6 +409,24 @@ TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHost
     EXPECT_EQ(game->network().peerCount(), 0);
 }
 
+// A host that falls silent is counted on the status line from 2 s on and given
+// up at 15 s with one line on stderr; a host from before hello is named.
+TEST_F(GameTest, ASilentHostIsCountedThenLost) {
+    RawPeer server;
+    ASSERT_NO_FATAL_FAILURE(joinAsClient(server));
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1; }));
+    pass(1500);
+    EXPECT_EQ(statusLine(), "connected to 127.0.0.1 0 1 0");
+    pass(1000);
+    EXPECT_EQ(statusLine(), "no word from 127.0.0.1 for 2 s 1 1 0");
+    pass(1000);  // meanwhile, a friend that never said hello runs an older game
+    EXPECT_EQ(statusLine(), "your friend runs an older starhold 1 1 0");
+    testing::internal::CaptureStderr();
+    pass(11500);
+    EXPECT_TRUE(game->network().peerCount() == 0 && statusLine() == "connection lost 1 0.4 0.4");
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("Dropped peer 127.0.0.1:"), 0u);
+}
+
 // In a process of its own, so that SDL has not started yet, as at a player's start.
 TEST_F(GameTest, TheKeyHintShowsOnSdlsOwnClock) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
