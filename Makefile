@@ -8,7 +8,7 @@ CMAKE_FLAGS = -DSTARHOLD_WERROR=$(WERROR)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps game-deps build game run install test test-asan test-tsan stress bench ladder fuzz fuzz-build soak clean
+.PHONY: all deps game-deps build game run install test test-asan test-tsan stress bench ladder netbench fuzz fuzz-build soak clean
 
 all: build
 
@@ -88,6 +88,17 @@ ladder: deps
 	@cmake --build build -j $(JOBS) --target starhold-ladder starhold-bot
 	/usr/bin/python3 bench/ladder.py --ladder build/bench/starhold-ladder --bot build/starhold-bot --out build/ladder \
 	  --matches $(LADDER_MATCHES) --trials $(LADDER_TRIALS)
+
+# The computer's pilots (hard hosting, normal joining) over the simulated link at 0, 50,
+# 100 and 250 ms each way and through a 10 s and a 20 s outage, NETBENCH_MATCHES whole
+# matches per delay (default 3): tables, targets and a plot, written to build/netbench/
+# (docs/netbench/ holds a committed copy). A few minutes.
+NETBENCH_MATCHES ?= 3
+netbench: deps
+	@cmake -S . -B build $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON >/dev/null
+	@cmake --build build -j $(JOBS) --target starhold-netbench
+	/usr/bin/python3 bench/netbench.py --netbench build/bench/starhold-netbench --out build/netbench \
+	  --matches $(NETBENCH_MATCHES)
 
 # The libFuzzer harnesses (clang): every committed corpus file once, then each
 # harness for FUZZ_SECONDS, one at a time. Kept inputs land in build-fuzz/crashes/

@@ -256,11 +256,7 @@ def check_targets(out, pairings, trials, cpu_rows):
     results.append(("the computer uses at most %g%% of a core while it plays" % CPU_TARGET_PCT,
                     bool(shares) and max(shares) <= CPU_TARGET_PCT,
                     ", ".join("%s %.2f%%" % (r["process"], r["cpu_pct"]) for r in cpu_rows) or "not measured"))
-    out.say("")
-    out.say("Targets")
-    for text, met, figures in results:
-        out.say("  %-7s %s: %s" % ("met" if met else "NOT MET", text, figures))
-    return all(met for _, met, _ in results)
+    return out.say_targets(results)
 
 
 def main():
