@@ -122,7 +122,7 @@ void Game::observeMatch() {
     view.port = view.server ? match.hostedPort() : connection.port();
     view.address = listeningText();
     view.friendName = view.server ? match.friendAddress() : view.host;
-    view.silentMs = match.silentMs();
+    view.silentMs = match.silentMs() >= MatchCore::kSilenceShownMs ? match.silentMs() : 0;
     view.lost = std::exchange(linkLost, false);
     watchComputer();
     keepRecords();

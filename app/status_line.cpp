@@ -48,7 +48,7 @@ std::vector<HudText> rows(const std::string& text, float r, float g, float b) {
 
 std::vector<HudText> stateOf(const ConnectionView& view) {
     const std::string port = toText(view.port);
-    if (view.peers > 0 && view.silentMs >= 2000) {
+    if (view.peers > 0 && view.silentMs > 0) {
         return rows("no word from " + view.friendName + " for " + toText(view.silentMs / 1000) + " s", 1, 1, 0);
     }
     if (!view.computer.empty()) {

@@ -30,7 +30,7 @@ struct ConnectionView {
     std::string computer;  // playing the computer: its level, e.g. "normal"
     std::string record;    // and the player's record against that level
     std::string friendName;  // who plays with us: the host's name, or our guest's address
-    uint32_t silentMs = 0;   // since the friend was last heard from
+    uint32_t silentMs = 0;   // since the friend was last heard from, once that is worth telling
     bool lost = false;       // the friend was just given up for its silence
 };
 
