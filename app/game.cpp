@@ -36,6 +36,7 @@ bool Game::startUp() {
         computerProgram = (fs::path(executablePath("starhold")).parent_path() / "starhold-bot").string();
     }
     readConfiguration();
+    records = readRecords(recordsPath(), std::cerr);
     match.startNetworking();  // on failure the game runs without a network
     if (!startAudio()) {
         return false;

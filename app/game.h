@@ -22,6 +22,8 @@
 #include "join/join_prompt.h"
 #include "match/match_core.h"
 #include "options/options_screen.h"
+#include "records/record_watch.h"
+#include "records/records.h"
 #include "render/draw_surface.h"
 #include "render/font.h"
 #include "render/frame.h"
@@ -66,6 +68,8 @@ public:
     // that cannot be written is named on the status line and standard error;
     // the settings still apply for this run.
     void saveSettings();
+    // The player's best times and results against the computer, as last read or kept.
+    const Records& playerRecords() const { return records; }
 
 private:
     // Start-up steps
@@ -82,6 +86,7 @@ private:
     void handlePad(const SDL_Event& event);
     void padInOptions(const SDL_Event& event);
     void openOptions();
+    std::string optionsNotice() const;
     void applyOptions(OptionsAction action);
     void applySettings(const GameSettings& next);
     void applyVolumes();
@@ -109,6 +114,9 @@ private:
     void playComputer();
     void endComputerGame();
     void watchComputer();
+    void keepRecords();
+    void keepTrialTime(const TrialKind& kind, int32_t ms);
+    void keepComputerResult(BotLevel level, bool won);
     const std::string& listeningText();
     void toggleMusic();
     void showProblem(const std::string& text);
@@ -144,6 +152,10 @@ private:
     std::string computerProgram;
     BotLevel computerLevel = BotLevel::Normal;
     bool againstComputer = false;
+    Records records;
+    RecordWatch recordWatch;
+    int32_t trialBestMs = -1;  // the best time of the trial that just ended, this one included
+    bool trialNewBest = false;
     int32_t arenaSize = 0;  // the size the arena was last drawn at
     bool showKeys = false;
     bool drawnSinceUpdate = false;

@@ -58,6 +58,16 @@ void Game::padInOptions(const SDL_Event& event) {
     }
 }
 
+// On the computer's level, the record against the level b would start at.
+std::string Game::optionsNotice() const {
+    if (!options.choosingComputerLevel()) {
+        return options.notice();
+    }
+    const GameSettings& chosen = options.settings();
+    const BotLevel level = chosen.botLevelSet ? chosen.botLevel : records.lowestUnbeaten();
+    return std::string("against ") + botLevelName(level) + ": " + recordText(records.against(level));
+}
+
 void Game::openOptions() {
     releaseMovementKeys(input);
     pad.release();

@@ -84,7 +84,7 @@ std::vector<HudText> Game::overlayTexts() {
     std::vector<HudText> texts = status.current(now());
     if (options.isOpen()) {  // over everything in the middle
         const std::vector<HudText> panel =
-            optionsPanel(options.rows(), options.selected(), options.notice(), options.waitingForInput());
+            optionsPanel(options.rows(), options.selected(), optionsNotice(), options.waitingForInput());
         texts.insert(texts.end(), panel.begin(), panel.end());
         return texts;
     }
@@ -97,6 +97,8 @@ std::vector<HudText> Game::overlayTexts() {
         result.matchMs = local.matchTime();
         result.hostStartsNext = match.joinedToHost();
         result.newMatchKey = shownKeyName(settings.keys.key(Action::NewMatch));
+        result.bestMs = trialBestMs;
+        result.newBest = trialNewBest;
         const std::vector<HudText> banner = resultBanner(result);
         texts.insert(texts.end(), banner.begin(), banner.end());
     }
@@ -157,12 +159,14 @@ void Game::drawOverlay() {
         drawShade(5, kKeyPanelTop, 630, kKeyPanelBottom);
     } else if (match.localPlayer().isMatchOver()) {
         int halfWidth = 240;  // the banner's rows, centred, with a margin
+        int bottom = 280;
         for (const HudText& text : texts) {
-            if (text.y >= 155 && text.y < 280) {
+            if (text.y >= kBannerTop && text.y < kBannerBottom) {
                 halfWidth = std::max(halfWidth, kHudCentreX - text.x + 20);
+                bottom = std::max(bottom, text.y + 30);
             }
         }
-        drawShade(kHudCentreX - halfWidth, 155, kHudCentreX + halfWidth, 280);
+        drawShade(kHudCentreX - halfWidth, kBannerTop, kHudCentreX + halfWidth, bottom);
     }
     for (const HudText& text : texts) {
         glPushMatrix();

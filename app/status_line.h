@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "settings/bindings.h"
+#include "records/records.h"
 
 struct HudText {
     std::string text;
@@ -29,8 +30,9 @@ struct ConnectionView {
     int32_t port = 0;
     std::string address;  // hosting: where a friend joins us, e.g. "192.168.1.20:1337"
     std::string computer;  // playing the computer: its level, e.g. "normal"
+    std::string record;    // and the player's record against that level
     std::string friendName;  // who plays with us: the host's name, or our guest's address
-    uint32_t silentMs = 0;   // since the friend was last heard from
+    uint32_t silentMs = 0;   // since the friend was last heard from, once that is worth telling
     bool lost = false;       // the friend was just given up for its silence
 };
 
@@ -77,9 +79,13 @@ struct MatchResult {
     int32_t matchMs = 0;  // alone: how long the field took
     bool hostStartsNext = false;  // joined to a host: only the host starts the next match
     std::string newMatchKey = "Backspace";  // the key that starts it, as shownKeyName() (settings/bindings.h) names it
+    int32_t bestMs = -1;   // alone: the best time of this kind of field, this one included
+    bool newBest = false;  // alone: this time is the best
 };
 
 std::vector<HudText> resultBanner(const MatchResult& result);
+// "won 2, lost 1": the record against a level of the computer.
+std::string recordText(const WinLoss& result);
 // What each key does, as the player has bound it.
 std::vector<HudText> keyPanel(const KeyBindings& keys);
 HudText keysHint();
@@ -102,6 +108,8 @@ constexpr int kStatusRowHeight = 22;
 constexpr size_t kStatusChars = 40;  // what fits across the window
 constexpr int kHudCentreX = 320;
 constexpr int kPromptY = 200;  // above the ship, which sits at the centre
+constexpr int kBannerTop = 155;     // the result banner's rows lie between these
+constexpr int kBannerBottom = 320;
 constexpr uint32_t kHintMs = 6000;  // how long the first-start hint shows
 constexpr int kKeyPanelTop = 115;     // the key panel's backing, from here
 constexpr int kKeyPanelBottom = 597;  // to here

@@ -1,33 +1,17 @@
 #include "join/recent_hosts.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <ostream>
 #include <sstream>
 
 #include "base/replace_file.h"
+#include "base/state_file.h"
 #include "join/join_address.h"
-#include "base/read_at_most.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 // Eight full lines fit many times over; anything larger was not written by the game.
 constexpr size_t kMaxFileBytes = 4096;
-
-enum class FileRead { Missing, TooLarge, Read };
-
-// Reads at most kMaxFileBytes of a regular file; anything else counts as missing.
-FileRead readSmallFile(const std::string& path, std::string& content) {
-    std::error_code error;
-    if (path.empty() || !fs::is_regular_file(path, error)) return FileRead::Missing;
-    std::ifstream in(path, std::ios::binary);
-    content = readAtMost(in, kMaxFileBytes + 1);
-    if (!in.is_open() || in.bad()) return FileRead::Missing;
-    return content.size() > kMaxFileBytes ? FileRead::TooLarge : FileRead::Read;
-}
 
 bool isControlByte(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
@@ -65,20 +49,14 @@ bool cannotSave(std::ostream& errors, const std::string& path, const std::string
 
 }  // namespace
 
-std::string recentHostsPath() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && state[0] == '/') return (fs::path(state) / "starhold" / "recent-hosts").string();
-    const char* home = std::getenv("HOME");
-    if (home && home[0] != '\0') return (fs::path(home) / ".local" / "state" / "starhold" / "recent-hosts").string();
-    return "";
-}
+std::string recentHostsPath() { return statePath("recent-hosts"); }
 
 std::vector<std::string> readRecentHosts(const std::string& path, std::ostream& errors) {
     std::string content;
-    const FileRead read = readSmallFile(path, content);
-    if (read == FileRead::Missing) return {};
+    const StateRead read = readStateFile(path, kMaxFileBytes, content);
+    if (read == StateRead::Missing) return {};
     std::vector<std::string> hosts;
-    const std::string problem = read == FileRead::TooLarge
+    const std::string problem = read == StateRead::TooLarge
                                     ? "larger than " + std::to_string(kMaxFileBytes) + " bytes"
                                     : readHosts(content, hosts);
     if (problem.empty()) return hosts;

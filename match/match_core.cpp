@@ -455,7 +455,7 @@ void MatchCore::dispatchFromFriend(const Envelope& envelope, std::vector<MatchEv
             if (readStarTaken(payload, number)) opponentTook(number, events);
             break;
         case OwnersMessage:  // the host decides who holds what
-            if (!host && readOwners(payload, owners)) local.applyOwners(owners, newsWindowMs());
+            if (!host && readOwners(payload, owners)) local.applyOwners(owners);
             break;
         case ScoreMessage:
             if (!host && readScore(payload, score)) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 #include "base/text.h"
 
@@ -23,10 +24,17 @@ T stepped(T value, T step, int direction, T low, T high) {
     return std::clamp(static_cast<T>(next * static_cast<double>(step)), low, high);
 }
 
-BotLevel previousBotLevel(BotLevel level) {
-    BotLevel previous = level;
-    while (nextBotLevel(previous) != level) previous = nextBotLevel(previous);
-    return previous;
+// The computer's levels in the order the row steps through them: "auto" (the
+// weakest level not yet beaten), then each level from the weakest.
+void stepLevel(GameSettings& settings, int direction) {
+    const int count = static_cast<int>(std::size(kBotLevels)) + 1;  // with "auto" at 0
+    int at = 0;
+    for (int i = 1; i < count && settings.botLevelSet; ++i) {
+        if (kBotLevels[i - 1] == settings.botLevel) at = i;
+    }
+    at = (at + direction + count) % count;
+    settings.botLevelSet = at != 0;
+    if (at != 0) settings.botLevel = kBotLevels[at - 1];
 }
 
 std::string percent(int32_t volume) { return toText(volume) + "%"; }
@@ -178,9 +186,7 @@ OptionsAction OptionsScreen::change(int direction) {
             break;
         case Kind::Skin: edited.playerSkin = !edited.playerSkin; break;
         case Kind::Announce: edited.announce = !edited.announce; break;
-        case Kind::ComputerLevel:
-            edited.botLevel = direction > 0 ? nextBotLevel(edited.botLevel) : previousBotLevel(edited.botLevel);
-            break;
+        case Kind::ComputerLevel: stepLevel(edited, direction); break;
         case Kind::MusicVolume: edited.musicVolume = stepped(edited.musicVolume, kVolumeStep, direction, 0, kMaxVolume); break;
         case Kind::SoundVolume: edited.soundVolume = stepped(edited.soundVolume, kVolumeStep, direction, 0, kMaxVolume); break;
         default: return OptionsAction::Taken;
@@ -253,7 +259,8 @@ OptionRow OptionsScreen::rowOf(const Entry& entry, bool chosen) const {
         case Kind::MostStars: return {"most stars", toText(mostStars(edited))};
         case Kind::ArenaSize: return {"arena size", toText(edited.mapDimensions)};
         case Kind::Skin: return {"your ship", edited.playerSkin ? "orange" : "green"};
-        case Kind::ComputerLevel: return {"computer's level", botLevelName(edited.botLevel)};
+        case Kind::ComputerLevel:
+            return {"computer's level", edited.botLevelSet ? botLevelName(edited.botLevel) : "first unbeaten"};
         case Kind::MusicVolume: return {"music volume", percent(edited.musicVolume)};
         case Kind::SoundVolume: return {"sound volume", percent(edited.soundVolume)};
         case Kind::PlayerName: return {"your name", edited.playerName.empty() ? loginName : edited.playerName};

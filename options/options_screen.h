@@ -51,6 +51,9 @@ public:
     size_t selected() const { return row; }
     // True while the chosen row waits for a key, a button or the stick.
     bool waitingForInput() const { return waiting != Waiting::Nothing; }
+    // True when the chosen row is the computer's level: the game says there how
+    // the player has fared against it.
+    bool choosingComputerLevel() const { return entries[row].kind == Kind::ComputerLevel; }
     // What the screen says under its rows: the row's note, what it waits for,
     // or why a key was refused; "" when nothing.
     const std::string& notice() const { return note; }

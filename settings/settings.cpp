@@ -123,12 +123,19 @@ SettingKey botLevelKey() {
     SettingKey key;
     key.name = "botlevel";
     key.read = [](const std::string& value, GameSettings& settings, const ValueReport& report) {
-        if (!parseBotLevel(value, settings.botLevel)) {
-            report.line() << "botlevel " << report.shownValue() << " is not a level (easy, normal or hard); keeping "
-                          << botLevelName(settings.botLevel) << "\n";
+        if (value == kAutoLevel) {
+            settings.botLevelSet = false;
+        } else if (parseBotLevel(value, settings.botLevel)) {
+            settings.botLevelSet = true;
+        } else {
+            report.line() << "botlevel " << report.shownValue() << " is not a level (" << botLevelChoices()
+                          << "); keeping " << (settings.botLevelSet ? botLevelName(settings.botLevel) : kAutoLevel)
+                          << "\n";
         }
     };
-    key.write = [](const GameSettings& settings) { return std::string(botLevelName(settings.botLevel)); };
+    key.write = [](const GameSettings& settings) {
+        return std::string(settings.botLevelSet ? botLevelName(settings.botLevel) : kAutoLevel);
+    };
     return key;
 }
 

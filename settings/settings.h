@@ -17,6 +17,7 @@ struct GameSettings {
     int32_t mapDimensions = 20; // the arena runs from -D to +D on each axis
     bool playerSkin = false;    // true: the local ship wears the second skin
     BotLevel botLevel = BotLevel::Normal;  // the computer's level when b first starts it
+    bool botLevelSet = false;  // botlevel was given; else b starts at the lowest level not yet beaten
     int32_t musicVolume = 100;  // percent of the loudest
     int32_t soundVolume = 100;
     KeyBindings keys{};
@@ -37,6 +38,8 @@ constexpr float kMaxSensitivity = 50.0f;
 // A star bound below 2 could draw a field without stars, which never ends.
 constexpr int32_t kMinStarBound = 2;
 constexpr int32_t kMaxVolume = 100;
+// "botlevel auto": b starts at the lowest level not yet beaten, as with no botlevel.
+constexpr const char* kAutoLevel = "auto";
 
 // A config.txt larger than this is not a file of settings; it is not read.
 constexpr size_t kMaxConfigBytes = 1 << 20;

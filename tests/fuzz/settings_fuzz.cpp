@@ -41,7 +41,10 @@ GameSettings changedFrom(const GameSettings& before, size_t mask) {
     }
     if (mask & 4) after.mapDimensions = before.mapDimensions == 25 ? 35 : 25;
     if (mask & 8) after.playerSkin = !before.playerSkin;
-    if (mask & 16) after.botLevel = nextBotLevel(before.botLevel);
+    if (mask & 16) {
+        after.botLevel = nextBotLevel(before.botLevel);
+        after.botLevelSet = !before.botLevelSet;
+    }
     if (mask & 32) after.musicVolume = before.musicVolume == 50 ? 60 : 50;
     if (mask & 64) {
         after.keys.bindSwapping(Action::Forward, before.keys.key(Action::Forward) == SDLK_k ? SDLK_LSHIFT : SDLK_k);

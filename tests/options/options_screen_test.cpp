@@ -85,8 +85,11 @@ TEST_F(OptionsScreenTest, ValuesStepWithinTheirRanges) {
     EXPECT_TRUE(value("fewest stars") == "8192" && value("most stars") == "8192");
 
     go("computer's level");
-    taps(SDLK_LEFT, 2);
-    EXPECT_EQ(row().value, "hard");
+    EXPECT_EQ(row().value, "first unbeaten");  // as with no botlevel
+    tap(SDLK_LEFT);
+    EXPECT_TRUE(row().value == "hard" && screen.settings().botLevelSet);
+    tap(SDLK_RIGHT);
+    EXPECT_FALSE(screen.settings().botLevelSet);
 }
 
 TEST_F(OptionsScreenTest, TheNameIsTypedAndTakenWhenItIsOne) {

@@ -59,6 +59,7 @@ TEST(ConfigText, OnlyTheValuesOfChangedSettingsChangeAndTheStarBoundsAsAPair) {
     for (const auto& [before, expected] : added) {
         after = read(before);
         after.botLevel = BotLevel::Hard;
+        after.botLevelSet = true;
         EXPECT_EQ(changed(before, after), expected);
     }
     after = read("minstars 80\nmaxstars 40\n");  // read as 40 to 80: checked, so written, as a pair
@@ -114,6 +115,7 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsNamedAndTheNextSaveTriesAgain
     ASSERT_TRUE(file.save(settings, errors));
     settings.sensitivity = 4;
     settings.botLevel = BotLevel::Easy;
+    settings.botLevelSet = true;
     EXPECT_FALSE(withFileSizeLimit(20, [&] { return file.save(settings, errors); }));  // cut short part-way
     EXPECT_EQ(said().rfind("starhold: could not save the settings in " + own.string() + ": cannot write (", 0), 0u);
     EXPECT_EQ(contents(own), "# shipped with the game\nsensitivity 3\nmapdimensions 30\n");

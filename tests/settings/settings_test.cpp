@@ -28,7 +28,8 @@ std::string messagesOf(const std::string& text) {
 
 TEST(Settings, ReadsKeysCaseSensitivelyLastValueWinsAndAMissingFileKeepsTheDefaults) {
     const GameSettings s = read("sensitivity 2.5\nplayerskin 1\nMapdimensions 50\nfoo bar\nmapdimensions 30\nmapdimensions 40");
-    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40);
+    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40 && !s.botLevelSet);
+    EXPECT_TRUE(read("botlevel beginner").botLevelSet && !read("botlevel expert").botLevelSet);
     GameSettings settings;
     std::ostringstream errors;
     EXPECT_FALSE(loadSettings("/nonexistent/config.txt", settings, errors));
@@ -75,7 +76,7 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
         {"minstars 0", "config.txt:1: minstars 0 is out of range (2 to 8192); using 2\n"},
         {"minstars -99999999999", "config.txt:1: minstars -99999999999 is out of range (2 to 8192); using 2\n"},
         {"playerskin 2", "config.txt:1: playerskin 2 is out of range (0 to 1); keeping 0\n"},
-        {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (easy, normal or hard); keeping hard\n"},
+        {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (beginner, easy, normal or hard); keeping hard\n"},
         {"sensitivity -1", "config.txt:1: sensitivity -1 is out of range (0.5 to 50); using 0.5\n"},
         {"sensitivity 1e99", "config.txt:1: sensitivity 1e99 is out of range (0.5 to 50); using 50\n"},
         {"# my own settings\n  #indented, too\nminstars 40 #x", "config.txt:3: unknown key #x, skipped with its value\n"},
