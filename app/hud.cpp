@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/game.h"
+#include "app/options_panel.h"
 #include "base/text.h"
 #include "render/frame_gl.h"
 
@@ -81,6 +82,12 @@ void Game::drawHud() {
 
 std::vector<HudText> Game::overlayTexts() {
     std::vector<HudText> texts = status.current(now());
+    if (options.isOpen()) {  // over everything in the middle
+        const std::vector<HudText> panel =
+            optionsPanel(options.rows(), options.selected(), optionsNotice(), options.waitingForInput());
+        texts.insert(texts.end(), panel.begin(), panel.end());
+        return texts;
+    }
     const PlayerState& local = match.localPlayer();
     if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
         MatchResult result;
@@ -89,13 +96,14 @@ std::vector<HudText> Game::overlayTexts() {
         result.versus = result.ownEnergy <= 0 || result.opponentEnergy <= 0;
         result.matchMs = local.matchTime();
         result.hostStartsNext = match.joinedToHost();
+        result.newMatchKey = shownKeyName(settings.keys.key(Action::NewMatch));
         result.bestMs = trialBestMs;
         result.newBest = trialNewBest;
         const std::vector<HudText> banner = resultBanner(result);
         texts.insert(texts.end(), banner.begin(), banner.end());
     }
     if (showKeys) {
-        const std::vector<HudText> panel = keyPanel();
+        const std::vector<HudText> panel = keyPanel(settings.keys);
         texts.insert(texts.end(), panel.begin(), panel.end());
     } else if (now() < kHintMs) {
         texts.push_back(keysHint());
@@ -143,10 +151,12 @@ void Game::drawOverlay() {
             drawShade(-5, text.y - 3, text.x + 17 * static_cast<int>(text.text.size()) + 3, text.y + 19);
         }
     }
-    if (prompt.isOpen()) {
+    if (options.isOpen()) {
+        drawShade(0, kOptionsTop, 660, kOptionsBottom);
+    } else if (prompt.isOpen()) {
         drawShade(25, kPromptY - 15, 660, promptBottom);
     } else if (showKeys) {
-        drawShade(5, 115, 630, 545);
+        drawShade(5, kKeyPanelTop, 630, kKeyPanelBottom);
     } else if (match.localPlayer().isMatchOver()) {
         int halfWidth = 240;  // the banner's rows, centred, with a margin
         int bottom = 280;

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "settings/bindings.h"
 #include "records/records.h"
 
 struct HudText {
@@ -57,6 +59,13 @@ private:
     ConnectionView last;
 };
 
+// A text at (x, y) in a colour.
+HudText hudText(const std::string& text, int x, int y, float r, float g, float b, int scale = 1);
+// The text on one row of `width` characters, or on two when it is longer: broken
+// after its first ": ", or before a part in brackets, or else at its last space
+// that fits. The second row is "" when one holds it.
+std::pair<std::string, std::string> splitRow(const std::string& text, size_t width);
+
 // Event texts, kept here so every caller words them alike.
 std::string couldNotListenText(int32_t port);
 std::string couldNotConnectText(const std::string& host, int32_t port);
@@ -69,6 +78,7 @@ struct MatchResult {
     int32_t opponentEnergy = 0;
     int32_t matchMs = 0;  // alone: how long the field took
     bool hostStartsNext = false;  // joined to a host: only the host starts the next match
+    std::string newMatchKey = "Backspace";  // the key that starts it, as shownKeyName() (settings/bindings.h) names it
     int32_t bestMs = -1;   // alone: the best time of this kind of field, this one included
     bool newBest = false;  // alone: this time is the best
 };
@@ -76,7 +86,8 @@ struct MatchResult {
 std::vector<HudText> resultBanner(const MatchResult& result);
 // "won 2, lost 1": the record against a level of the computer.
 std::string recordText(const WinLoss& result);
-std::vector<HudText> keyPanel();
+// What each key does, as the player has bound it.
+std::vector<HudText> keyPanel(const KeyBindings& keys);
 HudText keysHint();
 // What the join prompt shows under its line: the games heard on the local
 // network (`chosen` indexes the one chosen, -1 for none) or, with none, a note.
@@ -100,3 +111,5 @@ constexpr int kPromptY = 200;  // above the ship, which sits at the centre
 constexpr int kBannerTop = 155;     // the result banner's rows lie between these
 constexpr int kBannerBottom = 320;
 constexpr uint32_t kHintMs = 6000;  // how long the first-start hint shows
+constexpr int kKeyPanelTop = 115;     // the key panel's backing, from here
+constexpr int kKeyPanelBottom = 597;  // to here
