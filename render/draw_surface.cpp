@@ -121,11 +121,15 @@ void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::func
     endBatch();
 }
 
-bool DrawSurface::startVideo() {
+bool DrawSurface::startVideoSubsystem() {
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         std::fprintf(stderr, "Video initialization failed: %s\n", SDL_GetError());
         return false;
     }
+    return true;
+}
+
+void DrawSurface::setGlAttributes() {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
@@ -135,6 +139,13 @@ bool DrawSurface::startVideo() {
     SDL_GL_SetAttribute(SDL_GL_ACCUM_BLUE_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_ACCUM_ALPHA_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+}
+
+bool DrawSurface::startVideo() {
+    if (!startVideoSubsystem()) {
+        return false;
+    }
+    setGlAttributes();
     if (SDL_SetVideoMode(width, height, 32, videoFlags) == nullptr) {
         std::fprintf(stderr, "Video mode set failed: %s\n", SDL_GetError());
         static bool quitRegistered = false;
