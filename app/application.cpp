@@ -39,9 +39,7 @@ int runStarhold(const char* argv0) {
     int status = 0;
     {
         Game game;
-        if (game.startUp()) {
-            game.run();
-        } else {
+        if (!game.startUp() || !game.run()) {
             status = 1;
         }
     }

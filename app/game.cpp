@@ -16,18 +16,12 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr int kWindowWidth = 800;
-constexpr int kWindowHeight = 600;
-
-}  // namespace
-
 Game::Game() = default;
 
 Game::~Game() = default;
 
 bool Game::startUp() {
+    readConfiguration();  // first: it says whether the window opens full screen
     if (!startVideo()) {
         return false;
     }
@@ -35,7 +29,6 @@ bool Game::startUp() {
     if (computerProgram.empty()) {
         computerProgram = (fs::path(executablePath("starhold")).parent_path() / "starhold-bot").string();
     }
-    readConfiguration();
     match.startNetworking();  // on failure the game runs without a network
     if (!startAudio()) {
         return false;
@@ -56,11 +49,10 @@ bool Game::startUp() {
 
 bool Game::startVideo() {
     sceneSurface.setTextureManager(&textures);
-    sceneSurface.setResolution(kWindowWidth, kWindowHeight);
-    hudSurface.setResolution(kWindowWidth, kWindowHeight);
-    if (!sceneSurface.initialise()) {
-        return false;  // the surface has printed the reason
+    if (!window.open(kFirstWindowSize, settings.fullScreen)) {
+        return false;  // the window has printed the reason
     }
+    hudSurface.setResolution(window.size().width, window.size().height);
     SDL_WM_SetCaption("starhold", "starhold");
     SDL_EnableUNICODE(1);  // the join prompt types what the keys say
     hudSurface.setTextureManager(&textures);
@@ -92,17 +84,14 @@ bool Game::startAudio() {
 void Game::placeCameras() {
     mainCamera.reset(0, 0, 0);
     mainCamera.moveLocal(0, 0, -20, 1);
-    hudCamera.reset(0, 0, 0);
-    hudCamera.rotateLocal(180, 0, 1, 0);
-    hudCamera.moveLocal(-320, 340, -600, 1);
-    hudCamera.rotateLocal(180, 0, 0, 1);
 }
 
-void Game::run() {
+bool Game::run() {
     while (!input.quit) {
         runPass();
         waitForNextDue();
     }
+    return !window.lost();
 }
 
 void Game::runPass() {
@@ -130,20 +119,50 @@ bool Game::frameDue(bool updated, bool moved) {
     return input.firstFrame || ((updated || moved) && !drawnSinceUpdate);
 }
 
+// A dragged corner sends a stream of sizes; only the last of a pass is set.
 void Game::drainEvents() {
     SDL_Event event;
+    WindowSize resized;
     while (SDL_PollEvent(&event)) {
         match.handleEvent(event);
         if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
             handleKey(event.key.keysym, event.type == SDL_KEYDOWN);
+        } else if (event.type == SDL_VIDEORESIZE) {
+            resized = {event.resize.w, event.resize.h};
         } else if (event.type == SDL_QUIT) {
             input.quit = true;
         }
     }
+    if (resized.width > 0) {
+        resizeWindow(resized);
+    }
 }
 
-// The join prompt sees every key first: while it is open no key is the game's.
+void Game::resizeWindow(WindowSize wanted) {
+    if (!window.resize(wanted)) {
+        status.showEvent(kWindowSizeRefusedText, 1, 0.4f, 0.4f, now());
+    }
+    hudSurface.setResolution(window.size().width, window.size().height);
+    input.quit = input.quit || window.lost();
+}
+
+void Game::setFullScreen(bool on) {
+    if (!window.setFullScreen(on)) {
+        status.showEvent(on ? kFullScreenRefusedText : kWindowSizeRefusedText, 1, 0.4f, 0.4f, now());
+    }
+    hudSurface.setResolution(window.size().width, window.size().height);
+    input.quit = input.quit || window.lost();
+}
+
+// The join prompt sees every key but the full-screen keys first: while it is
+// open no other key is the game's.
 void Game::handleKey(const SDL_keysym& key, bool pressed) {
+    if (isFullScreenKey(key.sym, key.mod)) {
+        if (pressed) {
+            setFullScreen(!window.isFullScreen());
+        }
+        return;
+    }
     switch (prompt.handleKey(key.sym, key.unicode, pressed)) {
         case PromptAction::NotTaken: break;
         case PromptAction::Join:

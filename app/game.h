@@ -21,6 +21,7 @@
 #include "render/frame.h"
 #include "sound/sound_manager.h"
 #include "textures/texture_manager.h"
+#include "window/game_window.h"
 #include "world/world_sounds.h"
 
 class Game {
@@ -32,8 +33,8 @@ public:
 
     // Opens the window and audio and loads everything; false after printing why.
     bool startUp();
-    // Runs passes until the window is closed.
-    void run();
+    // Runs passes until the window is closed; false when the display took the window away.
+    bool run();
     // One pass of the loop: events, update, network, movement, drawing.
     void runPass();
     bool quitRequested() const { return input.quit; }
@@ -49,7 +50,15 @@ public:
     // The texts drawn over the world this pass: status line, banner, key panel,
     // hint, join prompt.
     std::vector<HudText> overlayTexts();
+    // The same texts in their groups, each with its backings: what drawOverlay draws.
+    std::vector<OverlayGroup> overlayGroups();
     int framesDrawn() const { return frameCount; }
+    // Full screen at the desktop's size, or back to the window's last size. A
+    // switch the display refuses leaves the window as it was, says so on
+    // standard error and shows an event on the status line.
+    void setFullScreen(bool on);
+    bool fullScreen() const { return window.isFullScreen(); }
+    WindowSize windowSize() const { return window.size(); }
     bool promptOpen() const { return prompt.isOpen(); }
     // The starhold-bot program b starts; beside the game's own binary unless set.
     void setComputerProgram(const std::string& path) { computerProgram = path; }
@@ -74,6 +83,7 @@ private:
 
     // Loop steps
     void drainEvents();
+    void resizeWindow(WindowSize wanted);
     void handleKey(const SDL_keysym& key, bool pressed);
     Steering heldSteering() const;
     void moveCamera();
@@ -104,12 +114,12 @@ private:
     DrawSurface3D shipSurface;
     DrawSurface2D hudSurface;
     TextureManager textures;
+    GameWindow window{sceneSurface, textures};
     FontManager fonts;
     GameSettings settings;
     SoundManager sounds;
     DeviceSounds deviceSounds{sounds};
     Frame mainCamera;
-    Frame hudCamera;
     MatchCore match;
     InputState input;
     Timer runClock;  // time since SDL started, for the status line and hint

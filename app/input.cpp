@@ -61,6 +61,10 @@ KeyAction applyKey(InputState& input, SDLKey key, bool pressed) {
     return pressed ? applyPress(input, key) : applyRelease(input, key);
 }
 
+bool isFullScreenKey(SDLKey key, SDLMod mod) {
+    return key == SDLK_F11 || ((key == SDLK_RETURN || key == SDLK_KP_ENTER) && (mod & KMOD_ALT) != 0);
+}
+
 void releaseMovementKeys(InputState& input) {
     InputState released;
     released.quit = input.quit;

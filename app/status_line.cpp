@@ -5,6 +5,9 @@
 namespace {
 
 constexpr int kAdvance = 17;  // every character of a text line advances this far
+constexpr int kBannerY = 90;     // the banner's title, above the ship
+constexpr int kKeyPanelY = 80;   // clear of the status line in the smallest window
+constexpr int kKeyRowHeight = 22;
 
 HudText line(const std::string& text, int x, int y, float r, float g, float b) {
     HudText t;
@@ -59,6 +62,8 @@ std::vector<HudText> stateOf(const ConnectionView& view) {
 }  // namespace
 
 const char* const kSilentPlayText = "no sound device: playing silently";
+const char* const kFullScreenRefusedText = "full screen refused by the display";
+const char* const kWindowSizeRefusedText = "window size refused by the display";
 
 std::string couldNotListenText(int32_t port) { return "could not listen on port " + toText(port); }
 
@@ -104,16 +109,16 @@ std::vector<HudText> resultBanner(const MatchResult& result) {
     std::vector<HudText> banner;
     if (result.versus) {
         const bool won = result.ownEnergy > result.opponentEnergy;
-        banner.push_back(centred(won ? "YOU WIN" : "YOU LOSE", 170, won ? 0.f : 1.f, won ? 1.f : 0.f, 0, 2));
-        banner.push_back(centred("energy " + toText(result.ownEnergy) + " / " + toText(result.opponentEnergy), 215,
-                                 1, 1, 1));
+        banner.push_back(centred(won ? "YOU WIN" : "YOU LOSE", kBannerY, won ? 0.f : 1.f, won ? 1.f : 0.f, 0, 2));
+        const std::string energies = toText(result.ownEnergy) + " / " + toText(result.opponentEnergy);
+        banner.push_back(centred("energy " + energies, kBannerY + 45, 1, 1, 1));
     } else {
         const float seconds = static_cast<float>(result.matchMs / 100) / 10.0f;
-        banner.push_back(centred("FIELD CLEARED", 170, 1, 1, 0, 2));
-        banner.push_back(centred("in " + toText(seconds) + " s", 215, 1, 1, 1));
+        banner.push_back(centred("FIELD CLEARED", kBannerY, 1, 1, 0, 2));
+        banner.push_back(centred("in " + toText(seconds) + " s", kBannerY + 45, 1, 1, 1));
     }
     const char* next = result.hostStartsNext ? "waiting for the host's new match" : "Backspace: new match";
-    banner.push_back(centred(next, 250, 0.7f, 0.7f, 0.7f));
+    banner.push_back(centred(next, kBannerY + 80, 0.7f, 0.7f, 0.7f));
     return banner;
 }
 
@@ -126,19 +131,20 @@ std::vector<HudText> keyPanel() {
         {"Backspace", "new match"},        {"m", "music on/off"},
         {"l", "listen for a friend"},      {"c", "connect (connection.txt)"},
         {"j", "join: type the host"},     {"b", "play the computer"},
-        {"o", "disconnect"},               {"F1", "hide these keys"},
+        {"o", "disconnect"},               {"F11", "full screen (Alt+Enter)"},
+        {"F1", "hide these keys"},
     };
     std::vector<HudText> panel;
-    int y = 130;
+    int y = kKeyPanelY;
     for (const auto& row : rows) {
         panel.push_back(line(row[0], 20, y, 1, 1, 0));
         panel.push_back(line(row[1], 20 + 11 * kAdvance, y, 1, 1, 1));
-        y += 26;
+        y += kKeyRowHeight;
     }
     return panel;
 }
 
-HudText keysHint() { return line("F1: keys", 0, 650, 0.8f, 0.8f, 0.8f); }
+HudText keysHint() { return line("F1: keys", 0, 0, 0.8f, 0.8f, 0.8f); }
 
 std::vector<HudText> promptRows(const std::string& text, const std::string& refusal) {
     std::vector<HudText> shown = {line(text, 40, kPromptY, 1, 1, 1)};

@@ -24,7 +24,7 @@ struct WholeRange {
 
 const WholeRange kStarRange{INT32_MIN, kMaxStars, OutOfRange::UseNearestEnd};
 const WholeRange kMapRange{kMinMapDimensions, kMaxMapDimensions, OutOfRange::UseNearestEnd};
-const WholeRange kSkinRange{0, 1, OutOfRange::Keep};
+const WholeRange kSwitchRange{0, 1, OutOfRange::Keep};  // a setting that is on (1) or off (0)
 
 // The range as the line that refuses `value` names it.
 std::string rangeText(const WholeRange& range, int64_t value) {
@@ -81,6 +81,13 @@ void readWholeSetting(const std::string& key, const std::string& value, const Wh
     reportOutOfRange(errors, at, key, value, rangeText(range, read), keep ? "keeping" : "using", toText(field));
 }
 
+void readSwitchSetting(const std::string& key, const std::string& value, bool& field, const Place& at,
+                       std::ostream& errors) {
+    int32_t on = field ? 1 : 0;
+    readWholeSetting(key, value, kSwitchRange, on, at, errors);
+    field = on == 1;
+}
+
 void readFloatSetting(const std::string& key, const std::string& value, float& field, const Place& at,
                       std::ostream& errors) {
     float read = 0.0f;
@@ -109,9 +116,9 @@ void readValue(const std::string& key, const std::string& value, GameSettings& s
     } else if (key == "mapdimensions") {
         readWholeSetting(key, value, kMapRange, settings.mapDimensions, at, errors);
     } else if (key == "playerskin") {
-        int32_t skin = settings.playerSkin ? 1 : 0;
-        readWholeSetting(key, value, kSkinRange, skin, at, errors);
-        settings.playerSkin = skin == 1;
+        readSwitchSetting(key, value, settings.playerSkin, at, errors);
+    } else if (key == "fullscreen") {
+        readSwitchSetting(key, value, settings.fullScreen, at, errors);
     } else if (key == "botlevel") {
         if (!parseBotLevel(value, settings.botLevel)) {
             report(errors, at) << key << " " << shown(value) << " is not a level (easy, normal or hard); keeping "

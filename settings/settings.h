@@ -15,6 +15,7 @@ struct GameSettings {
     int32_t mapDimensions = 20; // the arena runs from -D to +D on each axis
     bool playerSkin = false;    // true: the local ship wears the second skin
     BotLevel botLevel = BotLevel::Normal;  // the computer's level when b first starts it
+    bool fullScreen = false;    // true: the game starts full screen
 };
 
 // Reads "key value" pairs until the end of the stream, then applies the checks.
