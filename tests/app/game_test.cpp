@@ -101,17 +101,20 @@ protected:
         }, 10000);
     }
 
-    // The overlay's texts whose rows lie from `top` to `bottom`, each ended by '|'.
-    std::string rows(int top, int bottom) {
+    // The overlay's texts whose rows lie from `top` to `bottom` below the origin
+    // (the centred panel's unless given), each ended by '|'.
+    std::string rows(int top, int bottom) { return rows(top, bottom, layout().panel); }
+    std::string rows(int top, int bottom, OverlayPoint origin) {
         std::string all;
         for (const HudText& t : game->overlayTexts())
-            if (t.y >= top && t.y <= bottom) all += t.text + "|";
+            if (t.y - origin.y >= top && t.y - origin.y <= bottom) all += t.text + "|";
         return all;
     }
+    OverlayLayout layout() const { return overlayLayout(game->windowSize().width, game->windowSize().height); }
     // The status line's text and colour as "text r g b", or "" when it is empty.
     std::string statusLine() {
         for (const HudText& t : game->overlayTexts())
-            if (t.y == kStatusY) return t.text + " " + toText(t.r) + " " + toText(t.g) + " " + toText(t.b);
+            if (t.y == layout().topLeft.y + kStatusY) return t.text + " " + toText(t.r) + " " + toText(t.g) + " " + toText(t.b);
         return "";
     }
 
@@ -247,7 +250,8 @@ TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     ASSERT_TRUE(left);
     EXPECT_TRUE(game->network().peerCount() == 0 && game->localPlayer().starListText() == field);
     // The reason, on two rows since it is too long for one.
-    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight), "star list refused:|star count 9000 is outside 0..8192|");
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight, layout().topLeft),
+              "star list refused:|star count 9000 is outside 0..8192|");
 }
 
 TEST_F(GameTest, ConnectionFileFallsBackToTheHeldValuesAndListeningNeedsNoHost) {
@@ -269,14 +273,15 @@ TEST_F(GameTest, ConnectionFileFallsBackToTheHeldValuesAndListeningNeedsNoHost) 
 }
 
 // Pixels of the last frame, in a box of heads-up units, whose channels are all near (r, g, b).
-int countPixels(int left, int top, int right, int bottom, float r, float g, float b) {
-    std::vector<uint8_t> rgb(800 * 600 * 3);
+// Pixels of the last frame within the box of window pixels that have the colour.
+int countPixels(WindowSize size, OverlayBox box, float r, float g, float b) {
+    std::vector<uint8_t> rgb(size_t(size.width) * size.height * 3);
     glReadBuffer(GL_BACK);  // Mesa keeps the swapped frame there
-    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glReadPixels(0, 0, size.width, size.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     int n = 0;
-    for (int y = 600 - int((bottom + 5) * 0.866); y < 600 - int((top + 5) * 0.866); ++y)  // rows from the bottom
-        for (int x = int(33 + 1.155 * left); x < int(33 + 1.155 * right); ++x) {
-            const uint8_t* p = &rgb[(y * 800 + x) * 3];
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x) {
+            const uint8_t* p = &rgb[((size.height - 1 - y) * size.width + x) * 3];  // rows from the bottom
             n += std::abs(p[0] - 255 * r) < 60 && std::abs(p[1] - 255 * g) < 60 && std::abs(p[2] - 255 * b) < 60;
         }
     return n;
@@ -324,33 +329,40 @@ TEST_F(GameTest, StatusLineFollowsTheConnection) {
 
 TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
     start();
-    auto texts = [&] {
+    // Each text and where it stands from the origin of its group.
+    auto texts = [&](OverlayPoint origin) {
         std::string all;
-        for (const HudText& t : game->overlayTexts()) all += t.text + "@" + toText(t.x) + "," + toText(t.y) + " ";
+        for (const HudText& t : game->overlayTexts())
+            all += t.text + "@" + toText(t.x - origin.x) + "," + toText(t.y - origin.y) + " ";
         return all;
     };
-    EXPECT_EQ(texts(), "F1: keys@0,650 ");
+    const OverlayPoint panel = layout().panel;
+    auto onPanel = [&](OverlayBox box) {
+        return OverlayBox{box.left + panel.x, box.top + panel.y, box.right + panel.x, box.bottom + panel.y};
+    };
+    EXPECT_EQ(texts(layout().bottomLeft), "F1: keys@0,0 ");
     pass(kHintMs);
-    EXPECT_EQ(texts(), "");
+    EXPECT_EQ(texts(panel), "");
     tapAndPass(SDLK_F1);
-    EXPECT_NE(texts().find("Backspace@20,338 new match@207,338 "), std::string::npos);
-    EXPECT_GT(countPixels(20, 130, 180, 490, 1, 1, 0), 500);  // the yellow key names
+    EXPECT_NE(texts(panel).find("Backspace@20,256 new match@207,256 "), std::string::npos);
+    EXPECT_NE(texts(panel).find("F11@20,410 full screen (Alt+Enter)@207,410 "), std::string::npos);
+    EXPECT_GT(countPixels(game->windowSize(), onPanel({20, 80, 190, 450}), 1, 1, 0), 500);  // the yellow key names
     tapAndPass(SDLK_F1);
-    EXPECT_EQ(texts(), "");
+    EXPECT_EQ(texts(panel), "");
 
     // The score as the host sends it: its stars, its energy (the opponent's), ours; the banner and its colour.
     const std::tuple<const char*, std::string, float, float, float> cases[] = {
-        {"0,1,1", "FIELD CLEARED@99,170 in 83.4 s@244,215 ", 1, 1, 0},
-        {"0,0,120", "YOU WIN@201,170 energy 120 / 0@201,215 ", 0, 1, 0},
-        {"0,75,0", "YOU LOSE@184,170 energy 0 / 75@210,215 ", 1, 0, 0}};
+        {"0,1,1", "FIELD CLEARED@99,90 in 83.4 s@244,135 ", 1, 1, 0},
+        {"0,0,120", "YOU WIN@201,90 energy 120 / 0@201,135 ", 0, 1, 0},
+        {"0,75,0", "YOU LOSE@184,90 energy 0 / 75@210,135 ", 1, 0, 0}};
     for (const auto& [score, banner, r, g, b] : cases) {
         game->localPlayer().applyScoreText(score);
         game->localPlayer().setMatchOverTime(83456);
         pass();
-        EXPECT_EQ(texts(), banner + "Backspace: new match@150,250 ");
-        EXPECT_GT(countPixels(100, 170, 540, 204, r, g, b), 150) << banner;  // the large title
+        EXPECT_EQ(texts(panel), banner + "Backspace: new match@150,170 ");
+        EXPECT_GT(countPixels(game->windowSize(), onPanel({100, 90, 540, 122}), r, g, b), 150) << banner;  // the title
         tapAndPass(SDLK_BACKSPACE);
-        EXPECT_EQ(texts(), "");
+        EXPECT_EQ(texts(panel), "");
     }
 }
 
@@ -371,14 +383,14 @@ TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHost
     ASSERT_TRUE(server.sendAll(frame("5|1,420,0")));  // this side's energy is gone
     ASSERT_TRUE(passUntil([&] { return local.isMatchOver(); }));
     const std::string banner = "YOU LOSE|energy 0 / 420|waiting for the host's new match|";
-    EXPECT_EQ(rows(170, 250), banner);
+    EXPECT_EQ(rows(90, 170), banner);
     const std::string field = local.starListText();
     tapAndPass(SDLK_BACKSPACE);
     EXPECT_EQ(local.starListText(), field);  // only the host starts matches
     tapAndPass(SDLK_F1);  // the key panel covers the banner while it is open
-    EXPECT_EQ(rows(170, 250).find("YOU LOSE"), std::string::npos);
+    EXPECT_EQ(rows(90, 170).find("YOU LOSE"), std::string::npos);
     tapAndPass(SDLK_F1);
-    EXPECT_EQ(rows(170, 250), banner);
+    EXPECT_EQ(rows(90, 170), banner);
 
     // Another host, whose queue of connections is full: the connect stays in
     // progress, and the host left for it is no lost connection.
