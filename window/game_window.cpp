@@ -17,6 +17,7 @@ constexpr uint32_t kFullScreenFlags = SDL_OPENGL | SDL_ANYFORMAT | SDL_FULLSCREE
 
 // The desktop's size as SDL tells it before the first video mode is set, or
 // else the largest full-screen mode it lists; nothing when it names neither.
+// Read once: after a video mode SDL tells that mode's size instead.
 WindowSize readDesktopSize() {
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (info != nullptr && info->current_w > 0 && info->current_h > 0) {
@@ -58,7 +59,8 @@ bool GameWindow::open(WindowSize wanted, bool full) {
     if (!DrawSurface::startVideoSubsystem()) {
         return false;
     }
-    desktop = readDesktopSize();
+    static const WindowSize desktopOfThisRun = readDesktopSize();
+    desktop = desktopOfThisRun;
     windowed = fitted(wanted);
     if (full) {
         DrawSurface::setGlAttributes();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +27,26 @@
 #include "tests/support/waiting.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Every texture name bound while `watchBinds` is set, and whether it was a
+// texture of the context then (binding a name makes it one); the calls go on to GL's own.
+std::vector<GLuint> bound;
+bool watchBinds = false;
+bool allTextures = true;
+
+}  // namespace
+
+extern "C" void glBindTexture(GLenum target, GLuint texture) {
+    using Bind = void (*)(GLenum, GLuint);
+    static const auto real = reinterpret_cast<Bind>(dlsym(RTLD_NEXT, "glBindTexture"));
+    if (watchBinds) {
+        bound.push_back(texture);
+        allTextures = allTextures && glIsTexture(texture) == GL_TRUE;
+    }
+    real(target, texture);
+}
 
 namespace {
 
@@ -75,6 +96,13 @@ protected:
         event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
         event.key.keysym.sym = sym;
         event.key.keysym.unicode = static_cast<Uint16>(typed);
+        SDL_PushEvent(&event);
+    }
+    void resizeTo(int width, int height) {
+        SDL_Event event{};
+        event.type = SDL_VIDEORESIZE;
+        event.resize.w = width;
+        event.resize.h = height;
         SDL_PushEvent(&event);
     }
     void tap(SDLKey sym, char typed = 0) {
@@ -419,6 +447,65 @@ TEST_F(GameTest, TheKeyHintShowsOnSdlsOwnClock) {
             std::exit(hint ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
+}
+
+// Dragging the window's corner sends many sizes: the last one counts. F11 and
+// Alt+Enter switch full screen on and off, Enter alone still puts the ship back.
+TEST_F(GameTest, TheWindowTakesTheLastSizeDraggedToAndF11OrAltEnterSwitchFullScreen) {
+    start();
+    EXPECT_TRUE(game->windowSize() == kFirstWindowSize && !game->fullScreen());
+    resizeTo(500, 400);
+    resizeTo(1000, 700);
+    pass();
+    EXPECT_TRUE(game->windowSize() == (WindowSize{1000, 700}));
+    key(SDLK_UP, true);
+    pass(50);
+    key(SDLK_UP, false);
+    const float vz = game->localPlayer().ship().vz;
+    ASSERT_GT(std::fabs(vz), 0.1f);
+    tapAndPass(SDLK_F11);
+    EXPECT_TRUE(game->fullScreen() && game->windowSize().width > 1000);
+    SDL_Event altEnter{};
+    altEnter.type = SDL_KEYDOWN;
+    altEnter.key.keysym.sym = SDLK_RETURN;
+    altEnter.key.keysym.mod = KMOD_LALT;
+    SDL_PushEvent(&altEnter);
+    pass();
+    EXPECT_TRUE(!game->fullScreen() && game->windowSize() == (WindowSize{1000, 700}));
+    EXPECT_EQ(game->localPlayer().ship().vz, vz);  // not put back
+    tapAndPass(SDLK_RETURN);
+    EXPECT_NE(game->localPlayer().ship().vz, vz);
+    EXPECT_EQ(statusLine(), "");
+
+    start("fullscreen 1\n");
+    EXPECT_TRUE(game->fullScreen() && game->windowSize().width > 1000);
+}
+
+// A new video mode may come with a new GL context: every texture the game then
+// draws with must be one of that context, holding the ship's picture.
+TEST_F(GameTest, EveryTextureTheGameDrawsWithIsOneOfTheContextAfterANewVideoMode) {
+    start();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);  // the next video mode opens a new window and context
+    game->setFullScreen(true);
+    ASSERT_TRUE(game->fullScreen());
+    bound.clear();
+    watchBinds = true;
+    pass();
+    watchBinds = false;
+    EXPECT_TRUE(allTextures);
+    EXPECT_EQ(bound.size(), 3u);  // the ship's top, bottom and burner
+    for (const GLuint name : bound) EXPECT_NE(name, 0u);
+    const WindowSize size = game->windowSize();
+    std::vector<uint8_t> rgb(size_t(size.width) * size.height * 3);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, size.width, size.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    int lights = 0;  // the green cockpit lights, at the centre: an untextured ship is plain white
+    for (int y = size.height / 2 - 10; y < size.height / 2 + 10; ++y)
+        for (int x = size.width / 2 - 40; x < size.width / 2 + 40; ++x) {
+            const uint8_t* p = &rgb[(size_t(y) * size.width + x) * 3];
+            lights += p[1] > 150 && p[0] < 120;
+        }
+    EXPECT_GT(lights, 20);
 }
 
 TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {

@@ -27,7 +27,8 @@ std::string messagesOf(const std::string& text) {
 
 TEST(Settings, ReadsKeysCaseSensitivelyLastValueWinsAndAMissingFileKeepsTheDefaults) {
     const GameSettings s = read("sensitivity 2.5\nplayerskin 1\nMapdimensions 50\nfoo bar\nmapdimensions 30\nmapdimensions 40");
-    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40);
+    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40 && !s.fullScreen);
+    EXPECT_TRUE(read("fullscreen 1").fullScreen && !read("fullscreen 1\nfullscreen 0").fullScreen);
     GameSettings settings;
     std::ostringstream errors;
     EXPECT_FALSE(loadSettings("/nonexistent/config.txt", settings, errors));
@@ -69,6 +70,8 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
         {"minstars -99999999999",
          "config.txt:1: minstars -99999999999 is out of range (-2147483648 to 8192); using -2147483648\n"},
         {"playerskin 2", "config.txt:1: playerskin 2 is out of range (0 to 1); keeping 0\n"},
+        {"fullscreen 1\nfullscreen yes", "config.txt:2: fullscreen yes is not a number; keeping 1\n"},
+        {"fullscreen -1", "config.txt:1: fullscreen -1 is out of range (0 to 1); keeping 0\n"},
         {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (easy, normal or hard); keeping hard\n"},
         {"sensitivity 1e99",
          "config.txt:1: sensitivity 1e99 is out of range (-3.40282e+38 to 3.40282e+38); keeping 5\n"},

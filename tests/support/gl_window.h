@@ -18,3 +18,12 @@ inline bool openTestWindow() {
     }();
     return open;
 }
+
+// Closes the test window and opens another, which comes with a new GL context:
+// what any new video mode may do. The textures of the old context are gone.
+inline bool reopenTestWindow() {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (started) SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    return started && SDL_SetVideoMode(800, 600, 32, SDL_OPENGL) != nullptr;
+}

@@ -167,6 +167,63 @@ TEST_F(Textures, SidesUpToWhatGlTakesLoadAndOtherSidesOrUnreadableFilesAreRefuse
     EXPECT_EQ(manager.getTexture("blank")->width, most);
 }
 
+// A declared size is checked before anything is decoded: 4096 x 4096 RGBA is
+// 64 MiB and may be tried (this file is then no PNG libpng takes), twice that
+// is refused with the line a sound too large gets. Only PNG and BMP are read.
+TEST_F(Textures, AnImageThatWouldTakeMoreThan64MiBOrIsNeitherPngNorBmpIsRefusedBeforeDecoding) {
+    std::string png = read("sheet.png");
+    for (const auto& [file, width, height] : {std::make_tuple("square.png", 4096u, 4096u),
+                                              std::make_tuple("tall.png", 4096u, 8192u),
+                                              std::make_tuple("huge.png", 8192u, 16384u)}) {
+        const uint32_t sides[2] = {htonl(width), htonl(height)};
+        std::memcpy(&png[16], sides, 8);
+        write(file, png);
+    }
+    ASSERT_TRUE(convert("-size 64x64 xc:red", "GIF:red.gif") && convert("-size 64x64 xc:red", "JPEG:red.jpg"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"square.png", ""},
+        {"tall.png", ": would take more than 64 MiB decoded; not loaded\n"},
+        {"huge.png", ": would take more than 64 MiB decoded; not loaded\n"},
+        {"red.gif", ": not a PNG or BMP image; not loaded\n"},
+        {"red.jpg", ": not a PNG or BMP image; not loaded\n"}};
+    for (const auto& [file, message] : cases) {
+        TextureInfo info;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(loadImageIntoTexture(path(file), info, false)) << file;
+        const std::string said = testing::internal::GetCapturedStderr();  // libpng may add its own
+        EXPECT_EQ(said.find(path(file) + ": "), message.empty() ? std::string::npos : 0) << said;
+        EXPECT_TRUE(message.empty() || said == path(file) + message) << said;
+        EXPECT_EQ(info.glName, 0u) << file;
+    }
+}
+
+// A new context keeps none of the old textures: each is made again, from its
+// file or blank, with its sub-textures; a context that kept them is left alone.
+TEST_F(Textures, TexturesAreMadeAgainInANewContextAndOnlyThen) {
+    ASSERT_TRUE(manager.loadTexture("sheet", path("sheet.png"), true));
+    ASSERT_NE(manager.createBlankTexture("blank", 32, 16), 0u);
+    ASSERT_TRUE(manager.addSubTexture("sheet", "left", 0, 0, 32, 32));
+    ASSERT_TRUE(convert("-size 2x2 xc:blue", "PNG32:gone.png"));
+    ASSERT_TRUE(manager.loadTexture("gone", path("gone.png"), false));
+    const Bytes sheet = readTexture(manager.getTexture("sheet")->glName);
+    EXPECT_EQ(manager.remakeAfterNewContext(), 0);
+
+    ASSERT_TRUE(reopenTestWindow());
+    ASSERT_EQ(std::remove(path("gone.png").c_str()), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(manager.remakeAfterNewContext(), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), path("gone.png") + ": no such file\n");
+    for (const char* name : {"sheet", "blank"}) EXPECT_EQ(glIsTexture(manager.getTexture(name)->glName), GL_TRUE);
+    EXPECT_EQ(readTexture(manager.getTexture("sheet")->glName), sheet);
+    GLint wrap = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+    EXPECT_EQ(wrap, GL_REPEAT);
+    EXPECT_EQ(readTexture(manager.getTexture("blank")->glName), Bytes(32 * 16 * 4, 0));
+    EXPECT_EQ(manager.getSubTexture("sheet", "left")->texture, manager.getTexture("sheet"));
+    EXPECT_EQ(manager.getTexture("gone")->glName, 0u);
+    EXPECT_EQ(manager.remakeAfterNewContext(), 0);  // the texture that could not be made proves nothing
+}
+
 TEST_F(Textures, AMissingImageIsNamedOnceHoweverOftenItIsAskedFor) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(manager.loadTexture("Ship Top", path("images/shiptop.png"), false));
