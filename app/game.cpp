@@ -16,7 +16,7 @@
 
 namespace fs = std::filesystem;
 
-Game::Game() = default;
+Game::Game(const Clock& time) : clock(time) {}
 
 Game::~Game() = default;
 
@@ -34,7 +34,6 @@ bool Game::startUp() {
         return false;
     }
     placeCameras();
-    match.setSounds(&deviceSounds);
     match.configure(settings);
     loadShipTextures(textures);
     fonts.setSurface(&hudSurface);
@@ -98,6 +97,8 @@ void Game::runPass() {
     drainEvents();
     const Steering steering = heldSteering();
     const MatchCore::Pass pass = match.runPass(input.freeCamera ? nullptr : &steering);
+    playSounds(pass.events);
+    observeMatch();
     const bool moved = pass.movementMs >= 0;
     if (moved && input.freeCamera) {
         moveCamera();
@@ -174,7 +175,7 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
     }
     switch (applyKey(input, key.sym, pressed)) {
         case KeyAction::ResetShip:
-            match.localPlayer().resetShip();
+            match.resetShip();
             mainCamera.reset(0, 0, 20);
             break;
         case KeyAction::NewMatch: match.startNewMatch(); break;
@@ -189,6 +190,24 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
         case KeyAction::OpenJoinPrompt: openJoinPrompt(); break;
         case KeyAction::ToggleKeys: showKeys = !showKeys; break;
         case KeyAction::None: break;
+    }
+}
+
+// "pop1" our capture, "pop2" the opponent's, "wh1" / "wh2" a ship wrapping at a
+// face, by the skin it wears.
+void Game::playSounds(const std::vector<MatchEvent>& events) {
+    for (const MatchEvent& event : events) {
+        const char* name = nullptr;
+        switch (event.kind) {
+            case MatchEvent::OwnCapture: name = "pop1"; break;
+            case MatchEvent::OpponentCapture: name = "pop2"; break;
+            case MatchEvent::OwnWrap: name = match.localPlayer().alternateSkin() ? "wh2" : "wh1"; break;
+            case MatchEvent::OpponentWrap: name = match.remotePlayer().alternateSkin() ? "wh2" : "wh1"; break;
+            case MatchEvent::MatchOver: break;
+        }
+        if (name != nullptr) {
+            sounds.playSound(name, -1, 0);
+        }
     }
 }
 
@@ -224,7 +243,7 @@ void Game::moveCamera() {
 }
 
 void Game::drawFrame() {
-    PlayerState& local = match.localPlayer();
+    const PlayerState& local = match.localPlayer();
     if (local.mapSize() != arenaSize) {  // a host's field of another size
         arenaSize = local.mapSize();
         buildArena(sceneSurface, arenaSize);
@@ -246,7 +265,7 @@ void Game::drawFrame() {
     drawOverlay();
     sceneSurface.endFrame();
     if (input.firstFrame) {
-        local.resetShip();
+        match.resetShip();
         mainCamera.reset(0, 0, 20);
         input.firstFrame = false;
     }

@@ -13,6 +13,8 @@
 #include "app/input.h"
 #include "settings/settings.h"
 #include "app/status_line.h"
+#include "base/clock.h"
+#include "base/random.h"
 #include "base/timer.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
@@ -22,11 +24,11 @@
 #include "sound/sound_manager.h"
 #include "textures/texture_manager.h"
 #include "window/game_window.h"
-#include "world/world_sounds.h"
 
 class Game {
 public:
-    Game();
+    // The game's time: SDL's tick count, or a clock its owner moves.
+    explicit Game(const Clock& clock = sdlClock());
     ~Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
@@ -39,11 +41,11 @@ public:
     void runPass();
     bool quitRequested() const { return input.quit; }
 
-    // Read access for tests and tools.
-    MatchCore& core() { return match; }
-    PlayerState& localPlayer() { return match.localPlayer(); }
-    PlayerState& remotePlayer() { return match.remotePlayer(); }
-    Connection& network() { return match.network(); }
+    // What the game shows, read-only.
+    const MatchCore& core() const { return match; }
+    const PlayerState& localPlayer() const { return match.localPlayer(); }
+    const PlayerState& remotePlayer() const { return match.remotePlayer(); }
+    const Connection& network() const { return match.network(); }
     const Frame& camera() const { return mainCamera; }
     const DrawSurface3D& scene() const { return sceneSurface; }
     HudValues hudValues();  // what the heads-up line shows now
@@ -65,16 +67,6 @@ public:
     bool playingComputer() const { return againstComputer; }
 
 private:
-    // The world's sounds, played on the sound device.
-    class DeviceSounds : public WorldSounds {
-    public:
-        explicit DeviceSounds(SoundManager& manager) : sounds(manager) {}
-        void play(const char* name) override { sounds.playSound(name, -1, 0); }
-
-    private:
-        SoundManager& sounds;
-    };
-
     // Start-up steps
     bool startVideo();
     void readConfiguration();
@@ -84,6 +76,7 @@ private:
     // Loop steps
     void drainEvents();
     void resizeWindow(WindowSize wanted);
+    void playSounds(const std::vector<MatchEvent>& events);
     void handleKey(const SDL_keysym& key, bool pressed);
     Steering heldSteering() const;
     void moveCamera();
@@ -118,11 +111,12 @@ private:
     FontManager fonts;
     GameSettings settings;
     SoundManager sounds;
-    DeviceSounds deviceSounds{sounds};
     Frame mainCamera;
-    MatchCore match;
+    const Clock& clock;
+    RandomSource random{seedFromTime()};
+    MatchCore match{clock, random};
     InputState input;
-    Timer runClock;  // time since SDL started, for the status line and hint
+    Timer runClock{clock};  // time since SDL started, for the status line and hint
     StatusLine status;
     JoinPrompt prompt;
     std::string promptJoin;     // the host typed into the prompt, until its connect ends

@@ -110,7 +110,7 @@ void Game::playComputer() {
             showProblem("could not start a game with the computer");
             return;
         }
-        match.network().limitPeers(1, true);  // the computer, from this machine, and nobody else
+        match.limitPeers(1, true);  // the computer, from this machine, and nobody else
         againstComputer = true;
     }
     if (!computer.start(computerProgram, computerLevel, match.hostedPort())) {
@@ -126,7 +126,7 @@ void Game::endComputerGame() {
         return;
     }
     computer.stop();
-    match.network().limitPeers(-1, false);
+    match.limitPeers(-1, false);
     againstComputer = false;
 }
 

@@ -137,7 +137,6 @@ OverlayBox around(const std::vector<HudText>& texts, int margin, int minWidth = 
 }  // namespace
 
 std::vector<OverlayGroup> Game::overlayGroups() {
-    observeMatch();
     const OverlayLayout layout = overlayLayout(window.size().width, window.size().height);
     std::vector<OverlayGroup> groups;
     OverlayGroup statusRows{placed(status.current(now()), layout.topLeft), {}};
@@ -146,7 +145,7 @@ std::vector<OverlayGroup> Game::overlayGroups() {
         statusRows.shades.push_back({layout.topLeft.x - 5, box.top - 3, box.right + 3, box.bottom + 3});
     }
     groups.push_back(statusRows);
-    PlayerState& local = match.localPlayer();
+    const PlayerState& local = match.localPlayer();
     if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
         MatchResult result;
         result.ownEnergy = local.ownEnergy();

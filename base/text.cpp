@@ -1,9 +1,9 @@
 #include "base/text.h"
 
+#include <charconv>
+#include <cmath>
 #include <limits>
 #include <sstream>
-
-#include "render/frame.h"
 
 namespace {
 
@@ -40,6 +40,18 @@ NumberRead readOrSayWhy(const std::string& text, T& value) {
 }
 
 template <typename T>
+bool parseWhole(std::string_view text, T& value) {
+    T read{};
+    const char* end = text.data() + text.size();
+    const std::from_chars_result result = std::from_chars(text.data(), end, read);
+    if (text.empty() || result.ec != std::errc() || result.ptr != end) {
+        return false;
+    }
+    value = read;
+    return true;
+}
+
+template <typename T>
 std::string write(T value) {
     std::ostringstream stream;
     stream << value;
@@ -50,67 +62,21 @@ std::string write(T value) {
 
 bool parseInt(const std::string& text, int32_t& value) { return extract(text, value); }
 bool parseFloat(const std::string& text, float& value) { return extract(text, value); }
-bool parseBool(const std::string& text, bool& value) { return extract(text, value); }
+
+bool parseWholeInt(std::string_view text, int32_t& value) { return parseWhole(text, value); }
+
+bool parseWholeFloat(std::string_view text, float& value) {
+    float read = 0.0f;
+    if (!parseWhole(text, read) || !std::isfinite(read)) {
+        return false;
+    }
+    value = read;
+    return true;
+}
 
 NumberRead readNumber(const std::string& text, int64_t& value) { return readOrSayWhy(text, value); }
 NumberRead readNumber(const std::string& text, float& value) { return readOrSayWhy(text, value); }
 
-int32_t toInt(const std::string& text) {
-    int32_t value = 0;
-    parseInt(text, value);
-    return value;
-}
-
-float toFloat(const std::string& text) {
-    float value = 0.0f;
-    parseFloat(text, value);
-    return value;
-}
-
-bool toBool(const std::string& text) {
-    bool value = false;
-    parseBool(text, value);
-    return value;
-}
-
 std::string toText(int32_t value) { return write(value); }
 std::string toText(uint32_t value) { return write(value); }
 std::string toText(float value) { return write(value); }
-
-void splitAtBar(const std::string& text, std::string& head, std::string& tail) {
-    const size_t bar = text.find('|');
-    if (bar == std::string::npos) {
-        head = text;
-        tail = text;
-        return;
-    }
-    head = text.substr(0, bar);
-    tail = text.substr(bar + 1);
-}
-
-std::string takeField(std::string& rest) {
-    const size_t comma = rest.find(',');
-    if (comma == std::string::npos) {
-        return rest;
-    }
-    std::string field = rest.substr(0, comma);
-    rest.erase(0, comma + 1);
-    return field;
-}
-
-std::string frameToText(const Frame& frame) {
-    std::string text;
-    for (float element : frame.matrix) {
-        text += toText(element);
-        text += ',';
-    }
-    text.pop_back();
-    return text;
-}
-
-void frameFromText(Frame& frame, const std::string& text) {
-    std::string rest = text;
-    for (float& element : frame.matrix) {
-        element = toFloat(takeField(rest));
-    }
-}

@@ -2,24 +2,24 @@
 
 #include <SDL.h>
 
-#include <atomic>
-
 namespace {
 
-uint32_t sdlTicks() { return SDL_GetTicks(); }
-
-std::atomic<TickSource> tickSource{sdlTicks};  // read by the network thread too
+class SdlClock : public Clock {
+public:
+    uint32_t now() const override { return SDL_GetTicks(); }
+};
 
 }  // namespace
 
-void setTickSource(TickSource source) { tickSource = source ? source : sdlTicks; }
-
-uint32_t currentTicks() { return tickSource.load()(); }
+const Clock& sdlClock() {
+    static const SdlClock clock;
+    return clock;
+}
 
 int32_t Timer::start() { return elapsed(); }
 
 int32_t Timer::elapsed() {
-    const uint32_t now = currentTicks();
+    const uint32_t now = clock->now();
     if (!started) {
         started = true;
         mark = now;
@@ -29,7 +29,7 @@ int32_t Timer::elapsed() {
 }
 
 int32_t Timer::restart() {
-    const uint32_t now = currentTicks();
+    const uint32_t now = clock->now();
     const int32_t passed = started ? static_cast<int32_t>(now - mark) : 0;
     started = true;
     mark = now;

@@ -68,7 +68,7 @@ int32_t timeTrial(BotLevel level, unsigned seed) {
     Pilot pilot(level, seed);
     Idle idle;
     LocalMatch trial(GameSettings(), pilot, idle, seed);
-    PlayerState& own = trial.host().localPlayer();
+    const PlayerState& own = trial.host().localPlayer();
     trial.stepUntil(kLongestTrialMs, [&] { return own.isMatchOver(); });
     return own.isMatchOver() ? own.matchTime() : -1;
 }

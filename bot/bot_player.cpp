@@ -1,7 +1,7 @@
 #include "bot/bot_player.h"
 
-BotPlayer::BotPlayer(BotLevel level, uint32_t seed, const GameSettings& settings)
-    : flier(level, seed, settings.sensitivity) {
+BotPlayer::BotPlayer(const Clock& time, BotLevel level, uint32_t seed, const GameSettings& settings)
+    : clock(time), random(seed), match(time, random), flier(level, seed, settings.sensitivity) {
     match.configure(settings);
 }
 
@@ -13,7 +13,8 @@ bool BotPlayer::join(const std::string& hostName, int32_t port) {
     return joining;
 }
 
-void BotPlayer::runPass(uint32_t nowMs) {
+void BotPlayer::runPass() {
+    const uint32_t nowMs = clock.now();
     const Steering keys = flier.decide(match.localPlayer(), match.remotePlayer(), match.connected(), nowMs);
     match.runPass(match.connected() ? &keys : nullptr);  // waiting alone, it keeps still
     followMatch(nowMs);

@@ -9,16 +9,20 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/settings.h"
-#include "settings/bot_level.h"
+#include "base/clock.h"
+#include "base/random.h"
 #include "bot/pilot.h"
 #include "match/match_core.h"
+#include "settings/bot_level.h"
+#include "settings/settings.h"
 
 class BotPlayer {
 public:
     static constexpr uint32_t kRematchDelayMs = 3000;  // from the end of a match to the next, as host
 
-    BotPlayer(BotLevel level, uint32_t seed, const GameSettings& settings = GameSettings());
+    // The clock is borrowed for the player's whole life; `seed` draws its pilot's
+    // choices and, as host, its fields.
+    BotPlayer(const Clock& clock, BotLevel level, uint32_t seed, const GameSettings& settings = GameSettings());
 
     bool startNetworking() { return match.startNetworking(); }
     bool host(int32_t port);
@@ -28,7 +32,7 @@ public:
 
     void handleEvent(const SDL_Event& event) { match.handleEvent(event); }
     // One pass: the pilot's keys, the match's steps, and a host's next match when due.
-    void runPass(uint32_t nowMs);
+    void runPass();
     int32_t msUntilDue() { return match.msUntilDue(); }
 
     // The match is over for this player: its peer has gone, or it never came.
@@ -36,12 +40,14 @@ public:
     bool failed() const { return joinFailed; }  // the connect to the host did not succeed
     int matchesEnded() const { return ended; }
 
-    MatchCore& core() { return match; }
+    const MatchCore& core() const { return match; }
     const Pilot& pilot() const { return flier; }
 
 private:
     void followMatch(uint32_t nowMs);
 
+    const Clock& clock;
+    RandomSource random;
     MatchCore match;
     Pilot flier;
     int matchLimit = 0;

@@ -5,10 +5,10 @@
 
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 
 #include "base/text.h"
-#include "base/timer.h"
+#include "base/clock.h"
+#include "base/random.h"
 #include "bot/bot_player.h"
 #include "match/local_match.h"
 
@@ -106,7 +106,7 @@ void play(BotPlayer& bot) {
             bot.handleEvent(event);
             quit = quit || event.type == SDL_QUIT;  // SIGINT and SIGTERM arrive this way
         }
-        bot.runPass(currentTicks());
+        bot.runPass();
         const int32_t wait = bot.msUntilDue();
         if (wait > 0) {
             SDL_Delay(static_cast<Uint32>(wait));
@@ -123,7 +123,7 @@ int runBot(const BotOptions& options) {
     }
     int status = 0;
     {
-        BotPlayer bot(options.level, static_cast<uint32_t>(std::time(nullptr)));
+        BotPlayer bot(sdlClock(), options.level, seedFromTime());
         bot.setMatchLimit(options.matches);
         const bool ready = bot.startNetworking() &&
                            (options.listen ? bot.host(options.port) : bot.join(options.host, options.port));

@@ -1,16 +1,12 @@
 #include "match/local_match.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 
-#include "base/timer.h"
 #include "net/free_port.h"
+#include "wire/messages.h"
 
 namespace {
-
-std::atomic<uint32_t> ticks{1000};
-uint32_t readTicks() { return ticks.load(); }
 
 // Real time allowed for loopback to carry one step's messages: far beyond what
 // it takes, so only a broken connection ever reaches it.
@@ -43,16 +39,12 @@ bool mirrorsField(const PlayerState& host, const PlayerState& guest) {
 }
 
 LocalMatch::LocalMatch(const GameSettings& settings, Flier& hostPilot, Flier& guestPilot, unsigned fieldSeed)
-    : hostFlier(hostPilot), guestFlier(guestPilot) {
-    setTickSource(readTicks);
-    std::srand(fieldSeed);  // after the players were made: each seeds the generator from the clock
+    : random(fieldSeed), hostSide(clock, random), guestSide(clock, random), hostFlier(hostPilot), guestFlier(guestPilot) {
     hostSide.configure(settings);
     guestSide.configure(settings);
 }
 
-LocalMatch::~LocalMatch() { setTickSource(nullptr); }
-
-uint32_t LocalMatch::now() const { return ticks.load(); }
+uint32_t LocalMatch::now() const { return clock.now(); }
 
 bool LocalMatch::listen() {
     hostPort = freeTcpPort();
@@ -83,27 +75,28 @@ MatchOutcome LocalMatch::playMatch(uint32_t longestMs) {
 }
 
 bool LocalMatch::rematch() {
-    const std::string before = guestSide.localPlayer().starListText();
+    const PlayerState& guestPlayer = guestSide.localPlayer();
+    const std::string before = writeStarList(guestPlayer.mapSize(), guestPlayer.stars());
     if (!hostSide.startNewMatch()) {
         return false;
     }
     return stepUntil(kConnectMs, [&] {
-        return guestSide.localPlayer().starListText() != before &&
+        return writeStarList(guestPlayer.mapSize(), guestPlayer.stars()) != before &&
                mirrorsField(hostSide.localPlayer(), guestSide.localPlayer());
     });
 }
 
 bool LocalMatch::step() {
-    ticks += kStepMs;
+    clock.advance(kStepMs);
     deliver();
-    pass(hostSide, hostFlier);
-    pass(guestSide, guestFlier);
+    pass(hostSide, hostFlier, hostHappened);
+    pass(guestSide, guestFlier, guestHappened);
     return waitForEachOther();
 }
 
-void LocalMatch::pass(MatchCore& side, Flier& flier) {
+void LocalMatch::pass(MatchCore& side, Flier& flier, std::vector<MatchEvent>& happened) {
     const Steering keys = flier.decide(side.localPlayer(), side.remotePlayer(), side.connected(), now());
-    side.runPass(&keys);
+    happened = side.runPass(&keys).events;
 }
 
 // Both sides see every SDL event, as two games would each see their own.
@@ -113,8 +106,8 @@ void LocalMatch::deliver() {
         hostSide.handleEvent(event);
         guestSide.handleEvent(event);
     }
-    hostSide.network().receivePending();
-    guestSide.network().receivePending();
+    hostSide.readNetwork();
+    guestSide.readNetwork();
 }
 
 // Each side has read every byte the other has sent since the guest joined, and

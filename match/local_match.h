@@ -5,13 +5,16 @@
 // step each side has received all that the other sent (the two run in
 // lockstep), so a match plays out the same however busy the machine is.
 //
-// SDL must be running with its event queue (the dummy video driver will do),
-// and only one LocalMatch may exist at a time: it drives every Timer's clock.
+// SDL must be running with its event queue (the dummy video driver will do).
+// Each LocalMatch has a clock and a random source of its own.
 
 #include <SDL.h>
 
 #include <cstdint>
+#include <vector>
 
+#include "base/clock.h"
+#include "base/random.h"
 #include "settings/settings.h"
 #include "match/match_core.h"
 #include "world/steering.h"
@@ -37,7 +40,6 @@ public:
 
     // Every field is drawn from `fieldSeed` on: the same seed, the same matches.
     LocalMatch(const GameSettings& settings, Flier& hostFlier, Flier& guestFlier, unsigned fieldSeed);
-    ~LocalMatch();  // gives the clock back to SDL
     LocalMatch(const LocalMatch&) = delete;
     LocalMatch& operator=(const LocalMatch&) = delete;
 
@@ -69,8 +71,13 @@ public:
         return true;
     }
     uint32_t now() const;
+    // What each side's pass reported in the last step.
+    const std::vector<MatchEvent>& hostEvents() const { return hostHappened; }
+    const std::vector<MatchEvent>& guestEvents() const { return guestHappened; }
     MatchCore& host() { return hostSide; }
     MatchCore& guest() { return guestSide; }
+    const MatchCore& host() const { return hostSide; }
+    const MatchCore& guest() const { return guestSide; }
 
     // Steps until `done` holds or `longestMs` have gone by; whether it held.
     template <typename Done>
@@ -84,13 +91,15 @@ public:
     }
 
 private:
-    void pass(MatchCore& side, Flier& flier);
+    void pass(MatchCore& side, Flier& flier, std::vector<MatchEvent>& happened);
     void deliver();
     bool inStep() const;
     bool waitForEachOther();
 
     static constexpr int kSettleTries = 10000;
 
+    ManualClock clock{1000};
+    RandomSource random;  // both sides draw from it, in the order they play
     MatchCore hostSide;
     MatchCore guestSide;
     int32_t hostPort = -1;
@@ -102,4 +111,6 @@ private:
     uint64_t guestReceivedBefore = 0;
     Flier& hostFlier;
     Flier& guestFlier;
+    std::vector<MatchEvent> hostHappened;
+    std::vector<MatchEvent> guestHappened;
 };

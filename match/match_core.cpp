@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
-#include "base/text.h"
+#include "wire/messages.h"
 
 namespace {
 
@@ -18,44 +17,30 @@ constexpr int32_t kOwnersSendPeriod = 10000;
 constexpr int32_t kScoreSendPeriod = 500;
 constexpr int32_t kAllPeers = -1;
 
-enum MessageType {
-    ShipFrameMessage = 0,
-    VelocityMessage = 1,
-    StarListMessage = 2,
-    StarTakenMessage = 3,
-    OwnersMessage = 4,
-    ScoreMessage = 5,
-};
-
-// The soak run (tests/soak) compares the owners and score texts that each side
-// sent or applied; STARHOLD_SOAK_LOG names the file they are written to.
-void soakLog(const char* what, const std::string& text) {
-    static std::FILE* log = [] {
-        const char* path = std::getenv("STARHOLD_SOAK_LOG");
-        return path != nullptr ? std::fopen(path, "w") : nullptr;
-    }();
-    if (log != nullptr) {
-        std::fprintf(log, "%s %s\n", what, text.c_str());
-        std::fflush(log);
-    }
-}
-
 }  // namespace
 
-MatchCore::MatchCore() = default;
+MatchCore::MatchCore(const Clock& clock, RandomSource& random)
+    : connection(clock),
+      local(true, clock, random),
+      remote(false, clock, random),
+      updateTimer(clock),
+      movementTimer(clock),
+      receiveTimer(clock),
+      velocityTimer(clock),
+      frameSendTimer(clock),
+      ownersTimer(clock),
+      scoreTimer(clock) {}
 
 MatchCore::~MatchCore() { connection.stopNetworking(); }
 
 void MatchCore::configure(const GameSettings& settings) {
     configured = settings;
-    local.setConnection(&connection);
     if (settings.playerSkin) {
         local.toggleSkin();
     }
     local.setMapSize(settings.mapDimensions);
     local.setStarRange(settings.minStars, settings.maxStars);
     local.newMatch();
-    remote.setConnection(&connection);
     remote.setMapSize(settings.mapDimensions);
     remote.newMatch();
     if (!settings.playerSkin) {
@@ -71,11 +56,6 @@ void MatchCore::configure(const GameSettings& settings) {
 }
 
 bool MatchCore::startNetworking() { return connection.startNetworking(); }
-
-void MatchCore::setSounds(WorldSounds* sounds) {
-    local.setSounds(sounds);
-    remote.setSounds(sounds);
-}
 
 bool MatchCore::host(int32_t port) {
     const int32_t wanted = port != -1 ? port : connection.port();
@@ -96,7 +76,7 @@ bool MatchCore::join(const std::string& hostName, int32_t port) {
     hostingPort = -1;
     clearInbox();
     const bool started = connection.connectTo(hostName, port);
-    connection.send("2|!", kAllPeers, false);  // goes out once the connect completes
+    connection.send(writeStarListRequest(), kAllPeers, false);  // goes out once the connect completes
     return started;
 }
 
@@ -110,9 +90,22 @@ bool MatchCore::startNewMatch() {
     if (joinedToHost()) {
         return false;
     }
-    local.newMatch();  // a host with a guest splits the new field and sends it
+    local.newMatch();
+    if (connection.isServer() && connected()) {
+        newHostedField();
+    }
     return true;
 }
+
+// A host with a guest splits its new field and sends it: the guest's new match.
+void MatchCore::newHostedField() {
+    local.splitStars();
+    sendToPeers(writeStarList(local.mapSize(), local.stars()));
+}
+
+void MatchCore::resetShip() { local.resetShip(); }
+
+void MatchCore::limitPeers(int maxPeers, bool loopbackOnly) { connection.limitPeers(maxPeers, loopbackOnly); }
 
 // What is left from an earlier connection must not reach the next one.
 void MatchCore::clearInbox() {
@@ -129,6 +122,8 @@ void MatchCore::handleEvent(const SDL_Event& event) {
     }
 }
 
+void MatchCore::readNetwork() { connection.receivePending(); }
+
 // The friend has arrived: the match starts now on both sides, on the field the
 // host holds, split half and half. The guest's clock starts when the field
 // reaches it, moments later.
@@ -137,22 +132,33 @@ void MatchCore::startHostedMatch() {
     local.restartMatch();
 }
 
+MatchRole MatchCore::role() const {
+    if (!connected()) {
+        return MatchRole::Alone;
+    }
+    return connection.isServer() ? MatchRole::Host : MatchRole::Guest;
+}
+
 MatchCore::Pass MatchCore::runPass(const Steering* steering) {
     Pass pass;
-    pass.updated = updateStep();
-    networkStep();
+    pass.updated = updateStep(pass.events);
+    networkStep(pass.events);
     pass.movementMs = movementStep(steering);
     return pass;
 }
 
-bool MatchCore::updateStep() {
+bool MatchCore::updateStep(std::vector<MatchEvent>& events) {
     if (updateTimer.elapsed() < kUpdatePeriod) {
         return false;
     }
     const bool wasOver = local.isMatchOver();
-    local.update();
+    WorldEvents happened;
+    local.update(role(), happened);
+    report(happened, true, events);
     if (connected()) {
-        remote.update();
+        happened.clear();
+        remote.update(role(), happened);
+        report(happened, false, events);
     }
     if (!wasOver && local.isMatchOver() && connection.isServer()) {
         scoreDue = true;
@@ -161,11 +167,31 @@ bool MatchCore::updateStep() {
     return true;
 }
 
+// Turns what the world did into messages for the peer and events for the caller.
+void MatchCore::report(const WorldEvents& happened, bool ours, std::vector<MatchEvent>& events) {
+    for (const WorldEvent& event : happened) {
+        switch (event.kind) {
+            case WorldEvent::Captured:
+                sendToPeers(writeStarTaken(event.star));
+                events.push_back({MatchEvent::OwnCapture, event.star});
+                break;
+            case WorldEvent::Wrapped: events.push_back({ours ? MatchEvent::OwnWrap : MatchEvent::OpponentWrap, -1}); break;
+            case WorldEvent::MatchOver: events.push_back({MatchEvent::MatchOver, -1}); break;
+        }
+    }
+}
+
+void MatchCore::sendToPeers(const std::string& message) {
+    if (connected()) {
+        connection.send(message, kAllPeers, false);
+    }
+}
+
 // Messages that arrived before the last peer left are still handled, so that
 // nothing of that connection is left over for the next.
-void MatchCore::networkStep() {
+void MatchCore::networkStep(std::vector<MatchEvent>& events) {
     if (connected() || !connection.inbox().empty()) {
-        runReceiveBatch();
+        runReceiveBatch(events);
     }
     if (connected()) {
         sendPeriodicMessages();
@@ -212,30 +238,28 @@ std::string MatchCore::takeRefusal() {
 
 void MatchCore::sendPeriodicMessages() {
     if (frameSendTimer.elapsed() >= kFrameSendPeriod) {
-        connection.send("0|" + local.frameText(), kAllPeers, false);
+        connection.send(writeShipFrame(local.ship().frame), kAllPeers, false);
         frameSendTimer.restart();
     }
     if (velocityTimer.elapsed() >= kVelocitySendPeriod) {
-        connection.send("1|" + local.velocityText(), kAllPeers, false);
+        connection.send(writeVelocity(local.velocity()), kAllPeers, false);
         velocityTimer.restart();
     }
     if (!connection.isServer()) {
         return;
     }
     if (ownersTimer.elapsed() >= kOwnersSendPeriod) {
-        connection.send("4|" + local.ownersText(), kAllPeers, false);
-        soakLog("sent-owners", local.ownersText());
+        connection.send(writeOwners(local.stars()), kAllPeers, false);
         ownersTimer.restart();
     }
     if (scoreDue || scoreTimer.elapsed() >= kScoreSendPeriod) {
-        connection.send("5|" + local.scoreText(), kAllPeers, false);
-        soakLog("sent-score", local.scoreText() + "," + toText(local.starCount()));
+        connection.send(writeScore(local.score()), kAllPeers, false);
         scoreTimer.restart();
         scoreDue = false;
     }
 }
 
-void MatchCore::runReceiveBatch() {
+void MatchCore::runReceiveBatch(std::vector<MatchEvent>& events) {
     connection.receivePending();  // one round of reading per pass
     if (receiveTimer.elapsed() < kReceivePeriod) {
         return;
@@ -243,24 +267,31 @@ void MatchCore::runReceiveBatch() {
     starListAnswer.clear();
     while (connection.nextMessage(inbound)) {
         if (!inbound.damaged) {
-            dispatch(inbound);
+            dispatch(inbound, events);
         }
         connection.dropMessage();
         receiveTimer.restart();
     }
 }
 
-void MatchCore::dispatch(const ReceivedMessage& message) {
-    std::string typeText;
-    std::string payload;
-    splitAtBar(message.text, typeText, payload);
-    int32_t type = -1;
-    if (!parseInt(typeText, type)) {
-        return;  // not a number: an unknown type
+// A message that does not read whole is ignored.
+void MatchCore::dispatch(const ReceivedMessage& message, std::vector<MatchEvent>& events) {
+    Envelope envelope;
+    if (!readEnvelope(message.text, envelope)) {
+        return;
     }
-    switch (type) {
-        case ShipFrameMessage: remote.applyFrameText(payload); break;
-        case VelocityMessage: remote.applyVelocityText(payload); break;
+    const std::string_view payload = envelope.payload;
+    switch (envelope.type) {
+        case ShipFrameMessage: {
+            Frame frame;
+            if (readShipFrame(payload, frame)) remote.applyFrame(frame);
+            break;
+        }
+        case VelocityMessage: {
+            Velocity velocity;
+            if (readVelocity(payload, velocity)) remote.applyVelocity(velocity);
+            break;
+        }
         case StarListMessage:
             if (connection.isServer()) {
                 answerStarListRequest(message.socket);
@@ -270,22 +301,25 @@ void MatchCore::dispatch(const ReceivedMessage& message) {
             break;
         case StarTakenMessage: {
             int32_t index = -1;
-            if (parseInt(payload, index)) {
-                local.starTakenByOpponent(index);
+            if (readStarTaken(payload, index) && local.starTakenByOpponent(index)) {
+                events.push_back({MatchEvent::OpponentCapture, index});
             }
             break;
         }
-        case OwnersMessage:
-            local.applyOwnersText(payload);
-            soakLog("applied-owners", local.ownersText());
+        case OwnersMessage: {
+            std::vector<float> owners;
+            if (readOwners(payload, owners)) local.applyOwners(owners);
             break;
-        case ScoreMessage:
-            if (connection.isClient()) {
-                local.applyScoreText(payload);
-                soakLog("applied-score", toText(local.ownStars()) + "," + toText(local.ownEnergy()) + "," +
-                                             toText(local.opponentEnergy()) + "," + toText(local.starCount()));
+        }
+        case ScoreMessage: {
+            Score score;
+            if (connection.isClient() && readScore(payload, score)) {
+                WorldEvents happened;
+                local.applyScore(score, happened);
+                report(happened, true, events);
             }
             break;
+        }
         default: break;
     }
 }
@@ -294,7 +328,7 @@ void MatchCore::dispatch(const ReceivedMessage& message) {
 // batch gets the same text a thousand times.
 void MatchCore::answerStarListRequest(int32_t socket) {
     if (starListAnswer.empty()) {
-        starListAnswer = "2|" + local.starListText();
+        starListAnswer = writeStarList(local.mapSize(), local.stars());
     }
     connection.send(starListAnswer, socket, false);
 }
@@ -302,14 +336,16 @@ void MatchCore::answerStarListRequest(int32_t socket) {
 // A new field from the host is a whole new match. A list this side cannot hold
 // would leave the two screens on different fields, so the link to the host is
 // given up instead.
-void MatchCore::applyStarList(const std::string& payload) {
+void MatchCore::applyStarList(std::string_view payload) {
+    StarList list;
     std::string reason;
-    if (!local.applyStarListText(payload, &reason)) {
+    if (!readStarList(payload, list, reason)) {
         std::fprintf(stderr, "%s; disconnecting\n", reason.c_str());
         leave();
         refusal = reason;
         return;
     }
+    local.applyField(list.mapSize, list.stars);
     local.restartMatch();
     remote.setMapSize(local.mapSize());
 }

@@ -22,7 +22,7 @@ const char* const kLostLine = "\nERROR: Failed to receive the length of a messag
 // Connections that have networking started; the first starts it, the last stops it.
 int networkingUsers = 0;
 
-bool startServices() {
+bool startServices(const Clock& clock) {
     if (SDLNet_Init() == -1) {
         std::fprintf(stderr, "SDLNET failed to init\n");
         return false;
@@ -33,7 +33,7 @@ bool startServices() {
         SDLNet_Quit();
         return false;
     }
-    if (net2Start() == -1) {
+    if (net2Start(clock) == -1) {
         std::fprintf(stderr, "NET2 failed to init\n");
         feStop();
         SDLNet_Quit();
@@ -44,7 +44,8 @@ bool startServices() {
 
 }  // namespace
 
-Connection::Connection(int32_t port, const std::string& host) : currentPort(port), currentHost(host) {}
+Connection::Connection(const Clock& clock, int32_t port, const std::string& host)
+    : clock(clock), currentPort(port), currentHost(host), diagnostics(clock) {}
 
 Connection::~Connection() { stopNetworking(); }
 
@@ -53,7 +54,7 @@ bool Connection::startNetworking() {
         return true;
     }
     SDL_Init(SDL_INIT_NOPARACHUTE);
-    if (networkingUsers == 0 && !startServices()) {
+    if (networkingUsers == 0 && !startServices(clock)) {
         return false;
     }
     ++networkingUsers;

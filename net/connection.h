@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
 #include "net/diagnostic_lines.h"
 #include "net/frame_reader.h"
 
@@ -47,7 +48,8 @@ public:
     // Bytes read from all peers in one round (see receivePending).
     static constexpr int kReceiveBytesPerRound = 64 * 1024;
 
-    explicit Connection(int32_t port = 1337, const std::string& host = "localhost");
+    // `clock` times connects and diagnostic lines; it must outlive the Connection.
+    explicit Connection(const Clock& clock, int32_t port = 1337, const std::string& host = "localhost");
     ~Connection();  // stops networking for this Connection when it still has it started
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -115,6 +117,7 @@ private:
         size_t bytes = 0;
     };
 
+    const Clock& clock;
     int32_t currentPort;
     std::string currentHost;
     bool server = false;

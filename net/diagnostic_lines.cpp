@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "base/text.h"
-#include "base/timer.h"
 
 namespace {
 
@@ -16,7 +15,7 @@ const char* const kKindNames[] = {"partial message", "lost length",  "message no
 // One line more every kIntervalMs, up to the burst.
 bool DiagnosticLines::takeLine(Kind kind) {
     Budget& budget = budgets[kind];
-    const uint32_t now = currentTicks();
+    const uint32_t now = clock->now();
     const uint32_t gained = budget.started ? (now - budget.refilledAt) / kIntervalMs : kBurst;
     if (budget.lines + gained >= static_cast<uint32_t>(kBurst)) {
         budget.started = true;

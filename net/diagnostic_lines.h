@@ -7,11 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "base/clock.h"
+
 class DiagnosticLines {
 public:
     static constexpr int kBurst = 3;
     static constexpr uint32_t kIntervalMs = 6000;
     enum Kind { PartialMessage, LostLength, SendFailed, NetworkError, PeerDropped, PeerRefused, KindCount };
+
+    explicit DiagnosticLines(const Clock& clock) : clock(&clock) {}
 
     // Prints the text (a whole line, newline included) unless its kind is over the limit.
     void print(Kind kind, const std::string& text);
@@ -30,5 +34,6 @@ private:
     };
     bool takeLine(Kind kind);
 
+    const Clock* clock;
     Budget budgets[KindCount];
 };

@@ -16,6 +16,8 @@
 
 #include <cstdint>
 
+#include "base/clock.h"
+
 // NET2 events are SDL_USEREVENTs: code = kind, data1 = socket id,
 // data2 = message text (error), listener port (accept) or -1.
 enum {
@@ -45,7 +47,9 @@ constexpr int kNet2MaxHangingConnects = 8;
 // socket where we expect it (see net2KnowsLayoutOf).
 extern const char* const kNet2UnknownLayout;
 
-int net2Start();  // 0 on success (also when already started), -1 on failure
+// 0 on success (also when already started), -1 on failure. Connects time out by
+// `clock`, which must outlive the service; a second start keeps the first clock.
+int net2Start(const Clock& clock);
 void net2Stop();  // ends the thread, discards every pending SDL event, frees everything
 const char* net2LastError();
 

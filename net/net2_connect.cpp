@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/timer.h"
 #include "net/net2_internal.h"
 
 namespace net2 {
@@ -99,7 +98,7 @@ int launch(ConnectJob* job) {
     }
     const Net2Opener chosen = opener;
     job->open = chosen ? chosen : openWithSdlNet;
-    job->startedAt = currentTicks();
+    job->startedAt = serviceClock.load()->now();
     lockData();
     const int id = allocateSlot(TcpStream);
     SocketRecord* record = recordAt(id);
@@ -158,7 +157,7 @@ void serviceConnect(int id, SocketRecord* record) {
     ConnectJob* job = record->connect;
     if (job->done && job->socket) {
         takeStream(id, record);
-    } else if (job->done || currentTicks() - job->startedAt >= kNet2ConnectTimeoutMs) {
+    } else if (job->done || serviceClock.load()->now() - job->startedAt >= kNet2ConnectTimeoutMs) {
         letGoOfConnect(record);
         lastError = "NET2: can't open a socket";
         raiseClose(id, record);

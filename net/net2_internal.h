@@ -57,6 +57,7 @@ extern SDLNet_SocketSet socketSet;
 extern SDL_cond* roomCond;
 extern bool waitForRoom;  // data lock
 extern std::atomic<bool> started;
+extern std::atomic<const Clock*> serviceClock;  // what connect timeouts are measured by
 extern std::atomic<bool> stopRequested;
 extern std::atomic<const char*> lastError;
 

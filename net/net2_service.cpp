@@ -133,10 +133,11 @@ bool net2KnowsLayoutOf(const SDL_version& version) {
     return version.major == 1 && version.minor == 2 && (version.patch == 7 || version.patch == 8);
 }
 
-int net2Start() {
+int net2Start(const Clock& clock) {
     if (started) {
         return 0;
     }
+    serviceClock = &clock;
     lastError = nullptr;
     stopRequested = false;
     threadDone = false;

@@ -15,6 +15,7 @@ SDLNet_SocketSet socketSet = nullptr;
 SDL_cond* roomCond = nullptr;
 bool waitForRoom = false;
 std::atomic<bool> started{false};
+std::atomic<const Clock*> serviceClock{&sdlClock()};
 std::atomic<bool> stopRequested{false};
 std::atomic<const char*> lastError{nullptr};
 

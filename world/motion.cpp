@@ -3,7 +3,6 @@
 #include <climits>
 #include <cmath>
 
-#include "base/text.h"
 #include "world/player_state.h"
 #include "world/star_colours.h"
 #include "world/vector_math.h"
@@ -45,13 +44,13 @@ void PlayerState::rotateShip(float degrees, float ax, float ay, float az) {
     playerShip.frame.rotateLocal(degrees, ax, ay, az);
 }
 
-void PlayerState::update() {
-    tickEnergy();
-    stepShip();
+void PlayerState::update(MatchRole role, WorldEvents& events) {
+    tickEnergy(role, events);
+    stepShip(role, events);
 }
 
-void PlayerState::tickEnergy() {
-    if (!local || !actsAsServer() || !hasPeers()) {
+void PlayerState::tickEnergy(MatchRole role, WorldEvents& events) {
+    if (!local || role != MatchRole::Host) {
         return;  // alone there is nobody to race; a guest hears the energies from its host
     }
     if (ownEnergyLeft < 1 || opponentEnergyLeft < 1) {
@@ -72,63 +71,63 @@ void PlayerState::tickEnergy() {
     }
     energyTimer.restart();
     if (ownEnergyLeft == 0 || opponentEnergyLeft == 0) {
-        endMatch();
+        endMatch(events);
     }
 }
 
-void PlayerState::stepShip() {
+void PlayerState::stepShip(MatchRole role, WorldEvents& events) {
     const int32_t ms = frameTimer.elapsed();
     if (ms < kStepMs) {
         return;
     }
     const float seconds = static_cast<float>(ms) / 1000.0f;
-    wrapAtFaces();
+    wrapAtFaces(events);
     playerShip.dx = seconds * playerShip.vx;
     playerShip.dy = seconds * playerShip.vy;
     playerShip.dz = seconds * playerShip.vz;
     frameTimer.restart();
     playerShip.frame.moveWorld(playerShip.dx, playerShip.dy, -playerShip.dz, 1.0f);
     if (local) {
-        captureStars();
+        captureStars(role, events);
     }
     orientAlongVelocity();
 }
 
 // A ship leaving through a face comes back in at the opposite one, but only
 // while it keeps flying outwards. Each test reads the position as left by the last.
-void PlayerState::wrapAtFaces() {
+void PlayerState::wrapAtFaces(WorldEvents& events) {
     const float d = static_cast<float>(arenaSize);
-    const char* sound = secondSkin ? "wh2" : "wh1";
+    const WorldEvent wrapped{WorldEvent::Wrapped, -1};
     Frame& frame = playerShip.frame;
     const float* p = frame.position;
     if (p[0] < -d && playerShip.vx < 0.0f) {
         frame.setPosition(d, p[1], p[2]);
-        playSound(sound);
+        events.push_back(wrapped);
     }
     if (p[0] > d && playerShip.vx > 0.0f) {
         frame.setPosition(-d, p[1], p[2]);
-        playSound(sound);
+        events.push_back(wrapped);
     }
     if (p[1] < -d && playerShip.vy < 0.0f) {
         frame.setPosition(p[0], d, p[2]);
-        playSound(sound);
+        events.push_back(wrapped);
     }
     if (p[1] > d && playerShip.vy > 0.0f) {
         frame.setPosition(p[0], -d, p[2]);
-        playSound(sound);
+        events.push_back(wrapped);
     }
     // A positive vz flies towards negative world Z.
     if (p[2] < -d && playerShip.vz > 0.0f) {
         frame.setPosition(p[0], p[1], d);
-        playSound(sound);
+        events.push_back(wrapped);
     }
     if (p[2] > d && playerShip.vz < 0.0f) {
         frame.setPosition(p[0], p[1], -d);
-        playSound(sound);
+        events.push_back(wrapped);
     }
 }
 
-void PlayerState::captureStars() {
+void PlayerState::captureStars(MatchRole role, WorldEvents& events) {
     const float* p = playerShip.frame.position;
     const float radius = static_cast<float>(captureUnit) * kCaptureRadius;
     for (size_t i = 0; i < starField.size(); ++i) {
@@ -141,11 +140,10 @@ void PlayerState::captureStars() {
         }
         markAsOwn(star);
         ++ownStarCount;
-        playSound("pop1");
-        if (!hasPeers() && ownStarCount == starTotal) {
-            endMatch();
+        events.push_back({WorldEvent::Captured, static_cast<int32_t>(i)});
+        if (role == MatchRole::Alone && ownStarCount == starTotal) {
+            endMatch(events);
         }
-        sendToPeers("3|" + toText(static_cast<int32_t>(i)));
     }
 }
 
@@ -170,13 +168,13 @@ void PlayerState::orientAlongVelocity() {
     frame.rotateLocal(ny * 90.0f, 1.0f, 0.0f, 0.0f);
 }
 
-void PlayerState::starTakenByOpponent(int32_t index) {
+bool PlayerState::starTakenByOpponent(int32_t index) {
     if (index < 0 || static_cast<size_t>(index) >= starField.size()) {
-        return;
+        return false;
     }
     markAsOpponents(starField[static_cast<size_t>(index)]);
     if (ownStarCount > INT32_MIN) {
         --ownStarCount;
     }
-    playSound("pop2");
+    return true;
 }

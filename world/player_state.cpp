@@ -3,13 +3,9 @@
 #include <algorithm>
 #include <climits>
 
-#include "base/random.h"
 #include "world/bounds.h"
-#include "base/text.h"
-#include "net/connection.h"
 #include "world/star_colours.h"
 #include "world/vector_math.h"
-#include "world/world_sounds.h"
 
 namespace {
 
@@ -28,13 +24,11 @@ bool placeIsFree(const std::vector<Star>& placed, float x, float y, float z) {
 
 }  // namespace
 
-PlayerState::PlayerState(bool isLocal) : local(isLocal) {
-    randomSeed();
-    newMatch();
+PlayerState::PlayerState(bool isLocal, const Clock& clock, RandomSource& source)
+    : random(source), frameTimer(clock), local(isLocal), energyTimer(clock), matchClock(clock) {
+    resetShip();
 }
 
-void PlayerState::setSounds(WorldSounds* sink) { sounds = sink; }
-void PlayerState::setConnection(Connection* link) { connection = link; }
 void PlayerState::toggleSkin() { secondSkin = !secondSkin; }
 
 void PlayerState::setMapSize(int32_t size) { arenaSize = size; }
@@ -49,20 +43,15 @@ void PlayerState::newMatch() {
     restartMatch();
     captureUnit = 1;
     ownStarCount = 0;
-    if (!local) {
-        return;
-    }
-    generateStars();
-    if (hasPeers() && actsAsServer()) {
-        splitStars();
-        sendToPeers("2|" + starListText());
+    if (local) {
+        generateStars();
     }
 }
 
 void PlayerState::generateStars() {
     // maxStars itself is never drawn; the lowest int has nothing below it.
     const int32_t most = maxStars > INT32_MIN ? maxStars - 1 : maxStars;
-    int32_t count = randomInt(minStars, most);
+    int32_t count = random.randomInt(minStars, most);
     if (count % 2 != 0) {
         ++count;
     }
@@ -74,14 +63,14 @@ void PlayerState::generateStars() {
     for (int32_t i = 0; i < starTotal; ++i) {
         Star star;
         for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
-            star.x = static_cast<float>(randomInt(-d, d));
-            star.y = static_cast<float>(randomInt(-d, d));
-            star.z = static_cast<float>(randomInt(-d, d));
+            star.x = static_cast<float>(random.randomInt(-d, d));
+            star.y = static_cast<float>(random.randomInt(-d, d));
+            star.z = static_cast<float>(random.randomInt(-d, d));
             if (placeIsFree(starField, star.x, star.y, star.z)) {
                 break;
             }
         }
-        giveWarmColour(star, 80);
+        giveWarmColour(star, 80, random);
         star.owner = 0.0f;
         starField.push_back(star);
     }
@@ -121,31 +110,18 @@ void PlayerState::resetShip() {
     playerShip.dz = 0.0f;
 }
 
-void PlayerState::setMatchOverTime(int32_t ms) { matchOverTime = ms; }
-void PlayerState::restartMatchClock() { matchClock.restart(); }
-
 int32_t PlayerState::ownStars() const { return ownStarCount; }
 int32_t PlayerState::opponentStars() const { return starTotal - ownStarCount; }
 int32_t PlayerState::ownEnergy() const { return ownEnergyLeft; }
 int32_t PlayerState::opponentEnergy() const { return opponentEnergyLeft; }
 bool PlayerState::isMatchOver() const { return matchOverTime != 0; }
 
-int32_t PlayerState::matchTime() { return isMatchOver() ? matchOverTime : matchClock.elapsed(); }
+int32_t PlayerState::matchTime() const { return isMatchOver() ? matchOverTime : matchClock.elapsed(); }
 
 // The match's length, at least 1 ms so that a match ended at once still reads as over.
-void PlayerState::endMatch() { matchOverTime = std::max(matchClock.elapsed(), 1); }
-
-void PlayerState::playSound(const char* name) const {
-    if (sounds != nullptr) {
-        sounds->play(name);
+void PlayerState::endMatch(WorldEvents& events) {
+    if (!isMatchOver()) {
+        events.push_back({WorldEvent::MatchOver, -1});
     }
-}
-
-bool PlayerState::hasPeers() const { return connection != nullptr && connection->peerCount() > 0; }
-bool PlayerState::actsAsServer() const { return connection != nullptr && connection->isServer(); }
-
-void PlayerState::sendToPeers(const std::string& message) const {
-    if (hasPeers()) {
-        connection->send(message, -1, false);
-    }
+    matchOverTime = std::max(matchClock.elapsed(), 1);
 }

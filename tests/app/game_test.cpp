@@ -22,9 +22,9 @@
 #include "base/text.h"
 #include "join/host_address.h"
 #include "net/free_port.h"
-#include "tests/support/fake_clock.h"
 #include "tests/support/raw_peer.h"
 #include "tests/support/waiting.h"
+#include "wire/messages.h"
 
 namespace fs = std::filesystem;
 
@@ -52,6 +52,9 @@ namespace {
 
 std::string frame(const std::string& text) { return std::to_string(text.size() + 1) + "~" + text + '\0'; }
 
+// Everything a host's star list would carry.
+std::string fieldText(const PlayerState& player) { return writeStarList(player.mapSize(), player.stars()); }
+
 class GameTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,7 +76,7 @@ protected:
     void start(const std::string& config = "") {
         game.reset();
         if (!config.empty()) std::ofstream(folder / "config.txt") << config;
-        game = std::make_unique<Game>();
+        game = clock ? std::make_unique<Game>(*clock) : std::make_unique<Game>();
         game->setComputerProgram(std::getenv("STARHOLD_BOT_PROGRAM"));
         ASSERT_TRUE(game->startUp());
         pass();  // the first frame resets ship and camera
@@ -154,7 +157,7 @@ protected:
         return reach;
     }
 
-    std::unique_ptr<FakeClock> clock = std::make_unique<FakeClock>();  // reset: SDL's own clock
+    std::unique_ptr<ManualClock> clock = std::make_unique<ManualClock>(1000);  // reset: SDL's own clock
     fs::path folder, previous;
     std::unique_ptr<Game> game;
 };
@@ -164,7 +167,7 @@ protected:
 TEST_F(GameTest, StartsWithAFieldAndTheSecondSkinOnTheSideTheSettingNamesAndBackspaceStartsANewOne) {
     for (const bool localSkin : {false, true}) {
         start(localSkin ? "playerskin 1\n" : "playerskin 0\n");
-        PlayerState& local = game->localPlayer();
+        const PlayerState& local = game->localPlayer();
         EXPECT_TRUE(local.starCount() % 2 == 0 && local.starCount() >= 30 && local.starCount() <= 50);
         EXPECT_TRUE(game->remotePlayer().stars().empty());
         EXPECT_TRUE(local.alternateSkin() == localSkin && game->remotePlayer().alternateSkin() == !localSkin);
@@ -172,9 +175,9 @@ TEST_F(GameTest, StartsWithAFieldAndTheSecondSkinOnTheSideTheSettingNamesAndBack
     EXPECT_FLOAT_EQ(game->camera().position[2], 20.0f);  // the first frame puts the camera back
     pass();
     EXPECT_FLOAT_EQ(game->camera().position[2], 15.0f);  // following the ship at the origin
-    const std::string before = game->localPlayer().starListText();
+    const std::string before = fieldText(game->localPlayer());
     tapAndPass(SDLK_BACKSPACE);
-    EXPECT_NE(game->localPlayer().starListText(), before);
+    EXPECT_NE(fieldText(game->localPlayer()), before);
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
@@ -254,7 +257,7 @@ TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 2; }) && peer.sendAll(frame("2|!")));
     ASSERT_TRUE(passUntil([&] { return peer.arrived().find("~2|") != std::string::npos; }));
 
-    PlayerState& local = game->localPlayer();
+    const PlayerState& local = game->localPlayer();
     const int32_t held = local.ownStars();
     // Noise and hostile messages first; each is ignored and the good one behind them applies.
     ASSERT_TRUE(peer.sendAll("xx" + frame("q|1") + frame("3|-4") + frame("3|99999") + frame("3|abc") +
@@ -269,14 +272,14 @@ TEST_F(GameTest, ServerAnswersAndAppliesWhatItsPeerSends) {
 TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     RawPeer server;
     ASSERT_NO_FATAL_FAILURE(joinAsClient(server));
-    const std::string field = game->localPlayer().starListText();
+    const std::string field = fieldText(game->localPlayer());
     testing::internal::CaptureStderr();
     ASSERT_TRUE(server.sendAll(frame("2|20,9000")));
     const bool left = passUntil([&] { return !game->network().isClient(); });
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "star list refused: star count 9000 is outside 0..8192; disconnecting\n");
     ASSERT_TRUE(left);
-    EXPECT_TRUE(game->network().peerCount() == 0 && game->localPlayer().starListText() == field);
+    EXPECT_TRUE(game->network().peerCount() == 0 && fieldText(game->localPlayer()) == field);
     // The reason, on two rows since it is too long for one.
     EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight, layout().topLeft),
               "star list refused:|star count 9000 is outside 0..8192|");
@@ -339,14 +342,14 @@ TEST_F(GameTest, StatusLineFollowsTheConnection) {
     RawPeer squatter;
     const int busy = squatter.listen(1);
     setConnectionFile(busy);
-    const std::string field = game->localPlayer().starListText();
+    const std::string field = fieldText(game->localPlayer());
     tapAndPass(SDLK_l);
     EXPECT_EQ(statusLine(), "could not listen on port " + toText(busy) + " 1 0.4 0.4");
     pass(StatusLine::kEventMs);
-    EXPECT_TRUE(statusLine() == listening && game->localPlayer().starListText() == field) << statusLine();
+    EXPECT_TRUE(statusLine() == listening && fieldText(game->localPlayer()) == field) << statusLine();
     tap(SDLK_o);
     tapAndPass(SDLK_l);
-    EXPECT_TRUE(!game->network().isServer() && game->localPlayer().starListText() == field);
+    EXPECT_TRUE(!game->network().isServer() && fieldText(game->localPlayer()) == field);
     const HudValues hud = game->hudValues();  // alone, so the rate shows
     EXPECT_TRUE(!hud.connected && !hud.networking);
     tap(SDLK_o);
@@ -378,20 +381,27 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
     tapAndPass(SDLK_F1);
     EXPECT_EQ(texts(panel), "");
 
-    // The score as the host sends it: its stars, its energy (the opponent's), ours; the banner and its colour.
-    const std::tuple<const char*, std::string, float, float, float> cases[] = {
-        {"0,1,1", "FIELD CLEARED@99,90 in 83.4 s@244,135 ", 1, 1, 0},
-        {"0,0,120", "YOU WIN@201,90 energy 120 / 0@201,135 ", 0, 1, 0},
-        {"0,75,0", "YOU LOSE@184,90 energy 0 / 75@210,135 ", 1, 0, 0}};
-    for (const auto& [score, banner, r, g, b] : cases) {
-        game->localPlayer().applyScoreText(score);
-        game->localPlayer().setMatchOverTime(83456);
-        pass();
-        EXPECT_EQ(texts(panel), banner + "Backspace: new match@150,170 ");
-        EXPECT_GT(countPixels(game->windowSize(), onPanel({100, 90, 540, 122}), r, g, b), 150) << banner;  // the title
-        tapAndPass(SDLK_BACKSPACE);
-        EXPECT_EQ(texts(panel), "");
-    }
+    // Against a host: the score it sends (its stars, its energy, ours) ends the match.
+    RawPeer host;
+    tap(SDLK_o);
+    setConnectionFile(host.listen(1));
+    tapAndPass(SDLK_c);
+    ASSERT_TRUE(host.accept() && passUntil([&] { return game->network().peerCount() == 1; }));
+    ASSERT_TRUE(host.sendAll(frame("2|10,2,5,5,5,1,-5,5,5,2") + frame("5|1,0,120")));
+    ASSERT_TRUE(passUntil([&] { return game->localPlayer().isMatchOver(); }));
+    const std::string waiting = "waiting for the host's new match@48,170 ";
+    EXPECT_EQ(statusLine(), "connected to 127.0.0.1 0 1 0");
+    EXPECT_EQ(texts(panel).substr(texts(panel).find("YOU")), "YOU WIN@201,90 energy 120 / 0@201,135 " + waiting);
+    EXPECT_GT(countPixels(game->windowSize(), onPanel({100, 90, 540, 122}), 0, 1, 0), 150);  // the title, green
+    // Alone again, on a field whose last free star lies where the ship stands.
+    ASSERT_TRUE(host.sendAll(frame("2|10,3,0,0,1,0,-5,5,5,2,5,-5,5,2")));
+    host.close(false);
+    ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 0 && game->localPlayer().starCount() == 3; }));
+    pass(83456);
+    EXPECT_EQ(texts(panel), "FIELD CLEARED@99,90 in 83.4 s@244,135 Backspace: new match@150,170 ");
+    EXPECT_GT(countPixels(game->windowSize(), onPanel({100, 90, 540, 122}), 1, 1, 0), 150);  // yellow
+    tapAndPass(SDLK_BACKSPACE);
+    EXPECT_EQ(texts(panel), "");
 }
 
 TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHostWithoutAFalseClose) {
@@ -400,7 +410,7 @@ TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHost
     ASSERT_TRUE(passUntil([&] { return server.arrived().find(frame("2|!")) != std::string::npos; }));
     EXPECT_EQ(arenaReach(), 20.0f);
     ASSERT_TRUE(server.sendAll(frame("2|30,4,3,-7,12,1,0,5,-20,2,8,8,8,2,9,9,9,2") + frame("5|1,420,377")));
-    PlayerState& local = game->localPlayer();
+    const PlayerState& local = game->localPlayer();
     ASSERT_TRUE(passUntil([&] { return local.ownEnergy() == 377; }));
     EXPECT_EQ(arenaReach(), 30.0f);  // the arena is drawn anew for the host's size
     EXPECT_TRUE(local.mapSize() == 30 && game->remotePlayer().mapSize() == 30 && local.starCount() == 4);
@@ -412,9 +422,9 @@ TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHost
     ASSERT_TRUE(passUntil([&] { return local.isMatchOver(); }));
     const std::string banner = "YOU LOSE|energy 0 / 420|waiting for the host's new match|";
     EXPECT_EQ(rows(90, 170), banner);
-    const std::string field = local.starListText();
+    const std::string field = fieldText(local);
     tapAndPass(SDLK_BACKSPACE);
-    EXPECT_EQ(local.starListText(), field);  // only the host starts matches
+    EXPECT_EQ(fieldText(local), field);  // only the host starts matches
     tapAndPass(SDLK_F1);  // the key panel covers the banner while it is open
     EXPECT_EQ(rows(90, 170).find("YOU LOSE"), std::string::npos);
     tapAndPass(SDLK_F1);
@@ -440,7 +450,7 @@ TEST_F(GameTest, TheKeyHintShowsOnSdlsOwnClock) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            clock.reset();  // the player's clock
+            clock.reset();  // the player's clock: SDL's own
             start();
             bool hint = false;
             for (const HudText& t : game->overlayTexts()) hint |= t.text == "F1: keys";

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 
@@ -12,7 +13,6 @@
 #include "bot/bot_program.h"
 #include "match/local_match.h"
 #include "net/free_port.h"
-#include "tests/support/fake_clock.h"
 
 namespace {
 
@@ -34,10 +34,10 @@ std::string places(const PlayerState& player) {
 // A host bot starts the next match a while after one ends, and leaves after
 // the matches it was asked for; its guest then knows its game is over.
 TEST_F(ComputerMatchTest, AHostBotStartsTheNextMatchAndLeavesAfterItsLast) {
-    FakeClock clock;
+    ManualClock clock(1000);
     const GameSettings settings{5.0f, 4, 5, 10};  // four stars in an arena of 10
-    BotPlayer host(BotLevel::Hard, 1, settings);
-    BotPlayer guest(BotLevel::Easy, 2, settings);
+    BotPlayer host(clock, BotLevel::Hard, 1, settings);
+    BotPlayer guest(clock, BotLevel::Easy, 2, settings);
     host.setMatchLimit(2);
     const int32_t port = freeTcpPort();
     ASSERT_TRUE(host.startNetworking() && guest.startNetworking());
@@ -50,15 +50,15 @@ TEST_F(ComputerMatchTest, AHostBotStartsTheNextMatchAndLeavesAfterItsLast) {
             host.handleEvent(event);
             guest.handleEvent(event);
         }
-        host.runPass(currentTicks());
-        guest.runPass(currentTicks());
+        host.runPass();
+        guest.runPass();
         if (host.matchesEnded() == 1 && overAt == 0) {
-            overAt = currentTicks();
+            overAt = clock.now();
             firstField = places(host.core().localPlayer());
         }
         if (overAt != 0 && host.matchesEnded() == 1) {  // between the two matches
             const bool newField = places(host.core().localPlayer()) != firstField;
-            EXPECT_EQ(newField, currentTicks() - overAt >= BotPlayer::kRematchDelayMs) << currentTicks() - overAt;
+            EXPECT_EQ(newField, clock.now() - overAt >= BotPlayer::kRematchDelayMs) << clock.now() - overAt;
         }
         SDL_Delay(0);  // loopback keeps up with the clock
     }
@@ -66,12 +66,13 @@ TEST_F(ComputerMatchTest, AHostBotStartsTheNextMatchAndLeavesAfterItsLast) {
 }
 
 TEST_F(ComputerMatchTest, ABotThatCannotReachItsHostFails) {
-    BotPlayer bot(BotLevel::Normal, 1);
+    ManualClock clock;
+    BotPlayer bot(clock, BotLevel::Normal, 1);
     ASSERT_TRUE(bot.startNetworking());
     bot.join("127.0.0.1", freeTcpPort());  // nobody listens there
     for (int tries = 0; tries < 5000 && !bot.finished(); ++tries) {
         for (SDL_Event event; SDL_PollEvent(&event);) bot.handleEvent(event);
-        bot.runPass(currentTicks());
+        bot.runPass();
         SDL_Delay(1);
     }
     EXPECT_TRUE(bot.finished() && bot.failed());
@@ -104,4 +105,30 @@ TEST(BotProgramTest, ReadsItsArgumentsAndNamesWhatIsWrong) {
     const char* argv[] = {"starhold-bot", "--level", "easy", "10.0.0.2", "9000"};
     ASSERT_EQ(parseBotArguments(5, argv, options, problem), BotCommand::Play);
     EXPECT_TRUE(options.level == BotLevel::Easy && options.host == "10.0.0.2" && options.port == 9000);
+}
+
+// Two matches side by side in one process, each on its own clock and random
+// source: the same seed and pilots give the same events and states step for step.
+TEST_F(ComputerMatchTest, AMatchReplaysFromItsSeedBesideAnother) {
+    Pilot hostA(BotLevel::Hard, 3), guestA(BotLevel::Normal, 4), hostB(BotLevel::Hard, 3), guestB(BotLevel::Normal, 4);
+    LocalMatch a(GameSettings(), hostA, guestA, 11), b(GameSettings(), hostB, guestB, 11);
+    ASSERT_TRUE(a.connect() && b.connect());
+    const auto same = [](const std::vector<MatchEvent>& x, const std::vector<MatchEvent>& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+                          [](const MatchEvent& p, const MatchEvent& q) { return p.kind == q.kind && p.star == q.star; });
+    };
+    const auto state = [](const MatchCore& side) {
+        const PlayerState& p = side.localPlayer();
+        return std::to_string(p.ownStars()) + "," + std::to_string(p.ownEnergy()) + "," +
+               std::to_string(p.opponentEnergy()) + "," + std::to_string(p.ship().frame.position[0]) + "," +
+               std::to_string(side.remotePlayer().ship().frame.position[2]);
+    };
+    int captures = 0;
+    for (int step = 0; step < 4000; ++step) {
+        ASSERT_TRUE(a.step() && b.step());
+        ASSERT_TRUE(same(a.hostEvents(), b.hostEvents()) && same(a.guestEvents(), b.guestEvents())) << "step " << step;
+        ASSERT_EQ(state(a.host()) + state(a.guest()), state(b.host()) + state(b.guest())) << "step " << step;
+        for (const MatchEvent& e : a.hostEvents()) captures += e.kind == MatchEvent::OwnCapture;
+    }
+    EXPECT_GT(captures, 5);  // the match was played, not idled
 }

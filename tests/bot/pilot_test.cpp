@@ -14,7 +14,7 @@
 #include "base/timer.h"
 #include "bot/pilot.h"
 #include "render/frame.h"
-#include "tests/support/fake_clock.h"
+#include "wire/messages.h"
 #include "world/player_state.h"
 
 namespace {
@@ -24,25 +24,34 @@ constexpr float kSensitivity = 5.0f;  // the game's default
 constexpr float kArena = 20.0f;
 constexpr uint32_t kPerStarLimitMs = 6000;  // turning round from full speed takes 6 s
 
+// The pilot's ship and the other one, on a clock of their own; fields drawn from `seed`.
+struct Sides {
+    explicit Sides(unsigned seed = 1) : random(seed) {}
+    ManualClock clock{1000};
+    RandomSource random;
+    PlayerState own{true, clock, random};
+    PlayerState opponent{false, clock, random};
+};
+
 class FlightLoop {
 public:
-    FlightLoop(FakeClock& clock, PlayerState& own, PlayerState& opponent, BotLevel level, unsigned seed,
-               bool versus = false)
-        : clock(clock), own(own), opponent(opponent), pilot(level, seed), versus(versus) {}
+    FlightLoop(Sides& sides, BotLevel level, unsigned seed, bool versus = false)
+        : sides(sides), own(sides.own), opponent(sides.opponent), pilot(level, seed), versus(versus) {}
 
     std::function<void()> afterUpdate;
     bool checkUntouched = false;  // fails the test when a decision changes what the pilot sees
 
     void runUntil(const std::function<bool()>& done, uint32_t limitMs) {
-        Timer updateTimer, moveTimer;
+        Timer updateTimer(sides.clock), moveTimer(sides.clock);
         updateTimer.start();
         moveTimer.start();
+        WorldEvents events;
         for (uint32_t passed = 0; passed < limitMs && !done(); ++passed) {
-            clock.advance(1);
+            sides.clock.advance(1);
             if (updateTimer.elapsed() >= 10) {
                 updateTimer.restart();
-                own.update();
-                if (versus) opponent.update();
+                own.update(MatchRole::Alone, events);
+                if (versus) opponent.update(MatchRole::Alone, events);
                 if (afterUpdate) afterUpdate();
             }
             if (moveTimer.elapsed() > 10) step(moveTimer.restart());
@@ -52,43 +61,57 @@ public:
 private:
     void step(int32_t ms) {
         const std::string before = checkUntouched ? seen() : std::string();
-        const Steering keys = pilot.decide(own, opponent, versus, currentTicks());
+        const Steering keys = pilot.decide(own, opponent, versus, sides.clock.now());
         EXPECT_TRUE(!checkUntouched || seen() == before) << "the pilot changed the state";
         steerShip(own, keys, kSensitivity, ms);
     }
     std::string seen() const {
-        return own.frameText() + own.velocityText() + own.starListText() + own.scoreText() + opponent.frameText() +
-               opponent.velocityText();
+        return writeShipFrame(own.ship().frame) + writeVelocity(own.velocity()) +
+               writeStarList(own.mapSize(), own.stars()) + writeScore(own.score()) +
+               writeShipFrame(opponent.ship().frame) + writeVelocity(opponent.velocity());
     }
 
-    FakeClock& clock;
+    Sides& sides;
     PlayerState& own;
     PlayerState& opponent;
     Pilot pilot;
     bool versus;
 };
 
-void placeShip(PlayerState& state, float x, float y, float z, const std::string& velocity = "0,0,0") {
-    state.applyFrameText(frameToText(Frame(x, y, z)));
-    state.applyVelocityText(velocity);
+void placeShip(PlayerState& state, float x, float y, float z, Velocity velocity = {}) {
+    state.applyFrame(Frame(x, y, z));
+    state.applyVelocity(velocity);
 }
 
-// A solo time trial on `own`'s field: the milliseconds it took, -1 when not cleared.
-int32_t clearField(BotLevel level, unsigned seed, PlayerState& own, uint32_t limitMs) {
-    FakeClock clock;
-    PlayerState opponent(false);
-    own.restartMatchClock();
-    FlightLoop(clock, own, opponent, level, seed).runUntil([&] { return own.isMatchOver(); }, limitMs);
+// A field written as a host's star list ("size,count,x,y,z,owner,...") takes its place.
+void setField(PlayerState& state, const std::string& list) {
+    StarList field;
+    std::string reason;
+    ASSERT_TRUE(readStarList(list, field, reason)) << reason;
+    state.applyField(field.mapSize, field.stars);
+}
+
+// Each star's owner as a digit.
+std::string owners(const PlayerState& state) {
+    std::string digits;
+    for (const Star& s : state.stars()) digits += static_cast<char>('0' + static_cast<int>(s.owner));
+    return digits;
+}
+
+// A solo time trial on the pilot's field: the milliseconds it took, -1 when not cleared.
+int32_t clearField(BotLevel level, unsigned seed, Sides& sides, uint32_t limitMs) {
+    PlayerState& own = sides.own;
+    own.restartMatch();
+    FlightLoop(sides, level, seed).runUntil([&] { return own.isMatchOver(); }, limitMs);
     return own.isMatchOver() ? own.matchTime() : -1;
 }
 
 // A default field (30 to 50 stars in an arena of 20), the same for the same seed, cleared alone.
 int32_t clearDefaultField(BotLevel level, unsigned seed, uint32_t& limitMs) {
-    PlayerState own(true);
-    std::srand(seed);
-    own.newMatch();
-    limitMs = kPerStarLimitMs * static_cast<uint32_t>(own.starCount());
-    return clearField(level, seed, own, limitMs);
+    Sides sides(seed);
+    sides.own.newMatch();
+    limitMs = kPerStarLimitMs * static_cast<uint32_t>(sides.own.starCount());
+    return clearField(level, seed, sides, limitMs);
 }
 
 }  // namespace
@@ -109,12 +132,11 @@ TEST(BotLevelTest, ReadsAndWritesTheThreeNamesOnly) {
 // The pilot only chooses keys: whatever it decides, it changes nothing it sees.
 TEST(PilotTest, FliesOnlyByTheMovementKeys) {
     for (BotLevel level : kLevels) {
-        FakeClock clock;
-        PlayerState own(true), opponent(false);
-        std::srand(7);
+        Sides sides(7);
+        PlayerState& own = sides.own;
         own.newMatch();
-        placeShip(opponent, 5, 5, 5, "3,0,-2");
-        FlightLoop loop(clock, own, opponent, level, 7, true);
+        placeShip(sides.opponent, 5, 5, 5, {3, 0, -2});
+        FlightLoop loop(sides, level, 7, true);
         loop.checkUntouched = true;
         loop.runUntil([] { return false; }, 20000);
         EXPECT_GT(own.ownStars(), 0) << botLevelName(level);
@@ -126,15 +148,15 @@ TEST(PilotTest, TakesTheShortWayThroughAFace) {
     for (BotLevel level : kLevels) {
         for (int axis = 0; axis < 3; ++axis) {
             for (float side : {1.0f, -1.0f}) {
-                FakeClock clock;
-                PlayerState own(true), opponent(false);
+                Sides sides;
+                PlayerState& own = sides.own;
                 float ship[3] = {0, 0, 0}, star[3] = {0, 0, 0};
                 ship[axis] = 14 * side;
                 star[axis] = -17 * side;
-                ASSERT_TRUE(own.applyStarListText("20,1," + toText(star[0]) + "," + toText(star[1]) + "," +
-                                                  toText(star[2]) + ",0"));
+                ASSERT_NO_FATAL_FAILURE(setField(own, "20,1," + toText(star[0]) + "," + toText(star[1]) + "," +
+                                                          toText(star[2]) + ",0"));
                 placeShip(own, ship[0], ship[1], ship[2]);
-                FlightLoop loop(clock, own, opponent, level, 1);
+                FlightLoop loop(sides, level, 1);
                 // Until it first passes a face it flies outwards, never inwards.
                 float last = 14, farthestIn = 14;
                 bool wrapped = false;
@@ -158,9 +180,9 @@ TEST(PilotTest, TakesStarsOnFacesEdgesAndCorners) {
     const std::string field = "20,10,20,20,20,0,-20,-20,-20,0,20,-5,-20,0,-20,7,20,0,3,20,-20,0,"
                               "20,0,0,0,0,-20,0,0,0,0,20,0,-20,20,-20,0,20,-20,20,0";
     for (BotLevel level : kLevels) {
-        PlayerState own(true);
-        ASSERT_TRUE(own.applyStarListText(field));
-        EXPECT_GE(clearField(level, 3, own, 10 * kPerStarLimitMs), 0) << botLevelName(level) << ": " << own.ownStars();
+        Sides sides;
+        ASSERT_NO_FATAL_FAILURE(setField(sides.own, field));
+        EXPECT_GE(clearField(level, 3, sides, 10 * kPerStarLimitMs), 0) << botLevelName(level) << ": " << sides.own.ownStars();
     }
 }
 
@@ -190,31 +212,31 @@ TEST(PilotTest, InAMatchGoesForTheStarsThatMoveTheRace) {
         const char* what;
         const char* field;  // as the host sends it: 1 the host's, 2 ours, 0 free
         float opponent[3];
-        const char* opponentVelocity;
+        Velocity opponentVelocity;
         bool versus, easyToo;
         int first;
     } const cases[] = {
-        {"the opponent's star before a nearer free one", "20,3,0,0,-3,2,6,0,0,0,-8,0,0,1", {0, 15, 15}, "0,0,0",
+        {"the opponent's star before a nearer free one", "20,3,0,0,-3,2,6,0,0,0,-8,0,0,1", {0, 15, 15}, {0, 0, 0},
          true, true, 2},
-        {"a free star the opponent reaches first is left", "20,2,5,0,0,0,0,0,-7,0", {8, 0, 3}, "-3,0,0", true, false,
+        {"a free star the opponent reaches first is left", "20,2,5,0,0,0,0,0,-7,0", {8, 0, 3}, {-3, 0, 0}, true, false,
          1},
-        {"alone, the nearer free star first", "20,2,5,0,0,0,0,0,-7,0", {8, 0, 3}, "-3,0,0", false, true, 0},
-        {"the opponent's star away from its path", "20,2,6,0,0,1,-6,0,0,1", {6, 0, 3}, "0,0,5", true, false, 1},
+        {"alone, the nearer free star first", "20,2,5,0,0,0,0,0,-7,0", {8, 0, 3}, {-3, 0, 0}, false, true, 0},
+        {"the opponent's star away from its path", "20,2,6,0,0,1,-6,0,0,1", {6, 0, 3}, {0, 0, 5}, true, false, 1},
     };
     for (const Case& c : cases) {
         for (BotLevel level : kLevels) {
             if (level == BotLevel::Easy && !c.easyToo) continue;
-            FakeClock clock;
-            PlayerState own(true), opponent(false);
-            ASSERT_TRUE(own.applyStarListText(c.field));
-            placeShip(opponent, c.opponent[0], c.opponent[1], c.opponent[2], c.opponentVelocity);
-            FlightLoop loop(clock, own, opponent, level, 5, c.versus);
-            const std::string ownersAtStart = own.ownersText();  // one digit and a comma each
+            Sides sides;
+            PlayerState& own = sides.own;
+            ASSERT_NO_FATAL_FAILURE(setField(own, c.field));
+            placeShip(sides.opponent, c.opponent[0], c.opponent[1], c.opponent[2], c.opponentVelocity);
+            FlightLoop loop(sides, level, 5, c.versus);
+            const std::string ownersAtStart = owners(own);
             int first = -1;
             loop.afterUpdate = [&] {
-                const std::string owners = own.ownersText();
-                for (size_t i = 0; i < owners.size() && first < 0; i += 2)
-                    if (owners[i] == '1' && ownersAtStart[i] != '1') first = static_cast<int>(i / 2);
+                const std::string now = owners(own);
+                for (size_t i = 0; i < now.size() && first < 0; ++i)
+                    if (now[i] == '1' && ownersAtStart[i] != '1') first = static_cast<int>(i);
             };
             loop.runUntil([&] { return first >= 0; }, 10000);
             EXPECT_EQ(first, c.first) << botLevelName(level) << ": " << c.what;

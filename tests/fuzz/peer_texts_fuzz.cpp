@@ -1,13 +1,14 @@
-// Peer messages, one per line ("type|payload"), applied the way the game's
-// receive batch applies them on a client: ship texts to the remote mirror, the
-// field and score texts to the local state. Checks after each message: nothing
-// non-finite in a frame or velocity, counts within their bounds, and a refused
-// star list changes nothing.
+// Peer messages, one per line ("type|payload"), read by the wire's readers and
+// applied the way a guest's receive batch applies them: ship messages to the
+// remote mirror, the field, owners and score to the local state. Checks after
+// each message: nothing non-finite in a frame or velocity, counts within their
+// bounds, a refused message changes nothing, and whatever reads back writes the
+// same payload again.
 #include <algorithm>
 #include <cmath>
 
-#include "base/text.h"
 #include "harness.h"
+#include "wire/messages.h"
 #include "world/player_state.h"
 
 namespace {
@@ -21,36 +22,68 @@ void checkShip(const Ship& ship) {
 // The README's bounds for a star list: at most 8192 stars, an arena of 10 to 1000.
 void checkCounts(const PlayerState& state, int32_t messages) {
     const int32_t count = state.starCount();
-    require(count >= 0 && count <= 8192 && state.stars().size() <= 8192);
+    require(count >= 0 && count <= 8192 && state.stars().size() == static_cast<size_t>(count));
     require(state.ownStars() >= -count - messages && state.ownStars() <= 2 * count);
     require(state.mapSize() >= 10 && state.mapSize() <= 1000);
 }
 
 // Everything a star list sets: the arena, the field with its owners and the counts.
 std::string fieldOf(const PlayerState& state) {
-    return state.starListText() + "|" + toText(state.starCount()) + "|" + toText(state.ownStars());
+    return writeStarList(state.mapSize(), state.stars()) + "|" + std::to_string(state.ownStars());
 }
 
-void applyStarList(PlayerState& local, const std::string& payload) {
+// A payload that reads back is one the writer would write, but for how numbers
+// may be spelled: reading what it writes gives the same message again.
+template <typename Value, typename Write, typename Read>
+void checkRoundTrip(const Value& value, Write write, Read read) {
+    const std::string written = write(value);
+    Value again{};
+    require(read(std::string_view(written).substr(written.find('|') + 1), again) && write(again) == written);
+}
+
+void applyStarList(PlayerState& local, std::string_view payload) {
     const std::string before = fieldOf(local);
-    if (!local.applyStarListText(payload)) {
-        require(fieldOf(local) == before);
+    StarList list;
+    std::string reason;
+    if (!readStarList(payload, list, reason)) {
+        require(reason.rfind("star list refused: ", 0) == 0 && fieldOf(local) == before);
         return;
     }
-    require(static_cast<size_t>(local.starCount()) == local.stars().size());
+    local.applyField(list.mapSize, list.stars);
     for (const Star& s : local.stars()) require(std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z));
 }
 
 void apply(PlayerState& local, PlayerState& mirror, const std::string& message) {
-    std::string type, payload;
-    splitAtBar(message, type, payload);
-    switch (toInt(type)) {
-        case 0: mirror.applyFrameText(payload); break;
-        case 1: mirror.applyVelocityText(payload); break;
-        case 2: applyStarList(local, payload); break;
-        case 3: local.starTakenByOpponent(toInt(payload)); break;
-        case 4: local.applyOwnersText(payload); break;
-        case 5: local.applyScoreText(payload); break;
+    Envelope envelope;
+    if (!readEnvelope(message, envelope)) return;
+    const std::string_view payload = envelope.payload;
+    Frame frame;
+    Velocity velocity;
+    int32_t index = -1;
+    std::vector<float> owners;
+    Score score;
+    WorldEvents events;
+    switch (envelope.type) {
+        case ShipFrameMessage:
+            if (readShipFrame(payload, frame)) mirror.applyFrame(frame);
+            break;
+        case VelocityMessage:
+            if (!readVelocity(payload, velocity)) break;
+            mirror.applyVelocity(velocity);
+            checkRoundTrip(velocity, writeVelocity, readVelocity);
+            break;
+        case StarListMessage: applyStarList(local, payload); break;
+        case StarTakenMessage:
+            if (readStarTaken(payload, index)) local.starTakenByOpponent(index);
+            break;
+        case OwnersMessage:
+            if (readOwners(payload, owners)) local.applyOwners(owners);
+            break;
+        case ScoreMessage:
+            if (!readScore(payload, score)) break;
+            local.applyScore(score, events);
+            checkRoundTrip(score, writeScore, readScore);
+            break;
         default: break;
     }
 }
@@ -58,7 +91,9 @@ void apply(PlayerState& local, PlayerState& mirror, const std::string& message) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static PlayerState local(true), mirror(false);
+    static ManualClock clock;
+    static RandomSource random(1);
+    static PlayerState local(true, clock, random), mirror(false, clock, random);
     local.newMatch();
     mirror.newMatch();
     const std::string input(reinterpret_cast<const char*>(data), size);

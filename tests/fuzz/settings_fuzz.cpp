@@ -9,7 +9,6 @@
 #include "settings/settings.h"
 #include "base/text.h"
 #include "harness.h"
-#include "render/frame.h"
 #include "world/player_state.h"
 
 namespace {
@@ -40,7 +39,9 @@ void checkSettings(const std::string& text) {
     require(namedAKey || (settings.sensitivity == defaults.sensitivity && settings.minStars == defaults.minStars &&
                           settings.maxStars == defaults.maxStars && settings.mapDimensions == defaults.mapDimensions &&
                           settings.playerSkin == defaults.playerSkin && settings.botLevel == defaults.botLevel));
-    static PlayerState local(true);
+    static ManualClock clock;
+    static RandomSource random(1);
+    static PlayerState local(true, clock, random);
     local.setMapSize(settings.mapDimensions);
     local.setStarRange(settings.minStars, settings.maxStars);
     local.newMatch();
@@ -58,17 +59,14 @@ void checkConnection(const std::string& text) {
 
 bool closeEnough(float a, float b) { return std::fabs(a - b) <= 1e-5f * std::fmax(std::fabs(a), std::fabs(b)); }
 
+// A number read from the text, written and read back whole, is the same number.
 void checkConversions(const std::string& text) {
-    const int32_t whole = toInt(text);
-    require(toInt(toText(whole)) == whole);
-    const float value = toFloat(text);
-    require(!std::isfinite(value) || closeEnough(toFloat(toText(value)), value));
-    toBool(text);
-    Frame frame, again;
-    frameFromText(frame, text);
-    frameFromText(again, frameToText(frame));
-    for (int i = 0; i < 16; ++i)
-        require(!std::isfinite(frame.matrix[i]) || closeEnough(again.matrix[i], frame.matrix[i]));
+    int32_t whole = 0, again = 0;
+    if (parseInt(text, whole)) require(parseWholeInt(toText(whole), again) && again == whole);
+    float value = 0, back = 0;
+    if (parseFloat(text, value) && std::isfinite(value))
+        require(parseWholeFloat(toText(value), back) && closeEnough(back, value));
+    if (parseWholeFloat(text, value)) require(parseFloat(text, back) && back == value);
 }
 
 }  // namespace

@@ -24,7 +24,6 @@
 #include "net/net2.h"
 #include "net/send_queue.h"
 #include "tests/support/waiting.h"
-#include "tests/support/fake_clock.h"
 #include "tests/support/raw_peer.h"
 
 namespace {
@@ -46,7 +45,8 @@ protected:
         SDL_Quit();
     }
 
-    Connection connection;
+    ManualClock clock{1000};  // connects time out and diagnostics refill on it
+    Connection connection{clock};
     SDL_Event event{};  // the last event a test waited for
 };
 
@@ -329,7 +329,6 @@ TEST_F(Net2, AStreamBuffers4096Bytes) {
 // A connect that gets no answer: sends wait for it up to 1 MiB, and it fails
 // when 5000 ms have passed, not one earlier.
 TEST_F(Net2, AConnectWithoutAnswerQueuesUpToItsLimitAndFailsAtFiveSeconds) {
-    FakeClock clock;
     RawPeer silent, live;
     const int silentPort = silent.listen(1), livePort = live.listen(1);
     HeldConnects held(silentPort);
@@ -485,7 +484,7 @@ TEST_F(ConnectionTest, HostileBytesAreReportedAndGoodFramesStillArrive) {
 }
 
 TEST(ConnectionOffline, ListenAndConnectFailWhenNetworkingDidNotStart) {
-    Connection offline;
+    Connection offline(sdlClock());
     CaptureStderr();
     EXPECT_FALSE(offline.startServer(-1) || offline.connectTo("NULL", -1) || offline.send("2|!", -1, false));
     EXPECT_EQ(GetCapturedStderr(), "Create server on port (1337) failed\nConnect To (localhost, 1337) failed\n");
@@ -621,7 +620,6 @@ TEST_F(ConnectionTest, APeerThatStopsReadingIsDroppedWhileAnotherIsServed) {
 }
 
 TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
-    FakeClock clock;
     RawPeer peer;
     ASSERT_TRUE(peer.connectTo(host()) && pumpUntil([&] { return connection.peerCount() == 1; }));
     std::string flood;  // lengths of zero: each is a lost message
@@ -656,8 +654,8 @@ TEST_F(ConnectionTest, AFloodCostsBoundedWorkMemoryAndStderr) {
 // Every kind of line a peer can provoke: three at once, then one every six
 // seconds with the count of those left out; under 16 KB a minute in all.
 TEST(DiagnosticLines, EachKindPrintsABurstThenOneLineEverySixSecondsAndLongTextsAreCut) {
-    FakeClock clock;
-    DiagnosticLines lines;
+    ManualClock clock;
+    DiagnosticLines lines(clock);
     CaptureStderr();
     for (int i = 0; i < 10; ++i) lines.print(DiagnosticLines::PartialMessage, "p" + std::to_string(i) + "\n");
     clock.advance(5999);
@@ -698,7 +696,7 @@ TEST_F(ConnectionTest, AMessageThatCannotBeSentIsReportedByItsStartAndLength) {
 }
 
 TEST_F(ConnectionTest, TwoConnectionsInOneProcessActOnlyOnTheirOwnSockets) {
-    Connection guest;
+    Connection guest(clock);
     ASSERT_TRUE(guest.startNetworking());
     const int port = host();
     connection.limitPeers(1, true);

@@ -1,103 +1,75 @@
-// The world's rules through PlayerState's public interface: fields, texts from
-// the peer, motion, captures, energies and drawing. A GL context is open (ship
-// turns use GL's matrix stack) and the clock is the test's.
+// The world's rules as steps from given inputs to expected events and state:
+// no window, no sockets, the clock and the random source the test's own.
 #include <gtest/gtest.h>
-
-#include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <set>
 #include <string>
 #include <tuple>
-#include <utility>
+#include <vector>
 
-#include "base/text.h"
-#include "net/connection.h"
-#include "render/draw_surface.h"
-#include "render/frame.h"
-#include "tests/support/waiting.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/gl_window.h"
-#include "textures/texture_manager.h"
-#include "world/arena.h"
 #include "world/player_state.h"
 #include "world/steering.h"
-#include "world/world_drawing.h"
-#include "world/world_sounds.h"
 
 namespace {
 
-// The sounds the world asked for, by name, in order.
-struct HeardSounds : WorldSounds {
-    void play(const char* name) override { heard += std::string(heard.empty() ? "" : " ") + name; }
-    std::string take() { return std::exchange(heard, ""); }
-    std::string heard;
-};
-
 class WorldTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(openTestWindow()); }
+    PlayerState player(bool local = true) { return PlayerState(local, clock, random); }
 
     // One motion step of `ms`: the first update arms the step timer, the second moves.
-    void step(PlayerState& state, uint32_t ms) {
-        state.update();
+    WorldEvents step(PlayerState& state, uint32_t ms, MatchRole role = MatchRole::Alone) {
+        WorldEvents events;
+        state.update(role, events);
         clock.advance(ms);
-        state.update();
+        state.update(role, events);
+        return events;
     }
 
-    FakeClock clock;
-    HeardSounds sounds;
+    ManualClock clock{1000};
+    RandomSource random{4};
 };
 
-void placeShip(PlayerState& state, float x, float y, float z, const std::string& velocity = "0,0,0") {
-    state.applyFrameText(frameToText(Frame(x, y, z)));
-    state.applyVelocityText(velocity);
+Star star(float x, float y, float z, float owner) {
+    Star s;
+    s.x = x;
+    s.y = y;
+    s.z = z;
+    s.owner = owner;
+    return s;
 }
 
-// A field of 30 away from the ship's start, `held` of them on this side.
+void placeShip(PlayerState& state, float x, float y, float z, Velocity velocity = {}) {
+    state.applyFrame(Frame(x, y, z));
+    state.applyVelocity(velocity);
+}
+
+// The host's field of 30 away from the ship's start, `held` of them this side's.
 void holdStars(PlayerState& state, int held) {
-    std::string list = "20,30";
-    for (int i = 0; i < 30; ++i) list += "," + toText(i - 15) + ",10,10," + (i < held ? "2" : "1");
-    ASSERT_TRUE(state.applyStarListText(list));
+    std::vector<Star> stars;
+    for (int i = 0; i < 30; ++i) stars.push_back(star(static_cast<float>(i - 15), 10, 10, i < held ? 2.0f : 1.0f));
+    state.applyField(20, stars);
 }
 
-bool near(float a, float b) { return std::fabs(a - b) < 1e-5f; }
-
-bool hasColour(const DrawRecord& rec, float r, float g, float b) {
-    return near(rec.r, r) && near(rec.g, g) && near(rec.b, b) && rec.a == 1.0f;
+std::string owners(const PlayerState& state) {
+    std::string text;
+    for (const Star& s : state.stars()) text += std::to_string(static_cast<int>(s.owner));
+    return text;
 }
 
-bool hasCorner(const Quad& q, int corner, float x, float y, float z) {
-    return near(q.x[corner], x) && near(q.y[corner], y) && near(q.z[corner], z);
+std::vector<WorldEvent::Kind> kinds(const WorldEvents& events) {
+    std::vector<WorldEvent::Kind> all;
+    for (const WorldEvent& e : events) all.push_back(e.kind);
+    return all;
 }
-
-// The brightness at the window's centre after drawing `state`'s ship from its chase
-// camera under the game's projection.
-float centreBrightness(const PlayerState& state, Frame& camera, TextureManager& textures) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, 1.0, 0.01, 1024.0);
-    glDisable(GL_DEPTH_TEST);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    float rgb[3];
-    followCamera(state, camera);
-    drawShip(state, camera, textures);
-    glReadPixels(400, 300, 1, 1, GL_RGB, GL_FLOAT, rgb);
-    return rgb[0] + rgb[1] + rgb[2];
-}
-
 
 }  // namespace
 
 TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt) {
-    PlayerState state(true);
-    for (unsigned seed = 1; seed <= 12; ++seed) {
-        std::srand(seed);
-        state.setMapSize(seed % 2 ? 10 : 20);
+    PlayerState state = player();
+    for (int round = 1; round <= 12; ++round) {
+        state.setMapSize(round % 2 ? 10 : 20);
         state.newMatch();
         const int32_t n = state.starCount();
         EXPECT_TRUE(n % 2 == 0 && n >= 30 && n <= 50 && state.stars().size() == size_t(n)) << n;
@@ -107,7 +79,7 @@ TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt)
             EXPECT_TRUE(s.owner == 0 && s.r >= 0.3f && s.r <= 0.8f && s.g <= s.r && s.b == 0);
             places.insert({s.x, s.y, s.z});
         }
-        EXPECT_EQ(places.size(), state.stars().size()) << "seed " << seed;
+        EXPECT_EQ(places.size(), state.stars().size()) << "round " << round;
     }
     state.splitStars();
     const int32_t n = state.starCount();
@@ -127,222 +99,151 @@ TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt)
     EXPECT_LE(countFor(30, INT32_MIN), 30);  // UBSan watches the bound below the lowest int
 }
 
-TEST_F(WorldTest, TextsTravelBothWaysWithTheClientMirroringTheServer) {
-    PlayerState server(true), client(true);
-    holdStars(server, 18);
-    server.applyScoreText("12,377,420");  // as a client reads it: energies swapped
-    EXPECT_EQ(server.scoreText(), "18,420,377");
-    holdStars(client, 1);
-    client.applyScoreText(server.scoreText());
-    EXPECT_TRUE(client.scoreText() == "12,377,420" && client.opponentStars() == 18);
-    client.applyScoreText("-2147483648,1,2");  // bounded by the field, so a capture cannot overflow it
-    EXPECT_EQ(client.ownStars(), 2 * client.starCount());
-
-    ASSERT_TRUE(client.applyStarListText("20,3,3,-7,12,2,0,5,-20,1,0.5,1,2,0"));
-    EXPECT_EQ(client.starListText(), "20,3,3,-7,12,1,0,5,-20,2,0.5,1,2,0");  // owners swapped
-    const Star& free = client.stars()[2];  // a free star gets a warm colour
-    EXPECT_TRUE(free.r >= 0.3f && free.r <= 1.0f && free.g <= free.r && free.b == 0.0f);
-    std::srand(4);
-    server.setMapSize(30);
-    server.newMatch();
-    server.splitStars();
-    ASSERT_TRUE(client.applyStarListText(server.starListText()));
-    EXPECT_TRUE(client.mapSize() == 30 && client.ownStars() == server.opponentStars());
-
-    ASSERT_TRUE(client.applyStarListText("20,4,1,1,1,0,2,2,2,0,3,3,3,0,4,4,4,0"));
-    const float untouched = client.stars()[2].r;
-    client.applyOwnersText("1,2,0");  // a short text leaves the rest alone
-    EXPECT_EQ(client.ownersText(), "2,1,0,0");
-    EXPECT_TRUE(client.stars()[0].b == 1 && client.stars()[1].g == 1 && client.stars()[2].r == untouched);
-    client.applyOwnersText("2,2,2,2,2,2,2,2");  // a long text touches only stars that exist
-    EXPECT_EQ(client.ownersText(), "1,1,1,1");
+// Two matches side by side, each on its own source; the same seed, the same fields.
+TEST_F(WorldTest, AFieldReplaysFromItsSeedWhateverElseDraws) {
+    RandomSource first(99), second(99), busy(1);
+    PlayerState a(true, clock, first), b(true, clock, second), other(true, clock, busy);
+    for (int round = 0; round < 3; ++round) {
+        a.newMatch();
+        other.newMatch();
+        b.newMatch();
+        ASSERT_EQ(a.starCount(), b.starCount());
+        for (size_t i = 0; i < a.stars().size(); ++i)
+            EXPECT_TRUE(a.stars()[i].x == b.stars()[i].x && a.stars()[i].z == b.stars()[i].z && a.stars()[i].r == b.stars()[i].r);
+    }
 }
 
-TEST_F(WorldTest, HostileTextsChangeNothing) {
-    PlayerState client(true);
-    std::srand(12);
-    client.newMatch();
-    const std::string field = client.starListText();
-    const std::string hostile[] = {"", "20", "9,1,0,0,0,1", "1001,1,0,0,0,1", "x,1,0,0,0,1", "20,1,1e30,0,0,0",
-                                   "20,-1", "20,1,0,-20.5,0,1", "20,8193", "20,2147483647,1", "20,2,0,0,0,1",
-                                   "20,1,0,0,0,1,5", "20,1,0,nan,0,1", "20,1,0,x,0,1", "20,1,0,1e999,0,1"};
-    for (const std::string& text : hostile) EXPECT_FALSE(client.applyStarListText(text)) << text;
-    // Millions of fields announced as a small list are counted once and refused.
-    EXPECT_TRUE(!client.applyStarListText("20,1000" + std::string(20000000, ',')) && client.starListText() == field);
+TEST_F(WorldTest, TheGuestMirrorsTheHostsFieldOwnersAndScore) {
+    PlayerState guest = player();
+    guest.applyField(20, {star(3, -7, 12, 2), star(0, 5, -20, 1), star(0.5f, 1, 2, 0)});
+    EXPECT_TRUE(guest.mapSize() == 20 && owners(guest) == "120" && guest.ownStars() == 1);
+    const Star& free = guest.stars()[2];  // a free star gets a warm colour
+    EXPECT_TRUE(free.r >= 0.3f && free.r <= 1.0f && free.g <= free.r && free.b == 0.0f);
 
-    PlayerState mirror(false);
-    mirror.addVelocity(20, -3, 0);  // our own steering is clamped too
-    EXPECT_EQ(mirror.velocityText(), "15,-3,1e-08");
-    PlayerState local(true);
-    local.addVelocity(1.5f, -2, 4);
-    local.rotateShip(30, 0, 1, 0);
-    mirror.applyFrameText(local.frameText());
-    mirror.applyVelocityText(local.velocityText());
-    EXPECT_EQ(mirror.frameText(), local.frameText());
-    for (const char* text : {"nan", "1,inf,0", "1e999", "x"}) {
-        mirror.applyFrameText(text);
-        mirror.applyVelocityText(text);
-    }
-    EXPECT_TRUE(mirror.frameText() == local.frameText() && mirror.velocityText() == "1.5,-2,4");
-    mirror.applyVelocityText("99,-1e30,7");
-    EXPECT_EQ(mirror.velocityText(), "15,-15,7");
-    mirror.applyVelocityText("3");  // a short text repeats its last field
-    EXPECT_EQ(mirror.velocityText(), "3,3,3");
+    guest.applyField(20, {star(1, 1, 1, 0), star(2, 2, 2, 0), star(3, 3, 3, 0), star(4, 4, 4, 0)});
+    const float untouched = guest.stars()[2].r;
+    guest.applyOwners({1, 2, 0});  // a short list leaves the rest alone
+    EXPECT_TRUE(owners(guest) == "2100" && guest.stars()[0].b == 1 && guest.stars()[1].g == 1);
+    EXPECT_EQ(guest.stars()[2].r, untouched);
+    guest.applyOwners({2, 2, 2, 2, 2, 2, 2, 2});  // a long list touches only stars that exist
+    EXPECT_EQ(owners(guest), "1111");
+
+    holdStars(guest, 1);
+    WorldEvents events;
+    guest.applyScore({18, 420, 377}, events);  // the host's: energies swapped here
+    EXPECT_TRUE(guest.ownStars() == 12 && guest.ownEnergy() == 377 && guest.opponentEnergy() == 420);
+    guest.applyScore({INT32_MIN, 900, 1}, events);  // bounded by the field and the energies' range
+    EXPECT_TRUE(guest.ownStars() == 60 && guest.opponentEnergy() == 500 && events.empty());
+    guest.applyScore({15, -3, 200}, events);  // an older host's energy below 0 ends it too
+    EXPECT_TRUE(guest.isMatchOver() && guest.opponentEnergy() == 0 && kinds(events) == std::vector{WorldEvent::MatchOver});
+    guest.applyScore({15, 0, 200}, events);  // once
+    EXPECT_EQ(events.size(), 1u);
 }
 
 TEST_F(WorldTest, ShipsWrapAtEachFaceOnlyWhenFlyingOutwards) {
-    using Place = std::array<float, 3>;  // from, the velocity, to, the sounds heard, and whether in the second skin
-    const std::tuple<Place, const char*, Place, const char*, bool> cases[] = {
-        {{-20.3f, 0, 0}, "-2,0,0", {19.8f, 0, 0}, "wh1", false},
-        {{-20.3f, 0, 0}, "2,0,0", {-20.1f, 0, 0}, "", false},
-        {{20.3f, 0, 0}, "2,0,0", {-19.8f, 0, 0}, "wh1", false},
-        {{0, -20.3f, 0}, "0,-2,0", {0, 19.8f, 0}, "wh1", false},
-        {{0, 20.3f, 0}, "0,2,0", {0, -19.8f, 0}, "wh1", false},
-        {{0, 20.3f, 0}, "0,-2,0", {0, 20.1f, 0}, "", false},
-        {{0, 0, -20.3f}, "0,0,2", {0, 0, 19.8f}, "wh1", false},  // a positive vz flies towards -Z
-        {{0, 0, 20.3f}, "0,0,-2", {0, 0, -19.8f}, "wh1", false},
-        {{0, 0, 20.3f}, "0,0,2", {0, 0, 20.1f}, "", false},
-        {{-20.3f, 20.4f, -20.5f}, "-1,1,1", {19.9f, -19.9f, 19.9f}, "wh1 wh1 wh1", false},
-        {{30, 0, 0}, "1,0,0", {-19.9f, 0, 0}, "wh2", true},  // the second skin's own sound
+    using Place = std::array<float, 3>;  // from, the velocity, to, and the wraps seen
+    const std::tuple<Place, Velocity, Place, size_t> cases[] = {
+        {{-20.3f, 0, 0}, {-2, 0, 0}, {19.8f, 0, 0}, 1},   {{-20.3f, 0, 0}, {2, 0, 0}, {-20.1f, 0, 0}, 0},
+        {{20.3f, 0, 0}, {2, 0, 0}, {-19.8f, 0, 0}, 1},    {{0, -20.3f, 0}, {0, -2, 0}, {0, 19.8f, 0}, 1},
+        {{0, 20.3f, 0}, {0, 2, 0}, {0, -19.8f, 0}, 1},    {{0, 20.3f, 0}, {0, -2, 0}, {0, 20.1f, 0}, 0},
+        {{0, 0, -20.3f}, {0, 0, 2}, {0, 0, 19.8f}, 1},    // a positive vz flies towards -Z
+        {{0, 0, 20.3f}, {0, 0, -2}, {0, 0, -19.8f}, 1},   {{0, 0, 20.3f}, {0, 0, 2}, {0, 0, 20.1f}, 0},
+        {{-20.3f, 20.4f, -20.5f}, {-1, 1, 1}, {19.9f, -19.9f, 19.9f}, 3},
     };
-    for (const auto& [from, velocity, to, heard, secondSkin] : cases) {
-        PlayerState ship(false);
-        ship.setSounds(&sounds);
-        if (secondSkin) ship.toggleSkin();
+    for (const auto& [from, velocity, to, wraps] : cases) {
+        PlayerState ship = player(false);
         placeShip(ship, from[0], from[1], from[2], velocity);
-        step(ship, 100);
+        const WorldEvents events = step(ship, 100);
         for (int axis = 0; axis < 3; ++axis)
             EXPECT_NEAR(ship.ship().frame.position[axis], to[axis], 1e-4f) << from[0] << "," << from[1];
-        EXPECT_EQ(sounds.take(), heard) << "from " << from[0] << "," << from[1] << "," << from[2];
+        EXPECT_TRUE(events.size() == wraps && (wraps == 0 || events[0].kind == WorldEvent::Wrapped)) << from[2];
     }
 }
 
-TEST_F(WorldTest, CapturesWithinOneAndAHalfUnitsAndOpponentCapturesOfValidStars) {
-    PlayerState state(true);
-    state.setSounds(&sounds);
+TEST_F(WorldTest, CapturesWithinOneAndAHalfUnitsAndAloneTheLastStarEndsTheMatch) {
+    PlayerState state = player();
     // Free at 1.49 and at 1.5, the opponent's at 1.2, already ours at 1, one far away.
-    ASSERT_TRUE(state.applyStarListText("20,5,1.49,0,0,0,0,1.5,0,0,0,0,-1.2,1,0,0,1,2,10,10,10,0"));
+    state.applyField(20, {star(1.49f, 0, 0, 0), star(0, 1.5f, 0, 0), star(0, 0, -1.2f, 1), star(0, 0, 1, 2),
+                          star(10, 10, 10, 0)});
     placeShip(state, 0, 0, 0);
-    step(state, 20);
-    EXPECT_EQ(state.ownersText(), "1,0,1,1,0");
-    EXPECT_TRUE(state.ownStars() == 3 && state.stars()[2].g == 1.0f && !state.isMatchOver());
-    EXPECT_EQ(sounds.take(), "pop1 pop1");  // one for each, no notice without a peer
+    WorldEvents events = step(state, 20, MatchRole::Host);
+    EXPECT_TRUE(owners(state) == "10110" && state.ownStars() == 3 && state.stars()[2].g == 1.0f);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_TRUE(events[0].star == 0 && events[1].star == 2 && events[1].kind == WorldEvent::Captured);
 
-    for (int32_t bad : {-1, 5, 1 << 30}) state.starTakenByOpponent(bad);
-    EXPECT_TRUE(state.ownStars() == 3 && sounds.take().empty());
-    state.starTakenByOpponent(1);  // a free star: still counts
-    state.starTakenByOpponent(0);
-    EXPECT_TRUE(state.ownersText() == "2,2,1,1,0" && state.ownStars() == 1 && state.stars()[0].b == 1.0f);
-    EXPECT_EQ(sounds.take(), "pop2 pop2");
+    for (int32_t bad : {-1, 5, 1 << 30}) EXPECT_FALSE(state.starTakenByOpponent(bad));
+    EXPECT_TRUE(state.starTakenByOpponent(1) && state.starTakenByOpponent(0));  // a free star still counts
+    EXPECT_TRUE(owners(state) == "22110" && state.ownStars() == 1 && state.stars()[0].b == 1.0f);
+
+    state.applyField(20, {star(1, 0, 0, 0), star(5, 5, 5, 2)});
+    placeShip(state, 0, 0, 0);
+    EXPECT_TRUE(step(state, 20, MatchRole::Guest).size() == 1 && !state.isMatchOver());  // only the host ends it
+    state.applyField(20, {star(1, 0, 0, 0), star(5, 5, 5, 2)});
+    EXPECT_EQ(kinds(step(state, 20)), (std::vector{WorldEvent::Captured, WorldEvent::MatchOver}));
+    EXPECT_TRUE(state.isMatchOver() && state.matchTime() > 0);
 }
 
-TEST_F(WorldTest, EachHeldKeyThrustsAlongItsAxisBySensitivityPerSecondHeld) {
-    const std::pair<bool Steering::*, const char*> keys[] = {
-        {&Steering::forward, "0,0,0.05"}, {&Steering::back, "0,0,-0.05"}, {&Steering::left, "-0.05,0,0"},
-        {&Steering::right, "0.05,0,0"},   {&Steering::up, "0,0.05,0"},    {&Steering::down, "0,-0.05,0"}};
-    for (const auto& [key, velocity] : keys) {
-        PlayerState ship(false);
-        ship.applyVelocityText("0,0,0");
+TEST_F(WorldTest, EachHeldKeyThrustsAlongItsAxisBySensitivityPerSecondHeldUpToTheTopSpeed) {
+    const std::pair<bool Steering::*, Velocity> keys[] = {
+        {&Steering::forward, {0, 0, 0.05f}}, {&Steering::back, {0, 0, -0.05f}}, {&Steering::left, {-0.05f, 0, 0}},
+        {&Steering::right, {0.05f, 0, 0}},   {&Steering::up, {0, 0.05f, 0}},    {&Steering::down, {0, -0.05f, 0}}};
+    for (const auto& [key, expected] : keys) {
+        PlayerState ship = player(false);
+        ship.applyVelocity({});
         Steering held;
         held.*key = true;
         steerShip(ship, held, 2.5f, 20);
-        EXPECT_EQ(ship.velocityText(), velocity);
+        const Velocity v = ship.velocity();
+        EXPECT_TRUE(v.x == expected.x && v.y == expected.y && v.z == expected.z);
     }
+    PlayerState ship = player(false);
+    ship.addVelocity(20, -3, 0);
+    ship.applyVelocity({99, -1e30f, 7});  // the peer's too
+    EXPECT_TRUE(ship.velocity().x == 15 && ship.velocity().y == -15 && ship.velocity().z == 7);
 }
 
 TEST_F(WorldTest, TheShipTurnsAlongItsVelocityAndKeepsItsHeadingWhenStill) {
-    PlayerState ship(false);
+    PlayerState ship = player(false);
     const float d = std::sqrt(0.5f);
-    const char* velocities[] = {"0,0,5", "5,0,0", "5,0,5", "-5,0,5", "-5,0,-5", "5,0,-5", "0,5,0", "0,0,0"};
+    const Velocity velocities[] = {{0, 0, 5}, {5, 0, 0}, {5, 0, 5}, {-5, 0, 5}, {-5, 0, -5}, {5, 0, -5}, {0, 5, 0}, {0, 0, 0}};
     const float tails[][3] = {{0, 0, 1}, {-1, 0, 0}, {-d, 0, d},  {d, 0, d},
                               {d, 0, -d}, {-d, 0, -d}, {0, -1, 0}, {0, -1, 0}};
     for (int i = 0; i < 8; ++i) {  // the ship's Z axis points at its tail
-        ship.applyVelocityText(velocities[i]);
+        ship.applyVelocity(velocities[i]);
         step(ship, 20);
-        for (int axis = 0; axis < 3; ++axis)
-            EXPECT_NEAR(ship.ship().frame.zAxis[axis], tails[i][axis], 1e-5f) << velocities[i];
+        for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(ship.ship().frame.zAxis[axis], tails[i][axis], 1e-5f) << i;
     }
-}
-
-TEST_F(WorldTest, TheArenaIsLinesUpToItsYellowEdgesAndEachStarTwoCrossedSquares) {
-    DrawSurface3D surface;
-    buildArena(surface, 10);
-    buildArena(surface, 20);  // replaces, never adds
-    EXPECT_FALSE(surface.isRecording());
-    int edges = 0;
-    for (const DrawRecord& rec : surface.recordList()) {
-        const Quad& q = rec.quad;
-        EXPECT_EQ(rec.kind, LineRecord);
-        const float span = std::fabs(q.x[3] - q.x[0]) + std::fabs(q.y[3] - q.y[0]) + std::fabs(q.z[3] - q.z[0]);
-        edges += hasColour(rec, 1, 1, 0) && span == 40.0f;
-    }
-    EXPECT_TRUE(edges == 12 && surface.recordList().size() == 336) << edges;
-
-    PlayerState state(true);  // each star is two crossed squares in its colour
-    ASSERT_TRUE(state.applyStarListText("20,2,3,-7,12,2,0,0,0,1"));
-    surface.clearRecording();
-    drawStars(state, surface);
-    const std::list<DrawRecord>& records = surface.recordList();
-    ASSERT_EQ(records.size(), 4u);
-    const DrawRecord& upright = records.front();
-    const DrawRecord& flat = *std::next(records.begin());
-    EXPECT_TRUE(upright.kind == QuadRecord && !upright.textured && hasColour(upright, 0, 1, 0));
-    EXPECT_TRUE(hasCorner(upright.quad, 0, 2.8f, -7.2f, 12) && hasCorner(upright.quad, 3, 3.2f, -6.8f, 12));
-    EXPECT_TRUE(hasCorner(flat.quad, 0, 2.8f, -7, 12.2f) && hasCorner(flat.quad, 3, 3.2f, -7, 11.8f));
-    EXPECT_TRUE(hasColour(flat, 0.2f, 1, 0) && hasColour(records.back(), 0.2f, 0, 1));
-}
-
-TEST_F(WorldTest, ShipsWearTheirSkinAndAreDrawnWhiteWithoutTextures) {
-    Frame camera;
-    TextureManager textures;
-    PlayerState state(false);
-    step(state, 20);  // turns the tail towards the camera
-    EXPECT_GT(centreBrightness(state, camera, textures), 2.9f);  // no textures at all
-    EXPECT_FLOAT_EQ(camera.position[2], state.ship().frame.position[2] + 15.0f);  // chase camera
-
-    ASSERT_NE(textures.createBlankTexture("Ship Burner", 4, 4), 0u);  // black
-    loadShipTextures(textures);  // the images are not there: nothing is added
-    EXPECT_EQ(textures.getTexture("Ship Top"), nullptr);
-    EXPECT_LT(centreBrightness(state, camera, textures), 0.1f);  // the tail is the burner, textured
-    state.toggleSkin();
-    EXPECT_GT(centreBrightness(state, camera, textures), 2.9f);  // "Ship2 Burner" is missing
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(WorldTest, TheHostDrainsWhoeverHoldsFewerThanHalfEachFullSecondDownToZero) {
-    Connection server, client;  // a host on a free loopback port; no peer until its client connects
-    ASSERT_TRUE(server.startNetworking());
-    const int port = onFreePort([&](int candidate) { return server.startServer(candidate); });
-    PlayerState alone(true);  // listening with nobody there: no race yet
-    alone.setConnection(&server);
+    PlayerState alone = player();  // listening with nobody there: no race yet
     holdStars(alone, 0);
     step(alone, 5000);
     EXPECT_TRUE(alone.ownEnergy() == 500 && !alone.isMatchOver());
 
-    ASSERT_TRUE(client.connectTo("localhost", port));
-    ASSERT_TRUE(waitUntil([&] { return server.pumpNetEvents() && server.peerCount() == 1; }, 10000));
     const int drains[][3] = {{0, 475, 500}, {10, 492, 500}, {14, 499, 500}, {15, 500, 500}, {16, 500, 499}};
     for (const auto& d : drains) {  // stars held, then both energies a second later
-        PlayerState state(true);
-        state.setConnection(&server);
+        PlayerState state = player();
         holdStars(state, d[0]);
-        state.update();  // arms the one-second tick
+        state.restartMatch();
+        WorldEvents events;
         clock.advance(999);
-        state.update();
+        state.update(MatchRole::Host, events);
         EXPECT_EQ(state.ownEnergy(), 500);
         clock.advance(1);
-        state.update();
+        state.update(MatchRole::Host, events);
         EXPECT_TRUE(state.ownEnergy() == d[1] && state.opponentEnergy() == d[2]) << d[0] << " held";
     }
-    PlayerState state(true);  // 8 a second from 500: the last tick would overshoot
-    state.setConnection(&server);
+    PlayerState state = player();  // 8 a second from 500: the last tick would overshoot
     holdStars(state, 10);
     state.restartMatch();
+    WorldEvents events;
     for (int second = 1; second <= 70; ++second) {
         clock.advance(1000);
-        state.update();
+        state.update(MatchRole::Host, events);
         EXPECT_EQ(state.isMatchOver(), second >= 63) << second;
     }
-    EXPECT_EQ(state.scoreText(), "10,0,500");  // no energy left
+    EXPECT_TRUE(state.score().held == 10 && state.score().ownEnergy == 0 && state.score().opponentEnergy == 500);
+    EXPECT_EQ(kinds(events), std::vector{WorldEvent::MatchOver});
     EXPECT_EQ(state.matchTime(), 63000);  // the match's length, frozen
 }
