@@ -102,28 +102,22 @@ TEST(StatusLineRows, ATextTooLongForOneRowGoesOnTwo) {
 // status lines at the top left, the hint on the bottom edge, and the banner, key
 // panel and prompt centred, inside the window and clear of the lines at the top.
 TEST(OverlayLayout, KeepsEveryTextInsideTheWindowAndInItsPlaceAtAnySize) {
-    struct Size { int width, height; } const sizes[] = {{640, 480}, {800, 600}, {1920, 1080}, {640, 1400}};
-    MatchResult result;
-    result.versus = true;
-    std::vector<HudText> middle = resultBanner(result), panel = keyPanel(), prompt = promptRows("join: _", "why");
+    std::vector<HudText> middle = resultBanner({true}), panel = keyPanel(), prompt = promptRows("join: _", "why");
     middle.insert(middle.end(), panel.begin(), panel.end());
     middle.insert(middle.end(), prompt.begin(), prompt.end());
-    const int statusBottom = kStatusY + kStatusRowHeight + kLineHeight;
-    for (const Size size : sizes) {
-        const OverlayLayout layout = overlayLayout(size.width, size.height);
-        const std::string at = toText(size.width) + "x" + toText(size.height);
+    for (const auto& [width, height] : {std::pair(640, 480), {800, 600}, {1920, 1080}, {640, 1400}}) {
+        const OverlayLayout layout = overlayLayout(width, height);
+        const std::string at = toText(width) + "x" + toText(height);
         EXPECT_TRUE(layout.topLeft.x >= -3 && layout.topLeft.x <= 16 && layout.topLeft.y == 0) << at;
-        // The heads-up line's last place, an energy of three digits, ends inside the window.
-        EXPECT_LE(layout.topLeft.x + 595 + 3 * 17 - 4, size.width) << at;
-        EXPECT_TRUE(layout.bottomLeft.x == layout.topLeft.x && layout.bottomLeft.y + kLineHeight < size.height &&
-                    layout.bottomLeft.y + 40 > size.height) << at;
-        EXPECT_TRUE(2 * layout.panel.x + kPanelWidth == size.width && 2 * layout.panel.y + kPanelHeight == size.height)
-            << at;  // centred on the window, and so on the ship
-        for (const HudText& text : middle) {
-            const int x = layout.panel.x + text.x, y = layout.panel.y + text.y;
-            const int right = x + 17 * text.scale * int(text.text.size()), bottom = y + kLineHeight * text.scale;
-            EXPECT_TRUE(x >= 0 && right <= size.width && y >= statusBottom && bottom <= size.height)
-                << at << " " << text.text;
+        EXPECT_LE(layout.topLeft.x + 595 + 3 * 17 - 4, width) << at;  // the line's last place: an energy of 500
+        EXPECT_TRUE(layout.bottomLeft.x == layout.topLeft.x && layout.bottomLeft.y + kLineHeight < height &&
+                    layout.bottomLeft.y + 40 > height) << at;
+        EXPECT_TRUE(2 * layout.panel.x + kPanelWidth == width && 2 * layout.panel.y + kPanelHeight == height) << at;
+        for (const HudText& t : middle) {
+            const int x = layout.panel.x + t.x, y = layout.panel.y + t.y;
+            EXPECT_TRUE(x >= 0 && x + 17 * t.scale * int(t.text.size()) <= width &&
+                        y >= kStatusY + kStatusRowHeight + kLineHeight && y + kLineHeight * t.scale <= height)
+                << at << " " << t.text;
         }
     }
 }

@@ -1,6 +1,5 @@
 // The game's window on a real X server. SDL_SetVideoMode is a stand-in here that
-// hands every call to SDL's own unless told to refuse the next one, as a display
-// may refuse a mode.
+// hands every call to SDL's own unless told to refuse the next, as a display may.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -20,47 +19,30 @@ bool refuseNext = false;
 }  // namespace
 
 extern "C" SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
-    if (refuseNext) {
-        refuseNext = false;
-        SDL_SetError("refused here");
-        return nullptr;
-    }
     using SetVideoMode = SDL_Surface* (*)(int, int, int, Uint32);
     static const auto real = reinterpret_cast<SetVideoMode>(dlsym(RTLD_NEXT, "SDL_SetVideoMode"));
-    return real(width, height, bpp, flags);
+    if (!refuseNext) return real(width, height, bpp, flags);
+    refuseNext = false;
+    SDL_SetError("refused here");
+    return nullptr;
 }
 
 namespace {
 
-class Window : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { opened = window.open(kFirstWindowSize, false); }
-    void SetUp() override { ASSERT_TRUE(opened); }
-    // Whether the call refused, and the one line it printed.
-    template <typename Call>
-    std::string refusal(Call call) {
-        refuseNext = true;
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(call());
-        return testing::internal::GetCapturedStderr();
-    }
+WindowSize screenSize() { return {SDL_GetVideoSurface()->w, SDL_GetVideoSurface()->h}; }
 
-    static inline DrawSurface3D scene;
-    static inline TextureManager textures;
-    static inline GameWindow window{scene, textures};
-    static inline bool opened = false;
-};
-
-WindowSize screenSize() {
-    const SDL_Surface* screen = SDL_GetVideoSurface();
-    return {screen->w, screen->h};
-}
+std::string sizeText(WindowSize size) { return std::to_string(size.width) + "x" + std::to_string(size.height); }
 
 }  // namespace
 
-// Any size the player drags to, from the smallest window up to the desktop; full
-// screen at the desktop's size; and back to the size the window had.
-TEST_F(Window, ResizesWithinItsBoundsAndReturnsFromFullScreenToItsLastSize) {
+// Any size the player drags to, from the smallest window up to the desktop;
+// full screen at the desktop's size and back to the window's last size; and a
+// mode the display refuses leaves all as it was, with one line saying so.
+TEST(Window, ResizesWithinItsBoundsSwitchesToFullScreenAndBackAndSurvivesARefusal) {
+    DrawSurface3D scene;
+    TextureManager textures;
+    GameWindow window(scene, textures);
+    ASSERT_TRUE(window.open(kFirstWindowSize, false));
     const WindowSize desktop = window.desktopSize();
     ASSERT_TRUE(desktop.width >= 800 && desktop.height >= 600);
     EXPECT_TRUE(window.size() == kFirstWindowSize && screenSize() == kFirstWindowSize && !window.isFullScreen());
@@ -74,24 +56,24 @@ TEST_F(Window, ResizesWithinItsBoundsAndReturnsFromFullScreenToItsLastSize) {
     ASSERT_TRUE(window.setFullScreen(true));
     EXPECT_TRUE(window.isFullScreen() && window.size() == desktop && screenSize() == desktop);
     EXPECT_TRUE(window.resize({700, 500}) && window.size() == desktop);  // a full screen keeps its size
+    refuseNext = true;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(window.setFullScreen(false));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "starhold: window size 660x490 refused (refused here); the window stays as it was\n");
+    EXPECT_TRUE(window.isFullScreen() && screenSize() == desktop);
     ASSERT_TRUE(window.setFullScreen(false));
     EXPECT_TRUE(!window.isFullScreen() && window.size() == (WindowSize{660, 490}));
-}
 
-// A refused mode leaves the window as it was, its textures drawable, with one line saying so.
-TEST_F(Window, ARefusedModeLeavesTheWindowAsItWasWithOneLine) {
-    ASSERT_TRUE(window.resize(kFirstWindowSize));
     const GLuint texture = textures.createBlankTexture("blank", 4, 4);
-    const std::string size = std::to_string(window.desktopSize().width) + "x" +
-                             std::to_string(window.desktopSize().height);
-    EXPECT_EQ(refusal([] { return window.setFullScreen(true); }),
-              "starhold: full screen at " + size + " refused (refused here); the window stays as it was\n");
-    EXPECT_EQ(refusal([] { return window.resize({1000, 700}); }),
-              "starhold: window size 1000x700 refused (refused here); the window stays as it was\n");
-    EXPECT_TRUE(window.size() == kFirstWindowSize && screenSize() == kFirstWindowSize && !window.isFullScreen());
-    EXPECT_TRUE(glIsTexture(texture) && textures.getTexture("blank")->glName == texture && !window.lost());
-    ASSERT_TRUE(window.setFullScreen(true));
-    EXPECT_EQ(refusal([] { return window.setFullScreen(false); }).find("starhold: window size 800x600 refused"), 0u);
-    EXPECT_TRUE(window.isFullScreen() && window.size() == window.desktopSize());
-    ASSERT_TRUE(window.setFullScreen(false));
+    for (const bool full : {true, false}) {
+        refuseNext = true;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(full ? window.setFullScreen(true) : window.resize({1000, 700}));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("starhold: ") + (full ? "full screen at " + sizeText(desktop) : "window size 1000x700") +
+                      " refused (refused here); the window stays as it was\n");
+        EXPECT_TRUE(window.size() == (WindowSize{660, 490}) && screenSize() == window.size() && !window.isFullScreen());
+        EXPECT_TRUE(glIsTexture(texture) && textures.getTexture("blank")->glName == texture && !window.lost());
+    }
 }
