@@ -75,12 +75,17 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def peak_rss_mb(pid):
+def memory_mb(pid, field="VmHWM"):
+    """A line of the process's status in MB: the peak resident memory, or with VmRSS the present one."""
     with open("/proc/%d/status" % pid) as f:
         for line in f:
-            if line.startswith("VmHWM:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1]) / 1024.0
     return float("nan")
+
+
+def peak_rss_mb(pid):
+    return memory_mb(pid)
 
 
 def child_named(parent, name):
@@ -96,14 +101,6 @@ def child_named(parent, name):
         if head.split("(", 1)[1] == name and int(tail.split()[1]) == parent:
             return int(entry)
     return None
-
-
-def resident_mb(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024.0
-    return float("nan")
 
 
 class XServer:
@@ -494,7 +491,7 @@ def run_switches(args, build, folder):
     rows = []
 
     def note(phase):
-        rss = resident_mb(game.proc.pid)
+        rss = memory_mb(game.proc.pid, "VmRSS")
         rows.append({"build": build, "phase": phase, "rss_mb": rss,
                      "rss_change_mb": rss - rows[0]["rss_mb"] if rows else 0.0,
                      "textured_ship": "yes" if game.textured_ship() else "no"})
