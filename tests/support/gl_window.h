@@ -19,11 +19,9 @@ inline bool openTestWindow() {
     return open;
 }
 
-// Closes the test window and opens another, which comes with a new GL context:
-// what any new video mode may do. The textures of the old context are gone.
-inline bool reopenTestWindow() {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (started) SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    return started && SDL_SetVideoMode(800, 600, 32, SDL_OPENGL) != nullptr;
+// Sets a video mode without OpenGL, then the test window's again: the GL
+// context is a new one, as any new video mode may bring. The textures of the
+// old context are gone.
+inline bool renewTestWindow() {
+    return SDL_SetVideoMode(800, 600, 32, 0) != nullptr && SDL_SetVideoMode(800, 600, 32, SDL_OPENGL) != nullptr;
 }

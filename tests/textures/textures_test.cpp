@@ -201,7 +201,7 @@ TEST_F(Textures, TexturesAreMadeAgainInANewContextAndOnlyThen) {
     const Bytes sheet = readTexture(manager.getTexture("sheet")->glName);
     EXPECT_EQ(manager.remakeAfterNewContext(), 0);
 
-    ASSERT_TRUE(reopenTestWindow());
+    ASSERT_TRUE(renewTestWindow());
     ASSERT_EQ(std::remove(path("gone.png").c_str()), 0);
     testing::internal::CaptureStderr();
     EXPECT_EQ(manager.remakeAfterNewContext(), 2);
