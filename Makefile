@@ -47,14 +47,17 @@ test-tsan: deps
 	@cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) -L net
 
-# The networking tests STRESS_RUNS times (default 100) in each of the plain,
-# AddressSanitizer and ThreadSanitizer builds; prints how many runs failed in each.
+# The networking tests (every test labelled net, each built first) STRESS_RUNS
+# times (default 100) in each of the plain, AddressSanitizer and ThreadSanitizer
+# builds; prints how many runs failed in each.
 STRESS_RUNS ?= 100
 stress: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
 	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=address >/dev/null
 	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=thread >/dev/null
-	@for b in build build-asan build-tsan; do cmake --build $$b -j $(JOBS) --target test_net || exit 1; done
+	@for b in build build-asan build-tsan; do \
+	  cmake --build $$b -j $(JOBS) --target $$(ctest --test-dir $$b -N -L net | sed -n 's/^ *Test *#[0-9]*: //p') || exit 1; \
+	done
 	tests/net/stress.sh $(STRESS_RUNS) build build-asan build-tsan
 
 # The real game measured under a private Xvfb: one row per scenario, written with the

@@ -85,7 +85,7 @@ private:
     void drawHud();
     void drawOverlay();
     void observeMatch();
-    uint32_t now();
+    uint32_t now() { return static_cast<uint32_t>(runClock.elapsed()); }  // since start-up
     void waitForNextDue();
 
     // Keys that reach the match

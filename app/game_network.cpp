@@ -89,6 +89,29 @@ void Game::noteJoinOutcome() {
     promptJoin.clear();
 }
 
+// The status line follows the connection, and says why a host's field was refused.
+void Game::observeMatch() {
+    const Connection& connection = match.network();
+    ConnectionView view;
+    view.server = connection.isServer();
+    view.client = connection.isClient();
+    view.connecting = connection.isConnecting();
+    view.peers = connection.peerCount();
+    view.host = connection.host();
+    view.port = view.server ? match.hostedPort() : connection.port();
+    view.address = listeningText();
+    watchComputer();
+    if (againstComputer) {
+        view.computer = botLevelName(computerLevel);
+    }
+    status.observe(view, now());
+    noteJoinOutcome();
+    const std::string refusal = match.takeRefusal();
+    if (!refusal.empty()) {
+        showProblem(refusal);
+    }
+}
+
 const std::string& Game::listeningText() {
     if (match.hostedPort() != listeningPort) {
         listeningPort = match.hostedPort();

@@ -81,31 +81,6 @@ void Game::drawHud() {
     glEnd();
 }
 
-uint32_t Game::now() { return static_cast<uint32_t>(runClock.elapsed()); }
-
-// The status line follows the connection, and says why a host's field was refused.
-void Game::observeMatch() {
-    const Connection& connection = match.network();
-    ConnectionView view;
-    view.server = connection.isServer();
-    view.client = connection.isClient();
-    view.connecting = connection.isConnecting();
-    view.peers = connection.peerCount();
-    view.host = connection.host();
-    view.port = view.server ? match.hostedPort() : connection.port();
-    view.address = listeningText();
-    watchComputer();
-    if (againstComputer) {
-        view.computer = botLevelName(computerLevel);
-    }
-    status.observe(view, now());
-    noteJoinOutcome();
-    const std::string refusal = match.takeRefusal();
-    if (!refusal.empty()) {
-        showProblem(refusal);
-    }
-}
-
 namespace {
 
 // Texts laid out from a group's origin, moved to the window's pixels.

@@ -61,7 +61,6 @@ std::string write(T value) {
 }  // namespace
 
 bool parseInt(const std::string& text, int32_t& value) { return extract(text, value); }
-bool parseFloat(const std::string& text, float& value) { return extract(text, value); }
 
 bool parseWholeInt(std::string_view text, int32_t& value) { return parseWhole(text, value); }
 

@@ -7,10 +7,9 @@
 #include <string>
 #include <string_view>
 
-// Front forms: read the longest number at the front of the text (leading blanks
+// Front form: reads the longest number at the front of the text (leading blanks
 // skipped, trailing text ignored); false when there is none or it does not fit.
 bool parseInt(const std::string& text, int32_t& value);
-bool parseFloat(const std::string& text, float& value);
 
 // Whole forms: the text is one number and nothing else (no blanks, no sign '+'),
 // and a float is finite. False, with `value` untouched, for anything else.

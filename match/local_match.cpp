@@ -1,5 +1,6 @@
 #include "match/local_match.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -44,11 +45,18 @@ LocalMatch::LocalMatch(const GameSettings& settings, Flier& hostPilot, Flier& gu
     guestSide.configure(settings);
 }
 
+LocalMatch::LocalMatch(const GameSettings& settings, Flier& hostPilot, Flier& guestPilot, unsigned fieldSeed,
+                       const LinkConditions& conditions)
+    : LocalMatch(settings, hostPilot, guestPilot, fieldSeed) {
+    link = std::make_unique<SimulatedLink>(conditions, clock.now());
+}
+
 uint32_t LocalMatch::now() const { return clock.now(); }
 
 bool LocalMatch::listen() {
     hostPort = freeTcpPort();
-    return hostSide.startNetworking() && guestSide.startNetworking() && hostPort > 0 && hostSide.host(hostPort);
+    return hostSide.startNetworking() && guestSide.startNetworking() && hostPort > 0 && hostSide.host(hostPort) &&
+           (!link || link->port() > 0 || link->open(hostPort));
 }
 
 bool LocalMatch::join() {
@@ -56,7 +64,13 @@ bool LocalMatch::join() {
     hostReceivedBefore = hostSide.network().receivedBytes();
     guestSentBefore = guestSide.network().sentBytes();
     guestReceivedBefore = guestSide.network().receivedBytes();
-    if (!guestSide.join("127.0.0.1", hostPort)) {
+    if (link) {
+        const SimulatedLink& l = *link;
+        const uint64_t counts[4] = {l.taken(SimulatedLink::Up), l.taken(SimulatedLink::Down),
+                                    l.given(SimulatedLink::Up), l.given(SimulatedLink::Down)};
+        std::copy(counts, counts + 4, linkCountsBefore);
+    }
+    if (!guestSide.join("127.0.0.1", link ? link->port() : hostPort)) {
         return false;
     }
     return stepUntil(kConnectMs, [this] {
@@ -91,7 +105,7 @@ bool LocalMatch::step() {
     deliver();
     pass(hostSide, hostFlier, hostHappened);
     pass(guestSide, guestFlier, guestHappened);
-    return waitForEachOther();
+    return link ? carryOverLink() : waitForEachOther();
 }
 
 void LocalMatch::pass(MatchCore& side, Flier& flier, std::vector<MatchEvent>& happened) {
@@ -110,30 +124,77 @@ void LocalMatch::deliver() {
     guestSide.readNetwork();
 }
 
-// Each side has read every byte the other has sent since the guest joined, and
-// neither is halfway through joining: a connect in progress or a peer the host
-// has yet to see is waited for, so that it lands at the same step on every run.
-bool LocalMatch::inStep() const {
+// Neither side is halfway through joining: a connect in progress or a peer the
+// host has yet to see is waited for, so that it lands at the same step on every run.
+bool LocalMatch::joinedInStep() const {
     const Connection& host = hostSide.network();
-    const Connection& guest = guestSide.network();
-    if (guest.isConnecting() || (guestSide.connected() && host.isServer() && !hostSide.connected())) {
+    return !guestSide.network().isConnecting() &&
+           !(guestSide.connected() && host.isServer() && !hostSide.connected());
+}
+
+// Each side has read every byte the other has sent since the guest joined.
+bool LocalMatch::inStep() const {
+    if (!joinedInStep()) {
         return false;
     }
     if (!(hostSide.connected() && guestSide.connected())) {
         return true;  // apart, there is nothing to wait for
     }
+    const Connection& host = hostSide.network();
+    const Connection& guest = guestSide.network();
     return host.sentBytes() - hostSentBefore == guest.receivedBytes() - guestReceivedBefore &&
            guest.sentBytes() - guestSentBefore == host.receivedBytes() - hostReceivedBefore;
 }
 
-bool LocalMatch::waitForEachOther() {
+// The link has read every byte each side has sent since the guest joined.
+bool LocalMatch::linkHasTakenAll() const {
+    if (!(hostSide.connected() && guestSide.connected())) {
+        return joinedInStep();  // apart: what one side sent last may never be read
+    }
+    return joinedInStep() &&
+           link->taken(SimulatedLink::Up) - linkCountsBefore[0] == guestSide.network().sentBytes() - guestSentBefore &&
+           link->taken(SimulatedLink::Down) - linkCountsBefore[1] == hostSide.network().sentBytes() - hostSentBefore;
+}
+
+// Each side has read every byte the link let through to it.
+bool LocalMatch::linkInStep() const {
+    if (!(hostSide.connected() && guestSide.connected())) {
+        return link->written();
+    }
+    return link->written() &&
+           link->given(SimulatedLink::Up) - linkCountsBefore[2] ==
+               hostSide.network().receivedBytes() - hostReceivedBefore &&
+           link->given(SimulatedLink::Down) - linkCountsBefore[3] ==
+               guestSide.network().receivedBytes() - guestReceivedBefore;
+}
+
+template <typename Done>
+bool LocalMatch::waitFor(Done done) {
     const auto deadline = std::chrono::steady_clock::now() + kDeliveryDeadline;
-    while (!inStep()) {
+    while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
         SDL_Delay(0);
+        if (link) {
+            link->pump();
+        }
         deliver();
     }
     return true;
+}
+
+bool LocalMatch::waitForEachOther() {
+    return waitFor([this] { return inStep(); });
+}
+
+// What each side sent this step becomes one segment each way, and whatever is
+// due by now reaches the other side.
+bool LocalMatch::carryOverLink() {
+    if (!waitFor([this] { return linkHasTakenAll(); })) {
+        return false;
+    }
+    link->cut(now());
+    link->release(now());
+    return waitFor([this] { return linkInStep(); });
 }

@@ -4,6 +4,9 @@
 // computer, in seconds instead of minutes and without a display. After every
 // step each side has received all that the other sent (the two run in
 // lockstep), so a match plays out the same however busy the machine is.
+// Given link conditions, the guest's connection runs through a simulated link
+// instead: after every step each side has received all that the link has let
+// through by then, and nothing more.
 //
 // SDL must be running with its event queue (the dummy video driver will do).
 // Each LocalMatch has a clock and a random source of its own.
@@ -11,12 +14,14 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/clock.h"
 #include "base/random.h"
 #include "settings/settings.h"
 #include "match/match_core.h"
+#include "match/simulated_link.h"
 #include "world/steering.h"
 
 // SDL with its event queue and no display: the dummy video driver, for a
@@ -40,6 +45,9 @@ public:
 
     // Every field is drawn from `fieldSeed` on: the same seed, the same matches.
     LocalMatch(const GameSettings& settings, Flier& hostFlier, Flier& guestFlier, unsigned fieldSeed);
+    // The same over a simulated link with these conditions.
+    LocalMatch(const GameSettings& settings, Flier& hostFlier, Flier& guestFlier, unsigned fieldSeed,
+               const LinkConditions& link);
     LocalMatch(const LocalMatch&) = delete;
     LocalMatch& operator=(const LocalMatch&) = delete;
 
@@ -93,8 +101,14 @@ public:
 private:
     void pass(MatchCore& side, Flier& flier, std::vector<MatchEvent>& happened);
     void deliver();
+    bool joinedInStep() const;
     bool inStep() const;
+    bool linkHasTakenAll() const;
+    bool linkInStep() const;
+    template <typename Done>
+    bool waitFor(Done done);
     bool waitForEachOther();
+    bool carryOverLink();
 
     static constexpr int kSettleTries = 10000;
 
@@ -109,6 +123,8 @@ private:
     uint64_t hostReceivedBefore = 0;
     uint64_t guestSentBefore = 0;
     uint64_t guestReceivedBefore = 0;
+    uint64_t linkCountsBefore[4] = {};  // taken up, taken down, given up, given down
+    std::unique_ptr<SimulatedLink> link;
     Flier& hostFlier;
     Flier& guestFlier;
     std::vector<MatchEvent> hostHappened;

@@ -91,7 +91,7 @@ bool refuseWhenStopped();
 // --- streams (net2_stream.cpp) ----------------------------------------------
 // The stream's system socket, checked against what SDL_net reports for it; false
 // (and the handle left alone) when it is not one we can write to directly.
-bool takeDescriptor(SocketRecord* record);
+bool takeDescriptor(SocketRecord* record);  // also turns off Nagle's delay on it
 // A stream found broken outside the network thread: the thread posts its close
 // event, since the caller may be the one thread that drains SDL's queue.
 void closeLater(SocketRecord* record);

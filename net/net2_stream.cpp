@@ -2,6 +2,7 @@
 // and the send queues, written straight to the system socket without waiting.
 
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <cstring>
@@ -58,6 +59,13 @@ void closeLater(SocketRecord* record) {
     SDL_CondSignal(roomCond);
 }
 
+// Small messages go out at once instead of waiting for the previous one's
+// acknowledgement: a game's messages are all small and all urgent.
+void sendAtOnce(int descriptor) {
+    const int on = 1;
+    setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
 // SDL_net's TCP handle starts with its ready flag and then the system socket.
 bool takeDescriptor(SocketRecord* record) {
     struct Head {
@@ -80,6 +88,9 @@ bool takeDescriptor(SocketRecord* record) {
     const bool same = sameAddress(SDLNet_TCP_GetPeerAddress(record->tcp), peer);
     unlockNet();
     record->descriptor = same ? descriptor : -1;
+    if (same) {
+        sendAtOnce(descriptor);
+    }
     return same;
 }
 

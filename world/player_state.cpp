@@ -12,6 +12,22 @@ namespace {
 // Placement tries per star; the last try is kept even when the place is taken.
 constexpr int kPlacementAttempts = 9;
 constexpr float kMinStarSpacing = 0.5f;
+// Both ships start at the centre: a star within their reach there would go to
+// whichever side updates first, so no star is placed there. The draws are
+// bounded; an arena too small to leave room keeps the last one.
+constexpr int kCentreRedraws = 1000;
+
+// A lattice point of the arena, outside the ships' reach at the centre.
+void drawPlace(RandomSource& random, int32_t d, Star& star) {
+    for (int draws = 0; draws < kCentreRedraws; ++draws) {
+        star.x = static_cast<float>(random.randomInt(-d, d));
+        star.y = static_cast<float>(random.randomInt(-d, d));
+        star.z = static_cast<float>(random.randomInt(-d, d));
+        if (!(distance3(star.x, star.y, star.z, 0.0f, 0.0f, 0.0f) < PlayerState::kCaptureRadius)) {
+            return;
+        }
+    }
+}
 
 bool placeIsFree(const std::vector<Star>& placed, float x, float y, float z) {
     for (const Star& star : placed) {
@@ -63,9 +79,7 @@ void PlayerState::generateStars() {
     for (int32_t i = 0; i < starTotal; ++i) {
         Star star;
         for (int attempt = 0; attempt < kPlacementAttempts; ++attempt) {
-            star.x = static_cast<float>(random.randomInt(-d, d));
-            star.y = static_cast<float>(random.randomInt(-d, d));
-            star.z = static_cast<float>(random.randomInt(-d, d));
+            drawPlace(random, d, star);
             if (placeIsFree(starField, star.x, star.y, star.z)) {
                 break;
             }

@@ -64,9 +64,9 @@ void checkConversions(const std::string& text) {
     int32_t whole = 0, again = 0;
     if (parseInt(text, whole)) require(parseWholeInt(toText(whole), again) && again == whole);
     float value = 0, back = 0;
-    if (parseFloat(text, value) && std::isfinite(value))
+    if (readNumber(text, value) == NumberRead::Read && std::isfinite(value))
         require(parseWholeFloat(toText(value), back) && closeEnough(back, value));
-    if (parseWholeFloat(text, value)) require(parseFloat(text, back) && back == value);
+    if (parseWholeFloat(text, value)) require(readNumber(text, back) == NumberRead::Read && back == value);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <set>
@@ -695,6 +697,24 @@ TEST_F(ConnectionTest, AMessageThatCannotBeSentIsReportedByItsStartAndLength) {
                                        "... (100007 bytes))\n");
 }
 
+// The connected TCP streams of this process, by whether Nagle's delay is off on them.
+std::pair<int, int> streamsSendingAtOnce() {
+    std::pair<int, int> found{0, 0};  // at once, delayed
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::atoi(entry.path().filename().c_str());
+        sockaddr_in peer{};
+        socklen_t size = sizeof(peer);
+        int type = 0, noDelay = 0;
+        socklen_t typeSize = sizeof(type), flagSize = sizeof(noDelay);
+        if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeSize) != 0 || type != SOCK_STREAM ||
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET ||
+            getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, &flagSize) != 0)
+            continue;
+        ++(noDelay ? found.first : found.second);
+    }
+    return found;
+}
+
 TEST_F(ConnectionTest, TwoConnectionsInOneProcessActOnlyOnTheirOwnSockets) {
     Connection guest(clock);
     ASSERT_TRUE(guest.startNetworking());
@@ -702,6 +722,7 @@ TEST_F(ConnectionTest, TwoConnectionsInOneProcessActOnlyOnTheirOwnSockets) {
     connection.limitPeers(1, true);
     ASSERT_TRUE(guest.connectTo("127.0.0.1", port));
     ASSERT_TRUE(pumpBoth(guest, [&] { return guest.isClient() && connection.peerCount() == 1; }));
+    EXPECT_EQ(streamsSendingAtOnce(), std::make_pair(2, 0));  // the connected stream and the accepted one
     EXPECT_TRUE(guest.send("1|to the host", -1, false) && connection.send("1|to the guest", -1, false));
     ASSERT_TRUE(pumpBoth(guest, [&] { return !connection.inbox().empty() && !guest.inbox().empty(); }));
     EXPECT_TRUE(connection.inbox().front().text == "1|to the host" && guest.inbox().front().text == "1|to the guest");

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Soak run: two copies of the game, each under its own X server, play each other
 over loopback; the client flies a random course, the server a fixed script. The
-checks are listed in the README. The games write the texts they send and apply
-to the file named by STARHOLD_SOAK_LOG."""
+client's connection passes through a relay that reads every message both ways,
+and an observer joins the server as a third peer and asks for its field. The
+checks are listed in the README."""
 
 import argparse
 import os
@@ -15,7 +16,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from e2e_test import Game  # noqa: E402
+from peers import Observer, Relay, numbers  # noqa: E402
 
 KEYS = ["Up", "Down", "Left", "Right", "w", "s", "a", "d", "q", "e"]
 SCRIPT = [(["Up", "a"], [1.0, 0.3]), (["Right", "w"], [0.8, 0.8]), (["Down", "q"], [0.6, 0.2]),
@@ -50,27 +53,47 @@ def rss_kib(game):
     return 0
 
 
-def log_entries(path, what):
-    """The number lists of every line of one kind in a soak log."""
-    with open(path) as f:
-        return [[float(v) for v in line.split()[1].split(",") if v]
-                for line in f if line.split()[:1] == [what] and len(line.split()) > 1]
+# What each side may send, and the fields each kind of message holds.
+SENT_BY = {"up": "0123", "down": "012345"}
+FIELDS = {"0": (float, 16), "1": (float, 3), "3": (int, 1), "5": (int, 3)}
 
 
-def owner_mismatches(sent, applied):
-    mirrored = {1.0: 2.0, 2.0: 1.0}
-    return sum(1 for s, a in zip(sent, applied) if [mirrored.get(o, o) for o in s] != a)
+def malformed(way, text):
+    """Why a message seen on the relay is not one the game writes; None when it is."""
+    kind, bar, payload = text.partition("|")
+    if not bar or kind not in SENT_BY[way]:
+        return "unexpected type"
+    if kind == "2":
+        fields = numbers(payload, float)
+        ok = payload == "!" if way == "up" else fields is not None and len(fields) == 2 + 4 * int(fields[1])
+        return None if ok else "bad star list"
+    if kind == "4":
+        owners = numbers(payload, float)
+        return None if owners is not None and all(o in (0, 1, 2) for o in owners) else "bad owners"
+    kind_of, count = FIELDS[kind]
+    fields = numbers(payload, kind_of)
+    return None if fields is not None and len(fields) == count else "bad fields"
 
 
-def score_mismatches(sent, applied):
-    """Server: held, own energy, opponent's energy, stars; client: held, own, opponent's, stars.
-    A score may reach the client before the server's star list does; those count from the list on."""
-    pairs = list(zip(sent, applied))
-    while pairs and pairs[0][0][3] != pairs[0][1][3]:
-        pairs.pop(0)
-    if not pairs:
-        return len(sent)  # the client never held the server's field
-    return sum(1 for (t, e1, e2, n), (own, mine, theirs, m) in pairs if (own, mine, theirs, m) != (n - t, e2, e1, n))
+def wire_failures(relay, observer):
+    """What the messages seen say is wrong: malformed ones, energies out of range,
+    and the host's own count disagreeing with the field it hands out."""
+    failures = []
+    seen = relay.messages()
+    bad = [(way, text[:60], why) for _, way, text in seen for why in [malformed(way, text)] if why]
+    if bad:
+        failures.append("%d malformed messages, the first %s" % (len(bad), bad[0]))
+    scores = [s for _, s in observer.scores]
+    if any(not (0 <= e <= 500) for s in scores for e in s[1:]):
+        failures.append("an energy outside 0..500 in the host's scores")
+    disagree = observer.count_disagreements()
+    if disagree or not observer.lists or observer.unreadable:
+        failures.append("host's count against its field: %d of %d lists disagree, %d unreadable" %
+                        (disagree, len(observer.lists), len(observer.unreadable)))
+    print("soak: %d messages through the relay (%d up, %d down); the observer got %d scores and %d star lists" %
+          (len(seen), sum(w == "up" for _, w, _ in seen), sum(w == "down" for _, w, _ in seen), len(scores),
+           len(observer.lists)))
+    return failures
 
 
 def main():
@@ -82,19 +105,20 @@ def main():
     args.binary = os.path.abspath(args.binary)
     rng = random.Random(args.seed)
     work = tempfile.mkdtemp(prefix="starhold-soak-")
-    logs = {side: os.path.join(work, side + ".log") for side in ("server", "client")}
     port = free_port()
     games = {}
     failures = []
+    relay = observer = None
     try:
         for side, key in (("server", "l"), ("client", "c")):
-            os.environ["STARHOLD_SOAK_LOG"] = logs[side]
-            games[side] = game = Game(os.path.join(work, side), args.binary)
-            os.makedirs(os.path.join(work, side, "settings", "starhold"))
-            with open(os.path.join(work, side, "settings", "starhold", "connection.txt"), "w") as f:
-                f.write("%d 127.0.0.1\n" % port)
+            if side == "client":
+                relay = Relay(port)
+            target = port if side == "server" else relay.port
+            games[side] = game = Game(os.path.join(work, side), args.binary, connection="%d 127.0.0.1\n" % target)
             press(game, [key], [0.1])
         server, client = games["server"], games["client"]
+        time.sleep(1)  # the client has joined: the observer is the third peer
+        observer = Observer(port)
         start = time.monotonic()
         warm_up = min(60.0, args.seconds / 10)
         rss_start = rss_end = None
@@ -112,6 +136,7 @@ def main():
                 rss_start = rss
             rss_end = rss
         elapsed = time.monotonic() - start
+        observer.stop()
         codes = {side: game.close() for side, game in games.items()}
     finally:
         for game in games.values():
@@ -127,13 +152,7 @@ def main():
             failures.append("%s printed on stderr: %r" % (side, game.stderr()[:300]))
 
     print("soak: %.0f s, seed %d, %d key steps per side" % (elapsed, args.seed, step))
-    for kind, mismatches in (("owners", owner_mismatches), ("score", score_mismatches)):
-        sent, applied = log_entries(logs["server"], "sent-" + kind), log_entries(logs["client"], "applied-" + kind)
-        bad = mismatches(sent, applied)
-        print("soak: %s messages %d sent, %d applied, %d disagree; last applied %s" %
-              (kind, len(sent), len(applied), bad, applied[-1] if applied and kind == "score" else "-"))
-        if bad or not applied or len(applied) < len(sent) - 1:
-            failures.append("%s messages: %d disagree, %d of %d applied" % (kind, bad, len(applied), len(sent)))
+    failures += wire_failures(relay, observer)
     print("soak: RSS after warm-up %s KiB, at the end %s KiB (server, client): %+.1f%% / %+.1f%%" %
           (rss_start, rss_end, growth[0], growth[1]))
     print("soak: exit codes %s" % codes)

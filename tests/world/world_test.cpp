@@ -76,11 +76,15 @@ TEST_F(WorldTest, MatchesPlaceASeededEvenFieldOnDistinctLatticePointsAndSplitIt)
         std::set<std::tuple<float, float, float>> places;
         for (const Star& s : state.stars()) {
             for (float c : {s.x, s.y, s.z}) EXPECT_TRUE(c == std::floor(c) && std::fabs(c) <= state.mapSize()) << c;
+            EXPECT_GE(std::hypot(s.x, s.y, s.z), 1.5f);  // out of reach of the ships at the start
             EXPECT_TRUE(s.owner == 0 && s.r >= 0.3f && s.r <= 0.8f && s.g <= s.r && s.b == 0);
             places.insert({s.x, s.y, s.z});
         }
         EXPECT_EQ(places.size(), state.stars().size()) << "round " << round;
     }
+    state.setMapSize(1);  // an arena whose only places out of the ships' reach are its corners
+    state.newMatch();
+    for (const Star& s : state.stars()) EXPECT_TRUE(std::fabs(s.x) == 1 && std::fabs(s.y) == 1 && std::fabs(s.z) == 1);
     state.splitStars();
     const int32_t n = state.starCount();
     EXPECT_TRUE(state.ownStars() == n / 2 && state.opponentStars() == n / 2);
