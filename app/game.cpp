@@ -256,8 +256,15 @@ void Game::drawFrame() {
     drawHud();
     glLoadIdentity();
     applyAsView(mainCamera);
+    // The arena and the star markers are opaque and untextured: GL's default
+    // blending and an alpha test they always pass change none of their pixels,
+    // but have a software rasterizer read and test every one of them.
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
     sceneSurface.flush(false, false);
     shipSurface.flush(true, false);
+    glEnable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
     drawShip(local, mainCamera, textures);
     if (match.connected()) {
         drawShip(match.remotePlayer(), mainCamera, textures);
