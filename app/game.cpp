@@ -59,7 +59,10 @@ bool Game::startVideo() {
     return true;
 }
 
-void Game::readConfiguration() { loadSettings(settingsPath("config.txt"), settings, std::cerr); }
+void Game::readConfiguration() {
+    loadSettings(settingsPath("config.txt"), settings, std::cerr);
+    settings.playerName = announcedName(settings);  // the login name is looked up once
+}
 
 // Without a sound device the game plays silently through SDL's dummy driver,
 // so the music key and the sound calls behave as they would with one.
@@ -95,6 +98,7 @@ bool Game::run() {
 
 void Game::runPass() {
     drainEvents();
+    updateLan();
     const Steering steering = heldSteering();
     const MatchCore::Pass pass = match.runPass(input.freeCamera ? nullptr : &steering);
     playSounds(pass.events);
@@ -167,11 +171,12 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
     switch (prompt.handleKey(key.sym, key.unicode, pressed)) {
         case PromptAction::NotTaken: break;
         case PromptAction::Join:
+            closeJoinPrompt();
             promptJoin = prompt.text();
             joinHost(prompt.target().host, prompt.target().port);
             return;
-        case PromptAction::Taken:
-        case PromptAction::Close: return;
+        case PromptAction::Close: closeJoinPrompt(); return;
+        case PromptAction::Taken: return;
     }
     switch (applyKey(input, key.sym, pressed)) {
         case KeyAction::ResetShip:
@@ -204,6 +209,7 @@ void Game::playSounds(const std::vector<MatchEvent>& events) {
             case MatchEvent::OwnWrap: name = match.localPlayer().alternateSkin() ? "wh2" : "wh1"; break;
             case MatchEvent::OpponentWrap: name = match.remotePlayer().alternateSkin() ? "wh2" : "wh1"; break;
             case MatchEvent::MatchOver: break;
+            case MatchEvent::LinkLost: linkLost = true; break;
         }
         if (name != nullptr) {
             sounds.playSound(name, -1, 0);

@@ -16,6 +16,7 @@
 #include "base/clock.h"
 #include "base/random.h"
 #include "base/timer.h"
+#include "discovery/lan.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
 #include "render/draw_surface.h"
@@ -85,6 +86,7 @@ private:
     void drawHud();
     void drawOverlay();
     void observeMatch();
+    void noteFriendsVersion();
     uint32_t now() { return static_cast<uint32_t>(runClock.elapsed()); }  // since start-up
     void waitForNextDue();
 
@@ -94,6 +96,8 @@ private:
     void connect();
     void joinHost(const std::string& host, int32_t port);
     void openJoinPrompt();
+    void closeJoinPrompt();
+    void updateLan();
     void noteJoinOutcome();
     void playComputer();
     void endComputerGame();
@@ -122,6 +126,8 @@ private:
     std::string promptJoin;     // the host typed into the prompt, until its connect ends
     std::string listening;      // where a friend joins us: worked out once per port hosted
     int32_t listeningPort = -1;
+    LanAnnouncer announcer;  // while waiting for a friend: where to join us, to the local network
+    LanListener lanGames;    // while the join prompt is open: the games announced there
     ComputerOpponent computer;
     std::string computerProgram;
     BotLevel computerLevel = BotLevel::Normal;
@@ -129,5 +135,7 @@ private:
     int32_t arenaSize = 0;  // the size the arena was last drawn at
     bool showKeys = false;
     bool drawnSinceUpdate = false;
+    bool linkLost = false;        // the pass just gave up a silent friend
+    int32_t versionNoted = 0;     // the friend's protocol the status line has told of
     int frameCount = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <utility>
 #include <iostream>
 
 #include "app/data_folder.h"
@@ -76,6 +77,26 @@ void Game::openJoinPrompt() {
     readConnectionTokens(file, port, host);
     releaseMovementKeys(input);
     prompt.open(readRecentHosts(recentHostsPath(), std::cerr), port != -1 ? port : network().port());
+    lanGames.open();  // when it cannot, the prompt says local games cannot be listed
+}
+
+void Game::closeJoinPrompt() { lanGames.close(); }
+
+// A game waiting for a friend, not the computer, tells the local network where
+// to join it until the friend arrives; the open join prompt lists what it hears.
+void Game::updateLan() {
+    const bool waiting = settings.announce && match.network().isServer() && !match.connected() && !againstComputer &&
+                         match.hostedPort() > 0;
+    if (!waiting) {
+        announcer.stop();
+    } else {
+        announcer.start({match.hostedPort(), settings.playerName});
+        if (announcer.due(now())) announcer.send(broadcastAddresses(machineInterfaces()), now());
+    }
+    if (prompt.isOpen()) {
+        lanGames.receive(now());
+        prompt.showGames(lanGames.games(now()));
+    }
 }
 
 // A host typed into the prompt is remembered once its connect has succeeded.
@@ -100,16 +121,31 @@ void Game::observeMatch() {
     view.host = connection.host();
     view.port = view.server ? match.hostedPort() : connection.port();
     view.address = listeningText();
+    view.friendName = view.server ? match.friendAddress() : view.host;
+    view.silentMs = match.silentMs();
+    view.lost = std::exchange(linkLost, false);
     watchComputer();
     if (againstComputer) {
         view.computer = botLevelName(computerLevel);
     }
     status.observe(view, now());
+    noteFriendsVersion();
     noteJoinOutcome();
     const std::string refusal = match.takeRefusal();
     if (!refusal.empty()) {
         showProblem(refusal);
     }
+}
+
+// A friend whose game speaks another protocol is named once; the match plays on
+// as far as the two can understand each other.
+void Game::noteFriendsVersion() {
+    const int32_t version = match.friendVersion();
+    if (version != 0 && version != kProtocolVersion && version != versionNoted) {
+        const char* age = version < kProtocolVersion ? "an older" : "a newer";
+        status.showEvent(std::string("your friend runs ") + age + " starhold", 1, 1, 0, now());
+    }
+    versionNoted = version;
 }
 
 const std::string& Game::listeningText() {

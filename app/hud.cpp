@@ -140,9 +140,13 @@ std::vector<OverlayGroup> Game::overlayGroups() {
         groups.push_back({placed({keysHint()}, layout.bottomLeft), {}});
     }
     if (prompt.isOpen()) {
-        const OverlayPoint at = layout.panel;  // as wide as the longest line the prompt shows
-        groups.push_back({placed(promptRows(prompt.line(kStatusChars - 4), prompt.refusal()), at),
-                          {{at.x + 25, at.y + kPromptY - 15, at.x + 600, at.y + kPromptY + 100}}});
+        PromptList list;
+        for (size_t i = 0; i < prompt.games().size(); ++i) list.games.push_back(prompt.gameLine(i, kStatusChars - 4));
+        list.chosen = prompt.chosenGame();
+        list.note = lanGames.isOpen() ? kNoGamesHeardText : kGamesUnlistedText;
+        OverlayGroup rows{placed(promptRows(prompt.line(kStatusChars - 4), prompt.refusal(), list), layout.panel), {}};
+        rows.shades.push_back(around(rows.texts, 15));
+        groups.push_back(rows);
     }
     return groups;
 }

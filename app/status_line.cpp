@@ -51,6 +51,9 @@ std::vector<HudText> rows(const std::string& text, float r, float g, float b) {
 
 std::vector<HudText> stateOf(const ConnectionView& view) {
     const std::string port = toText(view.port);
+    if (view.peers > 0 && view.silentMs >= 2000) {
+        return rows("no word from " + view.friendName + " for " + toText(view.silentMs / 1000) + " s", 1, 1, 0);
+    }
     if (!view.computer.empty()) return rows("playing the computer (" + view.computer + ")", 0, 1, 0);
     if (view.peers > 0 && view.server) return rows("connected on port " + port, 0, 1, 0);
     if (view.peers > 0) return rows("connected to " + view.host, 0, 1, 0);
@@ -73,7 +76,9 @@ std::string couldNotConnectText(const std::string& host, int32_t port) {
 
 void StatusLine::observe(const ConnectionView& view, uint32_t now) {
     const bool setOut = view.connecting || (view.server && !last.server) || !view.computer.empty();
-    if (last.peers > 0 && view.peers == 0 && !setOut) {
+    if (view.lost) {
+        showEvent("connection lost", 1, 0.4f, 0.4f, now);
+    } else if (last.peers > 0 && view.peers == 0 && !setOut) {
         showEvent("connection closed", 1, 0.4f, 0.4f, now);
     } else if (last.connecting && !view.connecting && view.peers == 0) {
         showEvent(couldNotConnectText(view.host, view.port), 1, 0.4f, 0.4f, now);
@@ -146,12 +151,26 @@ std::vector<HudText> keyPanel() {
 
 HudText keysHint() { return line("F1: keys", 0, 0, 0.8f, 0.8f, 0.8f); }
 
-std::vector<HudText> promptRows(const std::string& text, const std::string& refusal) {
+const char* const kNoGamesHeardText = "no games heard on the local network";
+const char* const kGamesUnlistedText = "local games cannot be listed";
+
+std::vector<HudText> promptRows(const std::string& text, const std::string& refusal, const PromptList& list) {
+    constexpr int kRow = 26;
     std::vector<HudText> shown = {line(text, 40, kPromptY, 1, 1, 1)};
+    int y = kPromptY + kRow;
     if (!refusal.empty()) {
-        shown.push_back(line(refusal, 40, kPromptY + 26, 1, 0.4f, 0.4f));
+        shown.push_back(line(refusal, 40, y, 1, 0.4f, 0.4f));
+        y += kRow;
     }
-    shown.push_back(line("Enter: join   Esc: close", 40, kPromptY + 52, 0.7f, 0.7f, 0.7f));
-    shown.push_back(line("Up, Down: hosts joined before", 40, kPromptY + 78, 0.7f, 0.7f, 0.7f));
+    for (size_t i = 0; i < list.games.size(); ++i, y += kRow) {
+        const bool chosen = static_cast<int>(i) == list.chosen;
+        shown.push_back(line(list.games[i], 40, y, 1, 1, chosen ? 0 : 1));
+    }
+    if (list.games.empty() && !list.note.empty()) {
+        shown.push_back(line(list.note, 40, y, 0.7f, 0.7f, 0.7f));
+        y += kRow;
+    }
+    shown.push_back(line("Enter: join   Esc: close", 40, y + kRow / 2, 0.7f, 0.7f, 0.7f));
+    shown.push_back(line("Up, Down: hosts joined, games heard", 40, y + kRow / 2 + kRow, 0.7f, 0.7f, 0.7f));
     return shown;
 }

@@ -36,6 +36,9 @@ struct ConnectionView {
     int32_t port = 0;
     std::string address;  // hosting: where a friend joins us, e.g. "192.168.1.20:1337"
     std::string computer;  // playing the computer: its level, e.g. "normal"
+    std::string friendName;  // who plays with us: the host's name, or our guest's address
+    uint32_t silentMs = 0;   // since the friend was last heard from
+    bool lost = false;       // the friend was just given up for its silence
 };
 
 class StatusLine {
@@ -80,8 +83,17 @@ struct MatchResult {
 std::vector<HudText> resultBanner(const MatchResult& result);
 std::vector<HudText> keyPanel();
 HudText keysHint();
-// The join prompt's line, its refusal when there is one, and what its keys do.
-std::vector<HudText> promptRows(const std::string& line, const std::string& refusal);
+// What the join prompt shows under its line: the games heard on the local
+// network (`chosen` indexes the one chosen, -1 for none) or, with none, a note.
+struct PromptList {
+    std::vector<std::string> games;
+    int chosen = -1;
+    std::string note;
+};
+// The join prompt's line, its refusal when there is one, the list, and what its keys do.
+std::vector<HudText> promptRows(const std::string& line, const std::string& refusal, const PromptList& list);
+extern const char* const kNoGamesHeardText;
+extern const char* const kGamesUnlistedText;
 
 // Where things go, in pixels. The status line's rows from the top-left origin;
 // the banner, the key panel and the join prompt on the centred panel; the hint

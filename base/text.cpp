@@ -63,6 +63,7 @@ std::string write(T value) {
 bool parseInt(const std::string& text, int32_t& value) { return extract(text, value); }
 
 bool parseWholeInt(std::string_view text, int32_t& value) { return parseWhole(text, value); }
+bool parseWholeUint(std::string_view text, uint32_t& value) { return parseWhole(text, value); }
 
 bool parseWholeFloat(std::string_view text, float& value) {
     float read = 0.0f;

@@ -14,6 +14,7 @@ bool parseInt(const std::string& text, int32_t& value);
 // Whole forms: the text is one number and nothing else (no blanks, no sign '+'),
 // and a float is finite. False, with `value` untouched, for anything else.
 bool parseWholeInt(std::string_view text, int32_t& value);
+bool parseWholeUint(std::string_view text, uint32_t& value);
 bool parseWholeFloat(std::string_view text, float& value);
 
 // As the front forms, for a reader that names why a number was refused. A number

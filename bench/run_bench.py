@@ -125,14 +125,15 @@ class Game:
     def __init__(self, args, workdir, config, port=None, size=SMALL, command=None):
         shutil.copytree(args.data, workdir)
         with open(os.path.join(workdir, "config.txt"), "a") as f:
-            f.write(config)
+            f.write(config + "\nannounce 0\n")  # a hosting copy tells nobody on the machine's network
         if port:
             with open(os.path.join(workdir, "connection.txt"), "w") as f:
                 f.write("%d 127.0.0.1\n" % port)
         self.log = os.path.join(workdir, "bench.log")
         self.x = XServer(size)
         # Only the game gets the probe: in xdotool it would truncate the game's log.
-        self.env = dict(os.environ, DISPLAY=self.x.name)
+        # The player's own settings folder stays out: the copy reads only the config.txt above.
+        self.env = dict(os.environ, DISPLAY=self.x.name, XDG_CONFIG_HOME=os.path.join(workdir, "no-settings"))
         game_env = dict(self.env, SDL_AUDIODRIVER="dummy", LD_PRELOAD=args.probe, STARHOLD_BENCH_LOG=self.log)
         self.errors = open(os.path.join(workdir, "stderr.txt"), "w")
         command = command or [args.binary]

@@ -67,6 +67,17 @@ std::string chooseListeningAddress(const std::vector<InterfaceAddress>& interfac
     return addresses.front() + portText + " (+" + std::to_string(addresses.size() - 1) + " more)";
 }
 
+std::vector<std::string> broadcastAddresses(const std::vector<InterfaceAddress>& interfaces) {
+    std::vector<std::string> addresses;
+    for (const InterfaceAddress& a : interfaces) {
+        const bool wanted = a.up && !a.loopback && !a.ipv4.empty() && !a.broadcast.empty();
+        if (wanted && std::find(addresses.begin(), addresses.end(), a.broadcast) == addresses.end()) {
+            addresses.push_back(a.broadcast);
+        }
+    }
+    return addresses;
+}
+
 std::string defaultRouteInterface(std::istream& routeTable) {
     std::istringstream rows(readAtMost(routeTable, kMaxRouteTableBytes));
     std::string row, best;

@@ -16,6 +16,7 @@ struct InterfaceAddress {
     std::string ipv4;       // dotted quad; "" for IPv6 and every other family
     bool loopback = false;  // the interface only reaches this machine
     bool up = true;         // the interface is switched on
+    std::string broadcast{};  // its IPv4 broadcast address; "" when it has none
 };
 
 // What to show for these interfaces and the listening port:
@@ -31,6 +32,10 @@ std::string chooseListeningAddress(const std::vector<InterfaceAddress>& interfac
 // the one with the lowest metric when there are several; "" when there is none.
 // Reads at most 64 KiB.
 std::string defaultRouteInterface(std::istream& routeTable);
+
+// Where a datagram for every machine on the local networks goes: the distinct
+// broadcast addresses of the IPv4 interfaces that are up and not loopback.
+std::vector<std::string> broadcastAddresses(const std::vector<InterfaceAddress>& interfaces);
 
 // This machine's interface addresses (getifaddrs); none when they cannot be read.
 std::vector<InterfaceAddress> machineInterfaces();

@@ -1,5 +1,7 @@
 #include "join/join_prompt.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char* kLead = "join: ";
@@ -12,6 +14,7 @@ bool isPrintable(uint16_t unicode) { return unicode >= 0x20 && unicode != 0x7f; 
 
 void JoinPrompt::open(const std::vector<std::string>& recentHosts, int32_t port) {
     opened = true;
+    listed.clear();
     history = recentHosts;
     defaultPort = port;
     draft.clear();
@@ -74,13 +77,47 @@ void JoinPrompt::edit(const std::string& text) {
     reason.clear();
 }
 
-// Up (+1) goes to older hosts, Down (-1) back to newer ones and at last to the draft.
+// Up (+1) goes to older hosts, Down (-1) back to newer ones, to the draft and down the games heard.
 void JoinPrompt::step(int direction) {
     const int next = position + direction;
-    if (next < -1 || next >= static_cast<int>(history.size())) return;
+    if (next < -1 - static_cast<int>(listed.size()) || next >= static_cast<int>(history.size())) return;
+    moveTo(next);
+}
+
+void JoinPrompt::moveTo(int next) {
     position = next;
-    edited = position < 0 ? draft : history[static_cast<size_t>(position)];
+    if (position >= 0) {
+        edited = history[static_cast<size_t>(position)];
+    } else if (position == -1) {
+        edited = draft;
+    } else {
+        edited = listed[static_cast<size_t>(chosenGame())].target();
+    }
     reason.clear();
+}
+
+// A chosen game that is no longer heard leaves its address in the line as the player's own text.
+void JoinPrompt::showGames(const std::vector<HeardGame>& heard) {
+    const int chosen = chosenGame();
+    const std::string target = chosen >= 0 ? listed[static_cast<size_t>(chosen)].target() : "";
+    listed = heard;
+    if (chosen < 0) return;
+    const auto found = std::find_if(listed.begin(), listed.end(), [&](const HeardGame& g) { return g.target() == target; });
+    if (found != listed.end()) {
+        position = -2 - static_cast<int>(found - listed.begin());
+    } else {
+        draft = edited;
+        position = -1;
+    }
+}
+
+std::string JoinPrompt::gameLine(size_t index, size_t width) const {
+    const HeardGame& game = listed.at(index);
+    const std::string gap = "  ", cut = kCut, where = game.target();
+    const size_t room = width > where.size() + gap.size() ? width - where.size() - gap.size() : 0;  // for the name
+    std::string name = game.name;
+    if (name.size() > room && room > cut.size()) name = name.substr(0, room - cut.size()) + cut;
+    return name + gap + where;
 }
 
 PromptAction JoinPrompt::enter() {

@@ -6,8 +6,11 @@
 // under it.
 //
 // Enter joins when the text is a host name or an IPv4 address with an optional
-// ":port" (the default port otherwise), Escape closes, Backspace erases, Up and
-// Down step through the recent hosts (Up to older ones).
+// ":port" (the default port otherwise), Escape closes, Backspace erases. Up and
+// Down step through one row of choices: the recent hosts (Up to older ones),
+// the player's own text, then the games heard on the local network, listed
+// under the line (Down goes down the list). A game chosen puts its address in
+// the line, so Enter joins it as if it had been typed.
 
 #include <SDL.h>
 
@@ -16,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "discovery/heard_games.h"
 #include "join/join_address.h"
 
 enum class PromptAction {
@@ -46,6 +50,14 @@ public:
     // "join: " + text() + "_", the start of the text cut to ".." to fit `width` characters.
     std::string line(size_t width) const;
 
+    // The games heard, in the order listed; the one chosen stays chosen while
+    // it is listed, wherever it moves.
+    void showGames(const std::vector<HeardGame>& heard);
+    const std::vector<HeardGame>& games() const { return listed; }
+    int chosenGame() const { return position < -1 ? -2 - position : -1; }  // index into games(), or -1
+    // "name  address:port", the name cut to ".." when the row would be wider than `width`.
+    std::string gameLine(size_t index, size_t width) const;
+
 private:
     PromptAction press(SDLKey key, uint16_t unicode);
     void type(uint16_t unicode);
@@ -53,12 +65,14 @@ private:
     void step(int direction);
     PromptAction enter();
     void edit(const std::string& text);
+    void moveTo(int next);
 
     bool opened = false;
     std::string edited;
     std::string draft;                 // what the player typed before stepping into the history
     std::vector<std::string> history;  // most recent first
-    int position = -1;                 // index into history while stepping; -1 on the draft
+    std::vector<HeardGame> listed;
+    int position = -1;  // history index while stepping up, -1 on the draft, -2 - index of the game chosen
     int32_t defaultPort = 0;
     std::string reason;
     JoinAddress joined;

@@ -11,16 +11,20 @@
 
 namespace {
 
+std::string dottedQuadOf(const sockaddr* address) {
+    if (!address || address->sa_family != AF_INET) return "";
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(address);
+    return inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text) ? text : "";
+}
+
 InterfaceAddress describe(const ifaddrs& entry) {
     InterfaceAddress a;
     a.name = entry.ifa_name ? entry.ifa_name : "";
     a.loopback = (entry.ifa_flags & IFF_LOOPBACK) != 0;
     a.up = (entry.ifa_flags & IFF_UP) != 0;
-    if (entry.ifa_addr && entry.ifa_addr->sa_family == AF_INET) {
-        char text[INET_ADDRSTRLEN] = {};
-        const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry.ifa_addr);
-        if (inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text)) a.ipv4 = text;
-    }
+    a.ipv4 = dottedQuadOf(entry.ifa_addr);
+    if ((entry.ifa_flags & IFF_BROADCAST) != 0 && !a.ipv4.empty()) a.broadcast = dottedQuadOf(entry.ifa_broadaddr);
     return a;
 }
 

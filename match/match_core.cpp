@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/text.h"
 #include "wire/messages.h"
 
 namespace {
@@ -15,12 +16,21 @@ constexpr int32_t kFrameSendPeriod = 200;
 constexpr int32_t kVelocitySendPeriod = 50;
 constexpr int32_t kOwnersSendPeriod = 10000;
 constexpr int32_t kScoreSendPeriod = 500;
+constexpr int32_t kPingPeriod = 1000;
 constexpr int32_t kAllPeers = -1;
+// A friend that has not said hello this long after it came speaks the protocol
+// from before hello.
+constexpr int32_t kHelloWaitMs = 3000;
+// Until a round trip is measured, news of a star is taken to be this old at most.
+constexpr uint32_t kUnmeasuredNewsMs = 500;
+// Beyond the round trip, what the receive batches and a little jitter add.
+constexpr uint32_t kNewsMarginMs = 2 * kReceivePeriod + 50;
 
 }  // namespace
 
-MatchCore::MatchCore(const Clock& clock, RandomSource& random)
-    : connection(clock),
+MatchCore::MatchCore(const Clock& time, RandomSource& random)
+    : clock(time),
+      connection(time),
       local(true, clock, random),
       remote(false, clock, random),
       updateTimer(clock),
@@ -29,7 +39,9 @@ MatchCore::MatchCore(const Clock& clock, RandomSource& random)
       velocityTimer(clock),
       frameSendTimer(clock),
       ownersTimer(clock),
-      scoreTimer(clock) {}
+      scoreTimer(clock),
+      friendTimer(clock),
+      pingTimer(clock) {}
 
 MatchCore::~MatchCore() { connection.stopNetworking(); }
 
@@ -67,6 +79,7 @@ bool MatchCore::host(int32_t port) {
     }
     hostingPort = connection.port();
     clearInbox();
+    followPeers();
     local.newMatch();
     local.splitStars();
     return true;
@@ -76,7 +89,9 @@ bool MatchCore::join(const std::string& hostName, int32_t port) {
     hostingPort = -1;
     clearInbox();
     const bool started = connection.connectTo(hostName, port);
-    connection.send(writeStarListRequest(), kAllPeers, false);  // goes out once the connect completes
+    followPeers();
+    connection.send(writeHello(), kAllPeers, false);  // both go out once the connect completes
+    connection.send(writeStarListRequest(), kAllPeers, false);
     return started;
 }
 
@@ -84,6 +99,7 @@ void MatchCore::leave() {
     connection.disconnect();
     hostingPort = -1;
     clearInbox();
+    followPeers();
 }
 
 bool MatchCore::startNewMatch() {
@@ -112,17 +128,58 @@ void MatchCore::clearInbox() {
     while (!connection.inbox().empty()) {
         connection.dropMessage();
     }
+    formerPlayer = -1;
 }
 
 void MatchCore::handleEvent(const SDL_Event& event) {
-    const int before = connection.peerCount();
     connection.handleEvent(event);
-    if (connection.isServer() && before == 0 && connected()) {
-        startHostedMatch();
+    followPeers();
+}
+
+void MatchCore::readNetwork() {
+    connection.receivePending();
+    followPeers();
+}
+
+// Greets whoever has come and notes who plays: the host we joined, or on a
+// host the first to come while nobody plays (whose arrival starts the match).
+void MatchCore::followPeers() {
+    const std::vector<int32_t>& peers = connection.peers();
+    peersSeen.erase(std::remove_if(peersSeen.begin(), peersSeen.end(),
+                                   [&](int32_t socket) { return !connection.isPeer(socket); }),
+                    peersSeen.end());
+    if (player >= 0 && !connection.isPeer(player)) {
+        formerPlayer = player;
+        player = -1;
+    }
+    for (int32_t socket : peers) {
+        if (std::find(peersSeen.begin(), peersSeen.end(), socket) != peersSeen.end()) {
+            continue;
+        }
+        peersSeen.push_back(socket);
+        if (connection.isServer()) {
+            greet(socket);
+        }
+        if (player < 0) {
+            player = socket;
+            formerPlayer = -1;
+            versionOfFriend = 0;
+            roundTrip = -1;
+            offsetKnown = false;
+            stampWaiting = false;
+            friendTimer.restart();
+            if (connection.isServer()) {
+                startHostedMatch();
+            }
+        }
     }
 }
 
-void MatchCore::readNetwork() { connection.receivePending(); }
+void MatchCore::greet(int32_t socket) { connection.send(writeHello(), socket, false); }
+
+uint32_t MatchCore::silentMs() const { return player >= 0 ? connection.silentMs(player) : 0; }
+
+std::string MatchCore::friendAddress() const { return player >= 0 ? connection.peerAddress(player) : ""; }
 
 // The friend has arrived: the match starts now on both sides, on the field the
 // host holds, split half and half. The guest's clock starts when the field
@@ -193,9 +250,72 @@ void MatchCore::networkStep(std::vector<MatchEvent>& events) {
     if (connected() || !connection.inbox().empty()) {
         runReceiveBatch(events);
     }
+    giveUpSilentPeers(events);
     if (connected()) {
+        keepInTouch();
         sendPeriodicMessages();
     }
+}
+
+// A link that stays silent is given up as if it had closed, with a line saying so.
+void MatchCore::giveUpSilentPeers(std::vector<MatchEvent>& events) {
+    const std::vector<int32_t> peers = connection.peers();
+    for (int32_t socket : peers) {
+        if (connection.silentMs(socket) < kGiveUpMs) {
+            continue;
+        }
+        if (socket == player) {
+            events.push_back({MatchEvent::LinkLost, -1});
+        }
+        connection.giveUp(socket, "nothing heard for " + toText(kGiveUpMs / 1000) + " s");
+    }
+    followPeers();
+}
+
+// Measures the round trip to the friend, and notes a friend that never says hello.
+void MatchCore::keepInTouch() {
+    if (pingTimer.elapsed() >= kPingPeriod) {
+        connection.send(writePing(clock.now()), player, false);
+        pingTimer.restart();
+    }
+    if (versionOfFriend == 0 && friendTimer.elapsed() >= kHelloWaitMs) {
+        versionOfFriend = 1;
+    }
+}
+
+void MatchCore::takeRoundTrip(uint32_t sentAt) {
+    const uint32_t sample = clock.now() - sentAt;
+    if (sample > kGiveUpMs) {
+        return;  // not one of ours
+    }
+    const int32_t ms = static_cast<int32_t>(sample);
+    roundTrip = roundTrip < 0 ? ms : (7 * roundTrip + ms) / 8;
+}
+
+// A ping left the friend half a round trip ago: what its clock read against ours.
+void MatchCore::takeFriendsClock(uint32_t friendsClock) {
+    if (roundTrip < 0) {
+        return;
+    }
+    const int32_t sample = static_cast<int32_t>(friendsClock - (clock.now() - static_cast<uint32_t>(roundTrip / 2)));
+    clockOffset = offsetKnown ? static_cast<int32_t>((7 * static_cast<int64_t>(clockOffset) + sample) / 8) : sample;
+    offsetKnown = true;
+}
+
+// How long ago the friend wrote the ship frame now arriving: from its stamp on
+// the friend's clock where it has one, else half a round trip (0 while unknown).
+uint32_t MatchCore::frameAgeMs() {
+    constexpr int32_t kOldestFrameMs = 2000;
+    if (stampWaiting && offsetKnown) {
+        const int32_t age = static_cast<int32_t>(clock.now() - (frameStamp - static_cast<uint32_t>(clockOffset)));
+        return static_cast<uint32_t>(std::clamp(age, 0, kOldestFrameMs));
+    }
+    return roundTrip > 0 ? static_cast<uint32_t>(roundTrip / 2) : 0;
+}
+
+// How old news of a star may be when it arrives: a round trip and a little more.
+uint32_t MatchCore::newsWindowMs() const {
+    return roundTrip < 0 ? kUnmeasuredNewsMs : static_cast<uint32_t>(roundTrip) + kNewsMarginMs;
 }
 
 int32_t MatchCore::movementStep(const Steering* steering) {
@@ -230,6 +350,13 @@ int32_t MatchCore::receiveDueIn() {
     return left > 0 ? left : 0;
 }
 
+void MatchCore::sendOwners() {
+    connection.send(writeOwners(local.stars()), kAllPeers, false);
+    ownersTimer.restart();
+    ownersSentAt = clock.now();
+    ownersSent = true;
+}
+
 std::string MatchCore::takeRefusal() {
     std::string reason;
     reason.swap(refusal);
@@ -238,6 +365,7 @@ std::string MatchCore::takeRefusal() {
 
 void MatchCore::sendPeriodicMessages() {
     if (frameSendTimer.elapsed() >= kFrameSendPeriod) {
+        connection.send(writeFrameStamp(clock.now()), kAllPeers, false);
         connection.send(writeShipFrame(local.ship().frame), kAllPeers, false);
         frameSendTimer.restart();
     }
@@ -249,8 +377,7 @@ void MatchCore::sendPeriodicMessages() {
         return;
     }
     if (ownersTimer.elapsed() >= kOwnersSendPeriod) {
-        connection.send(writeOwners(local.stars()), kAllPeers, false);
-        ownersTimer.restart();
+        sendOwners();
     }
     if (scoreDue || scoreTimer.elapsed() >= kScoreSendPeriod) {
         connection.send(writeScore(local.score()), kAllPeers, false);
@@ -274,53 +401,83 @@ void MatchCore::runReceiveBatch(std::vector<MatchEvent>& events) {
     }
 }
 
-// A message that does not read whole is ignored.
+// A message that does not read whole is ignored; of a watcher, only its
+// request for the field counts.
 void MatchCore::dispatch(const ReceivedMessage& message, std::vector<MatchEvent>& events) {
     Envelope envelope;
     if (!readEnvelope(message.text, envelope)) {
         return;
     }
+    if (envelope.type == StarListMessage && connection.isServer()) {
+        answerStarListRequest(message.socket);
+    } else if (message.socket == player || message.socket == formerPlayer) {
+        dispatchFromFriend(envelope, events);
+    }
+}
+
+void MatchCore::dispatchFromFriend(const Envelope& envelope, std::vector<MatchEvent>& events) {
     const std::string_view payload = envelope.payload;
+    const bool host = connection.isServer();
+    Frame frame;
+    Velocity velocity;
+    int32_t number = -1;
+    uint32_t stamp = 0;
+    std::vector<float> owners;
+    Score score;
+    WorldEvents happened;
     switch (envelope.type) {
-        case ShipFrameMessage: {
-            Frame frame;
-            if (readShipFrame(payload, frame)) remote.applyFrame(frame);
+        case ShipFrameMessage:
+            if (readShipFrame(payload, frame)) remote.applyFrame(frame, frameAgeMs());
+            stampWaiting = false;
             break;
-        }
-        case VelocityMessage: {
-            Velocity velocity;
+        case FrameStampMessage:
+            stampWaiting = readClock(payload, frameStamp);
+            break;
+        case VelocityMessage:
             if (readVelocity(payload, velocity)) remote.applyVelocity(velocity);
             break;
-        }
-        case StarListMessage:
-            if (connection.isServer()) {
-                answerStarListRequest(message.socket);
-            } else {
-                applyStarList(payload);
-            }
+        case StarListMessage: applyStarList(payload); break;
+        case StarTakenMessage:
+            if (readStarTaken(payload, number)) opponentTook(number, events);
             break;
-        case StarTakenMessage: {
-            int32_t index = -1;
-            if (readStarTaken(payload, index) && local.starTakenByOpponent(index)) {
-                events.push_back({MatchEvent::OpponentCapture, index});
-            }
+        case OwnersMessage:  // the host decides who holds what
+            if (!host && readOwners(payload, owners)) local.applyOwners(owners, newsWindowMs());
             break;
-        }
-        case OwnersMessage: {
-            std::vector<float> owners;
-            if (readOwners(payload, owners)) local.applyOwners(owners);
-            break;
-        }
-        case ScoreMessage: {
-            Score score;
-            if (connection.isClient() && readScore(payload, score)) {
-                WorldEvents happened;
+        case ScoreMessage:
+            if (!host && readScore(payload, score)) {
                 local.applyScore(score, happened);
                 report(happened, true, events);
             }
             break;
-        }
+        case HelloMessage:
+            if (readHello(payload, number)) versionOfFriend = number;
+            break;
+        case PingMessage:
+            if (player >= 0 && readClock(payload, stamp)) {
+                connection.send(writePong(stamp), player, false);
+                takeFriendsClock(stamp);
+            }
+            break;
+        case PongMessage:
+            if (readClock(payload, stamp)) takeRoundTrip(stamp);
+            break;
         default: break;
+    }
+}
+
+// The friend took a star. A host tells its guest the true owners at once when
+// the notice changed nothing (the guest held the star already) or may have
+// crossed owners on their way to the guest, so both show the same owners within
+// a round trip.
+void MatchCore::opponentTook(int32_t index, std::vector<MatchEvent>& events) {
+    const bool taken = local.starTakenByOpponent(index);
+    if (taken) {
+        events.push_back({MatchEvent::OpponentCapture, index});
+    }
+    const bool inField = static_cast<size_t>(index) < local.stars().size();
+    const bool crossed = ownersSent && clock.now() - ownersSentAt < newsWindowMs();
+    if (connection.isServer() && inField && (!taken || crossed)) {
+        sendOwners();
     }
 }
 

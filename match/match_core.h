@@ -6,9 +6,12 @@
 // the computer opponent puts a pilot.
 //
 // While two sides are connected the host owns the match: it starts each one
-// (when the friend arrives, and on every new match it asks for), drains the
-// energies and says when a match is over. The guest mirrors what it is sent
-// and never starts or ends a match of its own.
+// (when the friend arrives, and on every new match it asks for), decides every
+// capture, drains the energies and says when a match is over. The guest mirrors
+// what it is sent and never starts or ends a match of its own. Only the first
+// guest plays; whoever connects while it plays may watch: it is sent what the
+// guest is sent and its requests for the field are answered, and nothing else
+// it sends counts. A peer not heard from for kGiveUpMs is given up.
 //
 // The core is handed its clock and its random source: it reads no other time
 // and draws no other chance, so matches replay from their seed and any number
@@ -26,6 +29,7 @@
 #include "net/connection.h"
 #include "settings/settings.h"
 #include "world/player_state.h"
+#include "wire/messages.h"
 #include "world/steering.h"
 
 // What happened in a pass, for the game to play and anyone to watch.
@@ -36,6 +40,7 @@ struct MatchEvent {
         OwnWrap,          // our ship left through a face
         OpponentWrap,     // the other ship did
         MatchOver,        // the match has ended on this side
+        LinkLost,         // the friend was not heard from for kGiveUpMs and is let go
     };
     Kind kind = OwnCapture;
     int32_t star = -1;
@@ -43,6 +48,8 @@ struct MatchEvent {
 
 class MatchCore {
 public:
+    static constexpr uint32_t kSilenceShownMs = 2000;  // the friend's silence is worth telling from here
+    static constexpr uint32_t kGiveUpMs = 15000;       // and the link is given up from here
     // What one pass did: whether the players were updated, the length of the
     // movement step it ran (-1 when none was due), and what happened.
     struct Pass {
@@ -87,14 +94,34 @@ public:
     const Connection& network() const { return connection; }
     const GameSettings& settings() const { return configured; }
 
-    bool connected() const { return connection.peerCount() > 0; }
+    // A friend plays this match with us: our guest, or the host we joined.
+    bool connected() const { return player >= 0; }
     bool joinedToHost() const { return connection.isClient() && connected(); }
+    // Milliseconds since the friend was last heard from (0 without one), and its address.
+    uint32_t silentMs() const;
+    std::string friendAddress() const;
+    // The protocol the friend speaks: 0 while not yet known, 1 for a game from
+    // before sides said hello.
+    int32_t friendVersion() const { return versionOfFriend; }
+    // The round trip to the friend as last measured, -1 while unknown.
+    int32_t roundTripMs() const { return roundTrip; }
     int32_t hostedPort() const { return hostingPort; }  // -1 when not hosting
     // Why the host's last star list was refused, handed out once; "" when none.
     std::string takeRefusal();
 
 private:
     MatchRole role() const;
+    void followPeers();
+    void greet(int32_t socket);
+    void giveUpSilentPeers(std::vector<MatchEvent>& events);
+    void keepInTouch();
+    void takeRoundTrip(uint32_t sentAt);
+    void takeFriendsClock(uint32_t friendsClock);
+    uint32_t frameAgeMs();
+    uint32_t newsWindowMs() const;
+    void opponentTook(int32_t index, std::vector<MatchEvent>& events);
+    void sendOwners();
+    void dispatchFromFriend(const Envelope& envelope, std::vector<MatchEvent>& events);
     bool updateStep(std::vector<MatchEvent>& events);
     void networkStep(std::vector<MatchEvent>& events);
     int32_t movementStep(const Steering* steering);
@@ -111,6 +138,7 @@ private:
     void sendPeriodicMessages();
     int32_t receiveDueIn();
 
+    const Clock& clock;
     GameSettings configured;
     Connection connection;
     PlayerState local;
@@ -120,6 +148,17 @@ private:
     std::string refusal;
     int32_t hostingPort = -1;
     bool scoreDue = false;  // the match just ended: the guest hears it at once
+    int32_t player = -1;    // the friend's socket; -1 without one
+    int32_t formerPlayer = -1;  // the friend that left: what it sent before still counts
+    std::vector<int32_t> peersSeen;  // every peer greeted, player and watchers
+    int32_t versionOfFriend = 0;
+    int32_t roundTrip = -1;
+    int32_t clockOffset = 0;  // the friend's clock less ours, once measured
+    bool offsetKnown = false;
+    uint32_t frameStamp = 0;  // the friend's clock when it wrote the frame that comes next
+    bool stampWaiting = false;
+    uint32_t ownersSentAt = 0;
+    bool ownersSent = false;
     Timer updateTimer;
     Timer movementTimer;
     Timer receiveTimer;
@@ -127,4 +166,6 @@ private:
     Timer frameSendTimer;
     Timer ownersTimer;
     Timer scoreTimer;
+    Timer friendTimer;  // since the friend came
+    Timer pingTimer;
 };

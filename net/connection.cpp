@@ -147,17 +147,34 @@ bool Connection::isPeer(int32_t socket) const {
     return std::find(sockets.begin(), sockets.end(), socket) != sockets.end();
 }
 
+uint32_t Connection::silentMs(int32_t socket) const {
+    const auto heard = heardAt.find(socket);
+    return heard == heardAt.end() ? 0 : clock.now() - heard->second;
+}
+
+void Connection::giveUp(int32_t socket, const std::string& reason) {
+    if (isPeer(socket)) {
+        dropPeer(socket, reason);
+    }
+}
+
+std::string Connection::peerAddress(int32_t socket) const {
+    IPaddress* peer = net2PeerOf(socket);
+    if (!peer) {
+        return "";
+    }
+    const uint32_t host = SDLNet_Read32(&peer->host);
+    return toText(host >> 24) + "." + toText((host >> 16) & 255u) + "." + toText((host >> 8) & 255u) + "." +
+           toText(host & 255u);
+}
+
 std::string Connection::peerName(int32_t socket) const {
     IPaddress* peer = net2PeerOf(socket);
     if (!peer) {
         return "socket " + toText(socket);
     }
-    IPaddress address = *peer;
-    const uint32_t host = SDLNet_Read32(&address.host);
-    char name[64];
-    std::snprintf(name, sizeof(name), "%u.%u.%u.%u:%u (socket %d)", host >> 24, (host >> 16) & 255u,
-                  (host >> 8) & 255u, host & 255u, static_cast<unsigned>(SDLNet_Read16(&address.port)), socket);
-    return name;
+    return peerAddress(socket) + ":" + toText(static_cast<uint32_t>(SDLNet_Read16(&peer->port))) + " (socket " +
+           toText(socket) + ")";
 }
 
 void Connection::dropPeer(int32_t socket, const std::string& reason) {
@@ -228,6 +245,7 @@ int Connection::receiveFrame(std::string& text, int32_t socket) {
         roundBytes += std::max(count, 0);
         if (count > 0) {
             bytesReceived += static_cast<uint64_t>(count);
+            heardAt[socket] = clock.now();
             reader.append(chunk, static_cast<size_t>(count));
             status = reader.next(text);
         }
@@ -300,6 +318,7 @@ void Connection::accept(int32_t socket) {
         return;
     }
     sockets.push_back(socket);
+    heardAt[socket] = clock.now();
 }
 
 std::string Connection::refusalOf(int32_t socket) const {
@@ -317,6 +336,7 @@ std::string Connection::refusalOf(int32_t socket) const {
 void Connection::connected(int32_t socket) {
     connecting = -1;
     sockets.push_back(socket);
+    heardAt[socket] = clock.now();
     client = true;
     server = false;
 }
@@ -328,6 +348,7 @@ void Connection::forget(int32_t socket) {
     }
     readers.erase(socket);
     unread.erase(socket);
+    heardAt.erase(socket);
     const auto share = waiting.find(socket);
     if (share != waiting.end() && share->second.messages == 0) {
         waiting.erase(share);

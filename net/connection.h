@@ -103,6 +103,13 @@ public:
     bool isConnecting() const { return connecting >= 0; }
     int peerCount() const { return static_cast<int>(sockets.size()); }
     bool isPeer(int32_t socket) const;
+    const std::vector<int32_t>& peers() const { return sockets; }  // in the order they came
+    // Milliseconds since the peer's last bytes arrived (since it came, before
+    // any); 0 for a socket that is not a peer.
+    uint32_t silentMs(int32_t socket) const;
+    // Lets a peer go with one line on stderr naming it and the reason.
+    void giveUp(int32_t socket, const std::string& reason);
+    std::string peerAddress(int32_t socket) const;  // "192.168.1.20"; "" when unknown
     int32_t port() const { return currentPort; }
     const std::string& host() const { return currentHost; }
     // Every byte handed to NET2 for a peer, and every byte read from one, since
@@ -130,6 +137,7 @@ private:
     std::map<int32_t, FrameReader> readers;  // peers with part of a frame held
     std::map<int32_t, Waiting> waiting;
     std::set<int32_t> unread;  // peers with bytes left for a later round
+    std::map<int32_t, uint32_t> heardAt;  // when each peer's bytes last arrived
     int roundBytes = 0;
     uint64_t bytesSent = 0;
     uint64_t bytesReceived = 0;

@@ -2,7 +2,9 @@
 """Takes the README's screenshots from the real game, each copy under an X server
 of its own and in a home folder of its own:
   docs/status-line.png    the host's status line, saying where to join
-  docs/join-prompt.png    the join prompt, an address typed in
+  docs/join-prompt.png    the join prompt, the host heard on the local network
+                          chosen (as root: the two copies then run in two network
+                          namespaces of their own; otherwise the address is typed)
   docs/result-banner.png  the end of a match against the computer
   docs/full-screen.png    the game full screen on a 1920x1080 display, playing the computer
 Usage: scripts/readme-shots.py [BUILD_FOLDER] (default build)."""
@@ -17,7 +19,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from e2e_test import Game  # noqa: E402
+from e2e_test import Game, Namespaces  # noqa: E402
 
 
 def free_port():
@@ -30,8 +32,8 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def start(folder, binary, config="", connection="", screen="1024x768"):
-    game = Game(folder, binary, config, connection, screen=screen)
+def start(folder, binary, config="", connection="", prefix=(), screen="1024x768"):
+    game = Game(folder, binary, config, connection, prefix=prefix, screen=screen)
     time.sleep(5.5)  # past the start-up hint
     return game
 
@@ -57,14 +59,21 @@ def main():
     binary = os.path.abspath(os.path.join(build, "starhold"))
     work = tempfile.mkdtemp(prefix="starhold-shots-")
     port = free_port()
+    net = Namespaces() if os.geteuid() == 0 else None
     try:
-        host = start(os.path.join(work, "host"), binary, connection="%d localhost\n" % port)
+        host = start(os.path.join(work, "host"), binary, connection="%d localhost\n" % port,
+                     config="announce 1\nplayername alice\n" if net else "", prefix=net.prefix(0) if net else ())
         keys(host, "l")
         time.sleep(1)
         shot(host, "status-line.png")
-        friend = start(os.path.join(work, "friend"), binary, connection="%d localhost\n" % port)
+        friend = start(os.path.join(work, "friend"), binary, connection="%d localhost\n" % port,
+                       prefix=net.prefix(1) if net else ())
         keys(friend, "j")
-        friend.type("127.0.0.1:%d" % port)
+        if net:
+            time.sleep(1.5)
+            keys(friend, "Down")
+        else:
+            friend.type("127.0.0.1:%d" % port)
         time.sleep(0.5)
         shot(friend, "join-prompt.png")
         close(friend)
@@ -85,6 +94,8 @@ def main():
         shot(full, "full-screen.png", "root")
         close(full)
     finally:
+        if net:
+            net.close()
         shutil.rmtree(work, ignore_errors=True)
 
 

@@ -7,6 +7,9 @@
 #include <istream>
 #include <ostream>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "base/text.h"
 
 namespace {
@@ -24,7 +27,7 @@ struct WholeRange {
 
 const WholeRange kStarRange{INT32_MIN, kMaxStars, OutOfRange::UseNearestEnd};
 const WholeRange kMapRange{kMinMapDimensions, kMaxMapDimensions, OutOfRange::UseNearestEnd};
-const WholeRange kSwitchRange{0, 1, OutOfRange::Keep};  // a setting that is on (1) or off (0)
+const WholeRange kSwitchRange{0, 1, OutOfRange::Keep};
 
 // The range as the line that refuses `value` names it.
 std::string rangeText(const WholeRange& range, int64_t value) {
@@ -81,13 +84,6 @@ void readWholeSetting(const std::string& key, const std::string& value, const Wh
     reportOutOfRange(errors, at, key, value, rangeText(range, read), keep ? "keeping" : "using", toText(field));
 }
 
-void readSwitchSetting(const std::string& key, const std::string& value, bool& field, const Place& at,
-                       std::ostream& errors) {
-    int32_t on = field ? 1 : 0;
-    readWholeSetting(key, value, kSwitchRange, on, at, errors);
-    field = on == 1;
-}
-
 void readFloatSetting(const std::string& key, const std::string& value, float& field, const Place& at,
                       std::ostream& errors) {
     float read = 0.0f;
@@ -105,6 +101,26 @@ void readFloatSetting(const std::string& key, const std::string& value, float& f
     }
 }
 
+// A setting that is on (1) or off (0).
+void readSwitch(const std::string& key, const std::string& value, bool& field, const Place& at, std::ostream& errors) {
+    int32_t read = field ? 1 : 0;
+    readWholeSetting(key, value, kSwitchRange, read, at, errors);
+    field = read == 1;
+}
+
+void readPlayerName(const std::string& value, GameSettings& settings, const Place& at, std::ostream& errors) {
+    if (isPlayerName(value)) {
+        settings.playerName = value;
+        return;
+    }
+    if (value.empty()) {
+        report(errors, at) << "playername has no value; keeping " << announcedName(settings) << "\n";
+    } else {
+        report(errors, at) << "playername " << shown(value) << " is not a name (at most " << kMaxPlayerNameLength
+                           << " letters, digits or signs); keeping " << announcedName(settings) << "\n";
+    }
+}
+
 void readValue(const std::string& key, const std::string& value, GameSettings& settings, const Place& at,
                std::ostream& errors) {
     if (key == "sensitivity") {
@@ -116,14 +132,18 @@ void readValue(const std::string& key, const std::string& value, GameSettings& s
     } else if (key == "mapdimensions") {
         readWholeSetting(key, value, kMapRange, settings.mapDimensions, at, errors);
     } else if (key == "playerskin") {
-        readSwitchSetting(key, value, settings.playerSkin, at, errors);
+        readSwitch(key, value, settings.playerSkin, at, errors);
     } else if (key == "fullscreen") {
-        readSwitchSetting(key, value, settings.fullScreen, at, errors);
+        readSwitch(key, value, settings.fullScreen, at, errors);
     } else if (key == "botlevel") {
         if (!parseBotLevel(value, settings.botLevel)) {
             report(errors, at) << key << " " << shown(value) << " is not a level (easy, normal or hard); keeping "
                                << botLevelName(settings.botLevel) << "\n";
         }
+    } else if (key == "announce") {
+        readSwitch(key, value, settings.announce, at, errors);
+    } else if (key == "playername") {
+        readPlayerName(value, settings, at, errors);
     } else {
         report(errors, at) << "unknown key " << shown(key) << ", skipped with its value\n";
     }
@@ -180,6 +200,25 @@ bool loadSettings(const std::string& path, GameSettings& settings, std::ostream&
     }
     readSettings(file, settings, errors, path);
     return true;
+}
+
+bool isPlayerName(const std::string& text) {
+    return !text.empty() && text.size() <= kMaxPlayerNameLength &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 0x7f; });
+}
+
+std::string announcedName(const GameSettings& settings) {
+    if (!settings.playerName.empty()) {
+        return settings.playerName;
+    }
+    const passwd* account = getpwuid(geteuid());
+    std::string name;
+    for (const char* c = account ? account->pw_name : ""; *c && name.size() < kMaxPlayerNameLength; ++c) {
+        if (*c > ' ' && *c < 0x7f) {
+            name += *c;
+        }
+    }
+    return name.empty() ? "player" : name;
 }
 
 bool readConnectionTokens(std::istream& in, int32_t& port, std::string& host) {

@@ -15,8 +15,17 @@ struct GameSettings {
     int32_t mapDimensions = 20; // the arena runs from -D to +D on each axis
     bool playerSkin = false;    // true: the local ship wears the second skin
     BotLevel botLevel = BotLevel::Normal;  // the computer's level when b first starts it
+    std::string playerName{};   // the name a hosted game is listed under; "" for the login name
+    bool announce = true;       // a game waiting for a friend tells the local network where it is
     bool fullScreen = false;    // true: the game starts full screen
 };
+
+// A player name: 1 to kMaxPlayerNameLength printable ASCII characters, no blanks.
+constexpr size_t kMaxPlayerNameLength = 16;
+bool isPlayerName(const std::string& text);
+// The name a hosted game is listed under: playerName, or else the login name made
+// into a player name (its printable characters, cut to length), or else "player".
+std::string announcedName(const GameSettings& settings);
 
 // Reads "key value" pairs until the end of the stream, then applies the checks.
 // Each unknown key, value that does not parse and value outside its range is

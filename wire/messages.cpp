@@ -186,3 +186,22 @@ bool readScore(std::string_view payload, Score& score) {
     score = read;
     return true;
 }
+
+std::string writeHello() { return header(HelloMessage) + "starhold," + toText(kProtocolVersion); }
+
+bool readHello(std::string_view payload, int32_t& version) {
+    FieldCursor cursor(payload);
+    std::string_view name;
+    int32_t read = 0;
+    if (cursor.fieldsLeft() != 2 || !cursor.next(name) || name != "starhold" || !cursor.nextInt(read) || read < 1) {
+        return false;
+    }
+    version = read;
+    return true;
+}
+
+std::string writePing(uint32_t clockMs) { return header(PingMessage) + toText(clockMs); }
+std::string writePong(uint32_t clockMs) { return header(PongMessage) + toText(clockMs); }
+std::string writeFrameStamp(uint32_t clockMs) { return header(FrameStampMessage) + toText(clockMs); }
+
+bool readClock(std::string_view payload, uint32_t& clockMs) { return parseWholeUint(payload, clockMs); }

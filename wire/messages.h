@@ -12,6 +12,13 @@
 //   3 star taken   the index of the star the sender just took
 //   4 owners       from the host: the owner of each star as it sees them
 //   5 score        from the host: the stars it holds, its energy, the guest's
+//   6 hello        "starhold" and the protocol version, when two sides meet
+//   7 ping         the sender's clock in milliseconds, to be sent straight back
+//   8 pong         a ping's clock, sent straight back
+//   9 frame stamp  the sender's clock when it wrote the ship frame that follows
+//
+// A side ignores types it does not know: a game from before hello, ping and
+// pong plays on with one that sends them.
 
 #include <cstdint>
 #include <string>
@@ -28,7 +35,14 @@ enum MessageType : int32_t {
     StarTakenMessage = 3,
     OwnersMessage = 4,
     ScoreMessage = 5,
+    HelloMessage = 6,
+    PingMessage = 7,
+    PongMessage = 8,
+    FrameStampMessage = 9,
 };
+
+// The protocol this game speaks; 1 was spoken before sides said hello.
+constexpr int32_t kProtocolVersion = 2;
 
 // A received text cut at its first bar. False when the text before it is not a
 // type number, or there is no bar.
@@ -64,3 +78,11 @@ bool readOwners(std::string_view payload, std::vector<float>& owners);
 
 std::string writeScore(const Score& score);
 bool readScore(std::string_view payload, Score& score);
+
+std::string writeHello();
+bool readHello(std::string_view payload, int32_t& version);  // a version of 1 or more
+
+std::string writePing(uint32_t clockMs);
+std::string writePong(uint32_t clockMs);
+std::string writeFrameStamp(uint32_t clockMs);
+bool readClock(std::string_view payload, uint32_t& clockMs);  // a ping's, a pong's or a frame stamp's

@@ -32,6 +32,7 @@ int32_t drainFor(int32_t held, int32_t total) {
 
 void PlayerState::addVelocity(float dvx, float dvy, float dvz) {
     setVelocity(playerShip.vx + dvx, playerShip.vy + dvy, playerShip.vz + dvz);
+    refreshShown();
 }
 
 void PlayerState::setVelocity(float vx, float vy, float vz) {
@@ -42,11 +43,13 @@ void PlayerState::setVelocity(float vx, float vy, float vz) {
 
 void PlayerState::rotateShip(float degrees, float ax, float ay, float az) {
     playerShip.frame.rotateLocal(degrees, ax, ay, az);
+    refreshShown();
 }
 
 void PlayerState::update(MatchRole role, WorldEvents& events) {
     tickEnergy(role, events);
     stepShip(role, events);
+    refreshShown();
 }
 
 void PlayerState::tickEnergy(MatchRole role, WorldEvents& events) {
@@ -80,13 +83,14 @@ void PlayerState::stepShip(MatchRole role, WorldEvents& events) {
     if (ms < kStepMs) {
         return;
     }
-    const float seconds = static_cast<float>(ms) / 1000.0f;
+    const float seconds = holdsPlace() ? 0.0f : static_cast<float>(ms) / 1000.0f;
     wrapAtFaces(events);
     playerShip.dx = seconds * playerShip.vx;
     playerShip.dy = seconds * playerShip.vy;
     playerShip.dz = seconds * playerShip.vz;
     frameTimer.restart();
     playerShip.frame.moveWorld(playerShip.dx, playerShip.dy, -playerShip.dz, 1.0f);
+    workOffCorrection(ms);
     if (local) {
         captureStars(role, events);
     }
@@ -140,6 +144,7 @@ void PlayerState::captureStars(MatchRole role, WorldEvents& events) {
         }
         markAsOwn(star);
         ++ownStarCount;
+        takenAt[i] = clock.now();
         events.push_back({WorldEvent::Captured, static_cast<int32_t>(i)});
         if (role == MatchRole::Alone && ownStarCount == starTotal) {
             endMatch(events);
@@ -168,13 +173,20 @@ void PlayerState::orientAlongVelocity() {
     frame.rotateLocal(ny * 90.0f, 1.0f, 0.0f, 0.0f);
 }
 
+// A notice for a star the opponent holds already changes nothing: it crossed
+// news of that star on the way, and counting it again would take a star this
+// side does not hold.
 bool PlayerState::starTakenByOpponent(int32_t index) {
     if (index < 0 || static_cast<size_t>(index) >= starField.size()) {
         return false;
     }
-    markAsOpponents(starField[static_cast<size_t>(index)]);
-    if (ownStarCount > INT32_MIN) {
+    Star& star = starField[static_cast<size_t>(index)];
+    if (star.owner == 2.0f) {
+        return false;
+    }
+    if (star.owner == 1.0f) {
         --ownStarCount;
     }
+    markAsOpponents(star);
     return true;
 }

@@ -40,8 +40,8 @@ bool placeIsFree(const std::vector<Star>& placed, float x, float y, float z) {
 
 }  // namespace
 
-PlayerState::PlayerState(bool isLocal, const Clock& clock, RandomSource& source)
-    : random(source), frameTimer(clock), local(isLocal), energyTimer(clock), matchClock(clock) {
+PlayerState::PlayerState(bool isLocal, const Clock& time, RandomSource& source)
+    : clock(time), random(source), frameTimer(time), newsTimer(time), local(isLocal), energyTimer(time), matchClock(time) {
     resetShip();
 }
 
@@ -88,6 +88,7 @@ void PlayerState::generateStars() {
         star.owner = 0.0f;
         starField.push_back(star);
     }
+    takenAt.assign(starField.size(), -1);
 }
 
 void PlayerState::splitStars() {
@@ -122,6 +123,8 @@ void PlayerState::resetShip() {
     playerShip.dx = 0.0f;
     playerShip.dy = 0.0f;
     playerShip.dz = 0.0f;
+    std::fill(correction, correction + 3, 0.0f);
+    refreshShown();
 }
 
 int32_t PlayerState::ownStars() const { return ownStarCount; }

@@ -99,25 +99,32 @@ public:
     // added to `events`. Only a host drains energy; it stops at 0, and that ends
     // the match.
     void update(MatchRole role, WorldEvents& events);
-    // The peer took a star; false (nothing changed) for an index outside the field.
+    // The peer took a star; false (nothing changed) for an index outside the
+    // field or a star the opponent holds already.
     bool starTakenByOpponent(int32_t index);
 
     // What the peer is told, and what it told us (the host's field, owners and
     // score as the host sees them: this side mirrors them).
     Velocity velocity() const;
     Score score() const;
-    void applyFrame(const Frame& frame);
+    // The other ship as its side last told it. A frame sent `ageMs` ago is moved
+    // on by the ship's velocity to where the ship should be now; the difference
+    // from where it was shown is worked off over the next moments, the shortest
+    // way across the faces. A ship that stops telling holds its place.
+    void applyFrame(const Frame& frame, uint32_t ageMs = 0);
     void applyVelocity(const Velocity& velocity);  // each component clamped to +-15
     // The host's field: its size and stars with the host's owners.
     void applyField(int32_t size, const std::vector<Star>& hostStars);
-    // The host's owners, index by index; a list shorter than the field leaves the rest alone.
-    void applyOwners(const std::vector<float>& hostOwners);
+    // The host's owners, index by index; a list shorter than the field leaves the
+    // rest alone. A star this side took less than `keepOwnMs` ago stays its own:
+    // the list may have been written before the host heard of that capture.
+    void applyOwners(const std::vector<float>& hostOwners, uint32_t keepOwnMs = 0);
     // The host's counts and energies; an energy of 0 (or less, from an older
     // host) is how the guest learns that the match is over.
     void applyScore(const Score& hostScore, WorldEvents& events);
 
     const std::vector<Star>& stars() const { return starField; }
-    const Ship& ship() const { return playerShip; }
+    const Ship& ship() const { return shownShip; }  // the ship as shown, on the other side an estimate
     int32_t starCount() const { return starTotal; }
     bool alternateSkin() const { return secondSkin; }
 
@@ -130,9 +137,15 @@ private:
     void captureStars(MatchRole role, WorldEvents& events);
     void orientAlongVelocity();
     void endMatch(WorldEvents& events);
+    void recount();
+    void refreshShown();
+    void workOffCorrection(int32_t ms);
+    bool holdsPlace();
 
+    const Clock& clock;
     RandomSource& random;
     std::vector<Star> starField;
+    std::vector<int64_t> takenAt;  // when this side last took each star; -1 never
     int32_t matchOverTime = 0;
     Timer frameTimer;
     int32_t minStars = 30;
@@ -143,6 +156,9 @@ private:
     int32_t ownEnergyLeft = kStartEnergy;
     int32_t opponentEnergyLeft = kStartEnergy;
     Ship playerShip;
+    Ship shownShip;
+    float correction[3] = {0.0f, 0.0f, 0.0f};  // shown minus estimated, worked off over time
+    Timer newsTimer;  // since the other side last told where its ship is
     int32_t captureUnit = 1;
     bool secondSkin = false;
     bool local;

@@ -132,3 +132,65 @@ TEST_F(ComputerMatchTest, AMatchReplaysFromItsSeedBesideAnother) {
     }
     EXPECT_GT(captures, 5);  // the match was played, not idled
 }
+
+// Over a slow link (100 ms each way, a fifth of it jitter, a segment in fifty
+// held up as a lost one holds TCP up), the host's count never leaves its own
+// field, and once news of a capture has had time to arrive and be answered,
+// both screens show the same owner of every star.
+TEST_F(ComputerMatchTest, OverASlowLinkBothScreensShowOneMatch) {
+    Pilot hostPilot(BotLevel::Hard, 3), guestPilot(BotLevel::Normal, 4);
+    LinkConditions link;
+    link.delayMs = 100, link.jitterMs = 20, link.heldUpShare = 0.02, link.seed = 9;
+    LocalMatch match(GameSettings(), hostPilot, guestPilot, 5, link);
+    ASSERT_TRUE(match.connect());
+    const uint32_t answered = 3 * (link.delayMs + link.jitterMs + link.holdUpMs);  // there, back, and a batch or two
+    std::vector<uint32_t> lastCapture(64, match.now());
+    int captures = 0;
+    for (int step = 0; step < 3000; ++step) {
+        ASSERT_TRUE(match.step());
+        for (const auto* events : {&match.hostEvents(), &match.guestEvents()})
+            for (const MatchEvent& e : *events)
+                if (e.kind == MatchEvent::OwnCapture || e.kind == MatchEvent::OpponentCapture) {
+                    lastCapture[static_cast<size_t>(e.star)] = match.now();
+                    captures += e.kind == MatchEvent::OwnCapture;
+                }
+        const std::vector<Star>& host = match.host().localPlayer().stars();
+        const std::vector<Star>& guest = match.guest().localPlayer().stars();
+        ASSERT_EQ(std::count_if(host.begin(), host.end(), [](const Star& s) { return s.owner == 1; }),
+                  match.host().localPlayer().ownStars()) << "step " << step;
+        for (size_t i = 0; i < host.size() && host.size() == guest.size(); ++i)
+            ASSERT_TRUE(host[i].owner + guest[i].owner == 3 || match.now() - lastCapture[i] < answered)
+                << "star " << i << " at step " << step;
+    }
+    EXPECT_GT(captures, 10);
+}
+
+// A link silent for 10 s is shown as silent from 2 s on, and the match goes on
+// when it comes back; one silent for 15 s is given up on both sides.
+TEST_F(ComputerMatchTest, AnOutageIsShownAndOnlyALongOneIsGivenUp) {
+    for (const uint32_t outage : {10000u, 16000u}) {
+        Pilot hostPilot(BotLevel::Hard, 3), guestPilot(BotLevel::Normal, 4);
+        LinkConditions link;
+        link.delayMs = 50;
+        link.outages = {{4000, outage}};
+        LocalMatch match(GameSettings(), hostPilot, guestPilot, 5, link);
+        const uint32_t start = match.now() + 4000 - 100;  // the last word comes within a send period before
+        ASSERT_TRUE(match.connect());
+        uint32_t shown = 0, lost[2] = {0, 0};
+        match.stepUntil(outage + 8000, [&] {
+            if (shown == 0 && match.guest().silentMs() >= 2000) shown = match.now();
+            for (int side = 0; side < 2; ++side)
+                for (const MatchEvent& e : side ? match.guestEvents() : match.hostEvents())
+                    if (e.kind == MatchEvent::LinkLost) lost[side] = match.now();
+            return false;
+        });
+        EXPECT_TRUE(shown >= start + 2000 && shown <= start + 2200) << shown - start;
+        if (outage < 15000) {
+            EXPECT_TRUE(lost[0] == 0 && lost[1] == 0 && match.host().connected() && match.guest().connected());
+            EXPECT_LT(match.guest().silentMs(), 100u);
+        } else {
+            for (uint32_t at : lost) EXPECT_TRUE(at >= start + 15000 && at <= start + 15200) << at - start;
+            EXPECT_FALSE(match.host().connected() || match.guest().connected());
+        }
+    }
+}

@@ -51,7 +51,10 @@ public:
             if (updateTimer.elapsed() >= 10) {
                 updateTimer.restart();
                 own.update(MatchRole::Alone, events);
-                if (versus) opponent.update(MatchRole::Alone, events);
+                if (versus) {
+                    opponent.applyVelocity(opponent.velocity());  // as its side keeps telling
+                    opponent.update(MatchRole::Alone, events);
+                }
                 if (afterUpdate) afterUpdate();
             }
             if (moveTimer.elapsed() > 10) step(moveTimer.restart());

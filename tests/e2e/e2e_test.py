@@ -10,6 +10,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -19,7 +20,7 @@ ARGS = None
 class Game:
     """One running instance in an empty folder of its own, on its own X server."""
 
-    def __init__(self, workdir, binary, config=None, connection=None, data=None, screen="1024x768"):
+    def __init__(self, workdir, binary, config=None, connection=None, data=None, prefix=(), screen="1024x768"):
         if data:
             shutil.copytree(data, workdir)  # started in its data folder: a binary from anywhere finds it
         else:
@@ -28,6 +29,9 @@ class Game:
         self.home = os.path.join(workdir, "home")
         settings = os.path.join(self.home, ".config", "starhold")
         os.makedirs(settings)
+        # A game hosted by a test never announces itself on the machine's own network,
+        # unless the test says otherwise (inside network namespaces of its own).
+        config = (config or "") if "announce" in (config or "") else (config or "") + "\nannounce 0\n"
         for name, text in (("config.txt", config), ("connection.txt", connection)):
             if text:
                 with open(os.path.join(settings, name), "w") as f:
@@ -44,7 +48,7 @@ class Game:
         self.env.update(DISPLAY=display, SDL_AUDIODRIVER="dummy", HOME=home)
         self.errors = workdir + ".stderr"
         with open(self.errors, "w") as errors:
-            self.proc = subprocess.Popen([binary], cwd=workdir, env=self.env, stderr=errors)
+            self.proc = subprocess.Popen([*prefix, binary], cwd=workdir, env=self.env, stderr=errors)
         found = subprocess.run(["xdotool", "search", "--sync", "--name", "^starhold$"], env=self.env, check=True,
                                timeout=20, capture_output=True, text=True)
         self.window = int(found.stdout.split()[0])
@@ -232,6 +236,131 @@ class E2E(unittest.TestCase):
             self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (500, 0, 800, 30)) > 5, 30))
         with open(os.path.join(friend.home, ".local", "state", "starhold", "recent-hosts")) as f:
             self.assertEqual(f.read(), "127.0.0.1:%d\n" % port)
+        for game in (host, friend):
+            self.assertEqual(game.close(), 0)
+            self.assertEqual(game.stderr(), "")
+
+
+class Namespaces:
+    """Two network namespaces joined by a veth pair, each with an address on
+    10.77.0.0/24 and a default route through the other, so that a broadcast has a
+    way out; removed again by close(). Nothing they send reaches the machine's own
+    interfaces."""
+
+    def __init__(self):
+        tag = str(os.getpid())
+        self.names = ["starhold-lan-a-" + tag, "starhold-lan-b-" + tag]
+        self.created = []
+        self.listeners = []
+        for name in self.names:
+            self.ip("netns", "add", name)
+            self.created.append(name)
+        a, b = self.names
+        self.ip("-n", a, "link", "add", "shlan0", "type", "veth", "peer", "name", "shlan1", "netns", b)
+        for name, device, address, other in ((a, "shlan0", "10.77.0.1", "10.77.0.2"),
+                                             (b, "shlan1", "10.77.0.2", "10.77.0.1")):
+            self.ip("-n", name, "addr", "add", address + "/24", "broadcast", "+", "dev", device)
+            self.ip("-n", name, "link", "set", "lo", "up")
+            self.ip("-n", name, "link", "set", device, "up")
+            self.ip("-n", name, "route", "add", "default", "via", other)
+
+    @staticmethod
+    def ip(*args):
+        subprocess.run(["ip", *args], check=True, capture_output=True, timeout=20)
+
+    def prefix(self, index):
+        return ("ip", "netns", "exec", self.names[index])
+
+    def listen(self, index, port):
+        """Every datagram that reaches UDP `port` inside namespace `index`, collected in a list as it comes."""
+        heard = []
+        proc = subprocess.Popen([*self.prefix(index), sys.executable, "-u", "-c", LISTENER, str(port)],
+                                stdout=subprocess.PIPE, text=True)
+        self.listeners.append(proc)
+        threading.Thread(target=lambda: heard.extend(proc.stdout), daemon=True).start()
+        return heard
+
+    def close(self):
+        for proc in self.listeners:
+            proc.kill()
+            proc.wait()
+        for name in self.created:
+            subprocess.run(["ip", "netns", "del", name], capture_output=True, timeout=20)
+
+
+LISTENER = """import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("", int(sys.argv[1])))
+while True:
+    print(s.recv(1024))
+"""
+
+
+def white(r, g, b):
+    return r > 200 and g > 200 and b > 200
+
+
+# The join prompt's first row under its line, in window pixels: a game heard is
+# white, the game chosen yellow; the note that no game is heard is grey.
+FIRST_LISTED = (70, 192, 700, 218)
+
+
+class LocalNetwork(unittest.TestCase):
+    """Two copies in two network namespaces find each other through the join prompt."""
+
+    def setUp(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root to make network namespaces")
+        self.tmp = tempfile.mkdtemp(prefix="starhold-lan-")
+        self.games = []
+        try:
+            self.net = Namespaces()
+        except (OSError, subprocess.CalledProcessError) as e:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+            self.skipTest("cannot make network namespaces: %s" % e)
+
+    def tearDown(self):
+        for g in self.games:
+            g.kill()
+        self.net.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def listed(self, game, colour):
+        return count_pixels(game.screenshot(), colour, FIRST_LISTED) > 40
+
+    def test_a_friend_finds_the_host_in_the_join_prompt_and_joins_it_with_down_and_enter(self):
+        host = Game(os.path.join(self.tmp, "host"), ARGS.binary, config="announce 1\nplayername alice\n",
+                    connection="4000 localhost\n", prefix=self.net.prefix(0))
+        self.games.append(host)
+        friend = Game(os.path.join(self.tmp, "friend"), ARGS.binary, prefix=self.net.prefix(1))
+        self.games.append(friend)
+        announced = self.net.listen(0, 1337)  # what the host sends, heard beside it
+        friend.key("j")
+        self.assertFalse(self.listed(friend, white))
+        pressed = time.monotonic()
+        host.key("l")
+        self.assertTrue(wait_for(lambda: self.listed(friend, white), 20), "the host is listed")
+        listed_after = time.monotonic() - pressed
+        self.assertTrue(wait_for(lambda: "b'starhold/1|4000|waiting|alice'\n" in announced, 20), announced)
+        friend.key("Down")
+        self.assertTrue(wait_for(lambda: self.listed(friend, yellow), 10), "the host is chosen")
+        friend.key("Return")
+        for game in (host, friend):
+            self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (600, 0, 800, 30)) > 5, 30))
+        with open(os.path.join(friend.home, ".local", "state", "starhold", "recent-hosts")) as f:
+            self.assertEqual(f.read(), "10.77.0.1:4000\n")  # joined as if typed
+
+        sent = len(announced)  # the host has its friend: not one more in three periods
+        self.assertFalse(wait_for(lambda: len(announced) > sent, 3.5), "a host with a friend announces")
+        host.key("o")
+        host.key("l")
+        friend.key("j")
+        self.assertTrue(wait_for(lambda: self.listed(friend, white), 20), "listening again is listed again")
+        stopped = time.monotonic()
+        host.key("o")
+        self.assertTrue(wait_for(lambda: not self.listed(friend, white), 20), "a host that stops leaves the list")
+        print("\nlisted %.1f s after l; gone %.1f s after o (checked twice a second)"
+              % (listed_after, time.monotonic() - stopped), file=sys.stderr)
         for game in (host, friend):
             self.assertEqual(game.close(), 0)
             self.assertEqual(game.stderr(), "")

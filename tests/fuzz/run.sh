@@ -16,7 +16,7 @@ mode=$1
 shift
 if [[ $mode == fuzz ]]; then seconds=$1; shift; fi
 harnesses=("$@")
-[[ ${#harnesses[@]} -gt 0 ]] || harnesses=(frame_reader peer_texts settings font texture_definitions image sound)
+[[ ${#harnesses[@]} -gt 0 ]] || harnesses=(frame_reader peer_texts settings font texture_definitions image sound announcement)
 
 # Harnesses that open a GL window need a display.
 runner() {

@@ -191,6 +191,33 @@ TEST(JoinPrompt, OpensOnTheLastHostJoinedAndUpAndDownStepThroughTheOthers) {
     EXPECT_EQ(prompt.text(), "a.lan:4000");
 }
 
+// The games heard are listed under the line: Down goes from the player's own
+// text down the list, and the game chosen stays chosen while the list moves.
+TEST(JoinPrompt, DownChoosesAGameHeardAndEnterJoinsItAsIfTyped) {
+    const HeardGame alice{"alice", "10.0.0.2", 4000, 0}, bob{"bob", "10.0.0.3", 1337, 0};
+    JoinPrompt prompt = opened({"old.lan"});
+    prompt.showGames({alice, bob});
+    const std::pair<SDLKey, const char*> steps[] = {
+        {SDLK_DOWN, ""}, {SDLK_DOWN, "10.0.0.2:4000"}, {SDLK_DOWN, "10.0.0.3:1337"}, {SDLK_DOWN, "10.0.0.3:1337"},
+        {SDLK_UP, "10.0.0.2:4000"}, {SDLK_UP, ""}, {SDLK_UP, "old.lan"}, {SDLK_DOWN, ""}, {SDLK_DOWN, "10.0.0.2:4000"},
+    };
+    for (const auto& [key, text] : steps) EXPECT_EQ((tap(prompt, key), prompt.text()), text);
+    prompt.showGames({bob, alice});  // a game heard since goes first: the choice moves with alice
+    EXPECT_EQ(prompt.chosenGame(), 1);
+    ASSERT_EQ(tap(prompt, SDLK_RETURN), PromptAction::Join);
+    EXPECT_TRUE(prompt.target().host == "10.0.0.2" && prompt.target().port == 4000);
+
+    prompt = opened();
+    prompt.showGames({alice, bob});
+    tap(prompt, SDLK_DOWN);
+    tap(prompt, SDLK_DOWN);
+    prompt.showGames({alice});  // bob is gone: his address stays, as the player's own text
+    EXPECT_TRUE(prompt.chosenGame() == -1 && prompt.text() == "10.0.0.3:1337");
+    EXPECT_EQ((tap(prompt, SDLK_DOWN), type(prompt, "\b"), prompt.chosenGame()), -1);  // edited: its own text
+    prompt.showGames({{"0123456789abcdef", "192.168.100.200", 65535, 0}});
+    EXPECT_EQ(prompt.gameLine(0, 36), "0123456789a..  192.168.100.200:65535");
+}
+
 TEST(JoinPrompt, SwallowsEveryKeyWhileOpenAndTheReleasesOfItsKeysAfter) {
     JoinPrompt prompt = opened();
     EXPECT_EQ(prompt.handleKey(SDLK_j, 0, false), PromptAction::Taken);  // the key that opened it

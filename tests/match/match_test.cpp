@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -20,6 +21,14 @@
 #include "wire/messages.h"
 
 namespace {
+
+std::string frame(const std::string& text) { return std::to_string(text.size() + 1) + "~" + text + '\0'; }
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
 
 // Everything the host's star list would carry.
 std::string fieldText(const PlayerState& player) { return writeStarList(player.mapSize(), player.stars()); }
@@ -82,8 +91,29 @@ protected:
     const PlayerState& guestSide() { return match->guest().localPlayer(); }
     template <typename Done = bool (*)()>  // by default plays the whole time
     bool play(uint32_t ms, Done done = +[] { return false; }) {
-        return match->stepUntil(ms, done);
+        int steps = 0;
+        return match->stepUntil(ms, [&] {
+            if (!rawPeers.empty() && (!inStepWithRawPeers() || (++steps % 91 == 0 && !tellHost(everySecond()))))
+                return true;  // gives up: a raw peer fell behind
+            return done();
+        });
     }
+    // Raw peers of the host in place of the guest, kept in step as the guest is:
+    // each step, they have read all the host sent, and it has read what they sent.
+    bool inStepWithRawPeers() {
+        return match->settle([&] {
+            size_t got = 0;
+            for (RawPeer* peer : rawPeers) got += peer->arrived().size();
+            return got == match->host().network().sentBytes();
+        });
+    }
+    bool tellHost(const std::string& bytes, RawPeer* from = nullptr) {
+        const uint64_t before = match->host().network().receivedBytes();
+        return (from ? from : rawPeers.front())->sendAll(bytes) &&
+               match->settle([&] { return match->host().network().receivedBytes() == before + bytes.size(); });
+    }
+    std::vector<RawPeer*> rawPeers;
+    std::function<std::string()> everySecond;  // what the first raw peer says as the match plays
 
     // The host flies through every star the guest holds while the guest waits
     // out of the way; then the guest loses energy until the host ends the match.
@@ -226,4 +256,40 @@ TEST_F(MatchTest, AGuestWhoseHostLeftStartsItsOwnMatches) {
     EXPECT_TRUE(match->guest().startNewMatch());
     EXPECT_NE(fieldText(guestSide()), field);
     EXPECT_TRUE(guestSide().ownStars() == 0 && !guestSide().isMatchOver());
+}
+
+// A guest of the game from before hello, ping and pong: its notice for a star it
+// holds already changes nothing and brings the true owners at once, as does one
+// that crossed the owners on their way; a connection that comes while it plays
+// only watches; and it plays the match to its end.
+TEST_F(MatchTest, AGuestOfTheEarlierVersionPlaysAWholeMatchAndLaterConnectionsOnlyWatch) {
+    RawPeer old, watcher;
+    rawPeers = {&old};
+    everySecond = [] { return frame("0|1,0,0,0,0,1,0,0,0,0,1,0,-5,0,0,1") + frame("1|0,0,0"); };
+    ASSERT_TRUE(old.connectTo(match->port()) && tellHost(frame("2|!")));
+    ASSERT_TRUE(play(100, [&] { return old.received.find("~2|") != std::string::npos; }));
+    const auto owners = [&] { return countOf(old.received, "~4|"); };
+    const int32_t held = hostSide().ownStars();
+    ASSERT_TRUE(tellHost(frame("3|0")) && play(50, [&] { return hostSide().ownStars() == held - 1; }));
+    const size_t sent = owners();
+    ASSERT_TRUE(tellHost(frame("3|0")));  // its own already: nothing changes, the owners come at once
+    ASSERT_TRUE(play(50, [&] { return owners() > sent; }));
+    ASSERT_TRUE(play(12000, [&] { return owners() > sent + 1; }));  // the next periodic ones
+    ASSERT_TRUE(tellHost(frame("3|1")));  // sent before those owners reached it
+    ASSERT_TRUE(play(50, [&] { return owners() > sent + 2; }));
+    EXPECT_TRUE(hostSide().ownStars() == held - 2 && old.received.rfind("~4|2,2,") != std::string::npos);
+
+    ASSERT_TRUE(watcher.connectTo(match->port()) && match->settle([&] { return match->host().network().peerCount() == 2; }));
+    rawPeers.push_back(&watcher);
+    ASSERT_TRUE(tellHost(frame("2|!") + frame("3|2") + frame("0|1,0,0,0,0,1,0,0,0,0,1,0,5,0,0,1"), &watcher));
+    ASSERT_TRUE(play(100, [&] { return watcher.received.find("~2|") != std::string::npos; }));
+    EXPECT_EQ(hostSide().ownStars(), held - 2);  // the watcher's notice changed nothing
+    EXPECT_NEAR(match->host().remotePlayer().ship().frame.position[0], -5, 0.01f);  // nor did its ship
+
+    ASSERT_NO_FATAL_FAILURE(hostTakesEveryStar());
+    ASSERT_TRUE(play(30000, [&] { return hostSide().isMatchOver(); }));
+    EXPECT_EQ(hostSide().opponentEnergy(), 0);
+    ASSERT_TRUE(play(50, [&] { return old.received.find(",0\0", old.received.rfind("~5|")) != std::string::npos; }));
+    EXPECT_TRUE(match->host().connected() && match->host().friendVersion() == 1);
+    EXPECT_NE(watcher.received.find("~5|"), std::string::npos);  // it is sent what the guest is sent
 }

@@ -73,11 +73,19 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
         {"fullscreen 1\nfullscreen yes", "config.txt:2: fullscreen yes is not a number; keeping 1\n"},
         {"fullscreen -1", "config.txt:1: fullscreen -1 is out of range (0 to 1); keeping 0\n"},
         {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (easy, normal or hard); keeping hard\n"},
+        {"announce 0\nannounce 2", "config.txt:2: announce 2 is out of range (0 to 1); keeping 0\n"},
+        {"playername alice\nplayername 0123456789abcdefg",
+         "config.txt:2: playername 0123456789abcdefg is not a name (at most 16 letters, digits or signs); keeping "
+         "alice\n"},
         {"sensitivity 1e99",
          "config.txt:1: sensitivity 1e99 is out of range (-3.40282e+38 to 3.40282e+38); keeping 5\n"},
     };
     for (const auto& [text, message] : cases) EXPECT_EQ(messagesOf(text), message) << text;
     EXPECT_EQ(messagesOf("minstars 8192\nmaxstars -4\nmapdimensions 1000\nplayerskin 1\nsensitivity -2.5\nbotlevel easy"), "");
+
+    const GameSettings named = read("announce 0\nplayername 0123456789abcdef");
+    EXPECT_TRUE(!named.announce && announcedName(named) == "0123456789abcdef" && GameSettings().announce);
+    EXPECT_TRUE(isPlayerName(announcedName(GameSettings())));  // the login name, made into a player name
 
     const std::string path = testing::TempDir() + "/config.txt";
     std::ofstream(path) << "sensitivity 1\n  mapdimensions\n\n 5\nwhat ever\n";  // a key and its value may straddle lines

@@ -131,6 +131,13 @@ TEST_F(WorldTest, TheGuestMirrorsTheHostsFieldOwnersAndScore) {
     EXPECT_EQ(guest.stars()[2].r, untouched);
     guest.applyOwners({2, 2, 2, 2, 2, 2, 2, 2});  // a long list touches only stars that exist
     EXPECT_EQ(owners(guest), "1111");
+    guest.applyField(20, {star(0, 0, 1, 1), star(5, 5, 5, 1)});
+    step(guest, 20, MatchRole::Guest);  // takes the first
+    guest.applyOwners({1, 1}, 500);  // written before the host heard of it: the capture stands
+    EXPECT_TRUE(owners(guest) == "12" && guest.ownStars() == 1);
+    clock.advance(500);
+    guest.applyOwners({1, 1}, 500);  // half a second on, the host has had its say
+    EXPECT_TRUE(owners(guest) == "22" && guest.ownStars() == 0);
 
     holdStars(guest, 1);
     WorldEvents events;
@@ -176,8 +183,10 @@ TEST_F(WorldTest, CapturesWithinOneAndAHalfUnitsAndAloneTheLastStarEndsTheMatch)
     EXPECT_TRUE(events[0].star == 0 && events[1].star == 2 && events[1].kind == WorldEvent::Captured);
 
     for (int32_t bad : {-1, 5, 1 << 30}) EXPECT_FALSE(state.starTakenByOpponent(bad));
-    EXPECT_TRUE(state.starTakenByOpponent(1) && state.starTakenByOpponent(0));  // a free star still counts
-    EXPECT_TRUE(owners(state) == "22110" && state.ownStars() == 1 && state.stars()[0].b == 1.0f);
+    EXPECT_TRUE(state.starTakenByOpponent(1) && state.starTakenByOpponent(0));  // a free star, then one of ours
+    EXPECT_TRUE(owners(state) == "22110" && state.ownStars() == 2 && state.stars()[0].b == 1.0f);
+    EXPECT_FALSE(state.starTakenByOpponent(0));  // theirs already: a notice that crossed changes nothing
+    EXPECT_EQ(state.ownStars(), 2);
 
     state.applyField(20, {star(1, 0, 0, 0), star(5, 5, 5, 2)});
     placeShip(state, 0, 0, 0);
@@ -250,4 +259,33 @@ TEST_F(WorldTest, TheHostDrainsWhoeverHoldsFewerThanHalfEachFullSecondDownToZero
     EXPECT_TRUE(state.score().held == 10 && state.score().ownEnergy == 0 && state.score().opponentEnergy == 500);
     EXPECT_EQ(kinds(events), std::vector{WorldEvent::MatchOver});
     EXPECT_EQ(state.matchTime(), 63000);  // the match's length, frozen
+}
+
+// The other ship is shown where it is now: a frame is moved on by its age, the
+// shown ship closes on it without jumping, the short way through a face, and a
+// ship that stops telling stops where it was.
+TEST_F(WorldTest, TheOtherShipIsShownWhereItIsNowAndClosesOnErrorsWithoutJumping) {
+    PlayerState other = player(false);
+    other.applyVelocity({10, 0, 0});
+    other.applyFrame(Frame(19, 0, 0), 200);  // sent 200 ms ago at 19: it has crossed the face at 20
+    EXPECT_NEAR(other.ship().frame.position[0], -19, 1e-4f);
+    other.applyFrame(Frame(-18.5f, 0.6f, 0), 0);  // a correction of 0.6 up and 0.5 on, through no face
+    float last[3] = {-19, 0, 0};
+    float worst = 0;
+    for (int ms = 0; ms < 600; ms += 10) {
+        WorldEvents events;
+        other.update(MatchRole::Guest, events);
+        clock.advance(10);
+        const float* p = other.ship().frame.position;
+        worst = std::max(worst, std::hypot(p[0] - last[0], p[1] - last[1]));  // 0.1 a step is the flight itself
+        std::copy(p, p + 3, last);
+    }
+    EXPECT_LT(worst, 0.1f + 0.2f);
+    EXPECT_TRUE(std::fabs(last[0] - (-18.5f + 5.9f)) < 0.15f && std::fabs(last[1] - 0.6f) < 0.01f) << last[0] << " " << last[1];
+    clock.advance(1500);  // silent for longer than a second: it holds its place
+    WorldEvents events;
+    other.update(MatchRole::Guest, events);
+    clock.advance(100);
+    other.update(MatchRole::Guest, events);
+    EXPECT_NEAR(other.ship().frame.position[0], last[0], 0.15f);
 }
