@@ -300,9 +300,10 @@ def white(r, g, b):
     return r > 200 and g > 200 and b > 200
 
 
-# The join prompt's first row under its line, in window pixels: a game heard is
-# white, the game chosen yellow; the note that no game is heard is grey.
-FIRST_LISTED = (70, 192, 700, 218)
+# The join prompt's first row under its line, in the pixels of an 800 x 600
+# window, whose centred panel starts at (80, 60): a game heard is white, the game
+# chosen yellow; the note that no game is heard is grey.
+FIRST_LISTED = (100, 203, 720, 224)
 
 
 class LocalNetwork(unittest.TestCase):
@@ -346,7 +347,7 @@ class LocalNetwork(unittest.TestCase):
         self.assertTrue(wait_for(lambda: self.listed(friend, yellow), 10), "the host is chosen")
         friend.key("Return")
         for game in (host, friend):
-            self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (600, 0, 800, 30)) > 5, 30))
+            self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (500, 0, 800, 30)) > 5, 30))
         with open(os.path.join(friend.home, ".local", "state", "starhold", "recent-hosts")) as f:
             self.assertEqual(f.read(), "10.77.0.1:4000\n")  # joined as if typed
 
