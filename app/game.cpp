@@ -262,13 +262,16 @@ void Game::drawFrame() {
     drawHud();
     glLoadIdentity();
     applyAsView(mainCamera);
-    // The arena and the star markers are opaque and untextured: GL's default
-    // blending and an alpha test they always pass change none of their pixels,
-    // but have a software rasterizer read and test every one of them.
+    // The arena's lines and the star markers are opaque, untextured and of one
+    // colour each: GL's default blending, an alpha test they always pass and
+    // smooth shading change none of their pixels, but have a software
+    // rasterizer read, test and blend the colour of every one of them.
     glDisable(GL_BLEND);
     glDisable(GL_ALPHA_TEST);
+    glShadeModel(GL_FLAT);
     sceneSurface.flush(false, false);
     shipSurface.flush(true, false);
+    glShadeModel(GL_SMOOTH);
     glEnable(GL_ALPHA_TEST);
     glEnable(GL_BLEND);
     drawShip(local, mainCamera, textures);
