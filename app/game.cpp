@@ -265,7 +265,7 @@ void Game::drawFrame() {
     // The arena's lines and the star markers are opaque, untextured and of one
     // colour each: GL's default blending, an alpha test they always pass and
     // smooth shading change none of their pixels, but have a software
-    // rasterizer read, test and blend the colour of every one of them.
+    // rasterizer read, test and interpolate the colour of every one of them.
     glDisable(GL_BLEND);
     glDisable(GL_ALPHA_TEST);
     glShadeModel(GL_FLAT);

@@ -75,6 +75,19 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def running_seconds(pid):
+    """The time the process's threads have run, to the nanosecond (their schedstat),
+    where its stat counts in ticks of 10 ms."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            pass  # a thread that ended meanwhile
+    return total / 1e9
+
+
 def memory_mb(pid, field="VmHWM"):
     """A line of the process's status in MB: the peak resident memory, or with VmRSS the present one."""
     with open("/proc/%d/status" % pid) as f:
@@ -138,6 +151,7 @@ class Game:
         self.errors = open(os.path.join(workdir, "stderr.txt"), "w")
         command = command or [args.binary]
         self.proc = subprocess.Popen(command, cwd=workdir, env=game_env, stderr=self.errors)
+        self.pid = self.proc.pid
         title = "^%s$" % os.path.basename(command[0])
         self.window = int(self.xdotool("search", "--sync", "--name", title).split()[0])
 
@@ -234,14 +248,14 @@ class Measure:
         self.game = game
         self.start_cpu = game.cpu_seconds()
         self.start = time.monotonic_ns()
-        self.samples = [(self.start, self.start_cpu)]
+        self.samples = [(self.start, running_seconds(self.game.pid))]
         self.done = threading.Event()
         self.sampler = threading.Thread(target=self._sample, daemon=True)
         self.sampler.start()
 
     def _sample(self):
         while not self.done.wait(self.SLICE):
-            self.samples.append((time.monotonic_ns(), self.game.cpu_seconds()))
+            self.samples.append((time.monotonic_ns(), running_seconds(self.game.pid)))
 
     def finish(self):
         self.done.set()
