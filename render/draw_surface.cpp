@@ -48,11 +48,18 @@ void DrawSurface::beginRecording() { recording = true; }
 
 void DrawSurface::endRecording() { recording = false; }
 
-void DrawSurface::clearRecording() { records.clear(); }
+void DrawSurface::clearRecording() { spare.splice(spare.end(), records); }
 
 void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
-    records.emplace_back();  // filled in place: a frame records thousands of these
+    // A frame records thousands of these: the nodes of records cleared before are
+    // filled again in place rather than freed and allocated anew.
+    if (spare.empty()) {
+        records.emplace_back();
+    } else {
+        records.splice(records.end(), spare, spare.begin());
+    }
     DrawRecord& rec = records.back();
+    rec.polygon = Polygon();
     rec.kind = kind;
     rec.quad = quad;
     rec.textured = textured;
@@ -116,7 +123,7 @@ void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::func
     replayAll();
     recording = wasRecording;
     if (clearAfter) {
-        records.clear();
+        clearRecording();
     }
     endBatch();
 }

@@ -106,6 +106,7 @@ protected:
     std::vector<GLuint> targetTextures;
     TextureManager* textures = nullptr;
     std::list<DrawRecord> records;
+    std::list<DrawRecord> spare;  // nodes of cleared records, filled again by the next ones
     uint32_t videoFlags = 0;  // set by the constructor: SDL_OPENGL | SDL_ANYFORMAT
     int width = 0;
     int height = 0;
