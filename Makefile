@@ -1,5 +1,6 @@
 # starhold: `make run` to play, `make test` to run the tests.
-# Both install any missing system packages first (scripts/install-deps.sh).
+# Both install any missing system packages first (scripts/install-deps.sh):
+# run, game and install only what the game needs, the rest everything.
 
 JOBS ?= $(shell nproc)
 WERROR ?= OFF
@@ -7,22 +8,27 @@ CMAKE_FLAGS = -DSTARHOLD_WERROR=$(WERROR)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build game run install test test-asan test-tsan stress bench ladder fuzz fuzz-build soak clean
+.PHONY: all deps game-deps build game run install test test-asan test-tsan stress bench ladder netbench fuzz fuzz-build soak clean
 
 all: build
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh all
+
+game-deps:
+	@scripts/install-deps.sh game
 
 # Everything: the game and the whole test suite.
 build: deps
-	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B build $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON >/dev/null
 	@cmake --build build -j $(JOBS)
 
 # The game's own programs only, without the tests: what run and install need.
+# A fresh build tree is made without the tests, which need packages the game
+# does not; one that has them keeps them.
 GAME_TARGETS = starhold starhold-bot
-game: deps
-	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+game: game-deps
+	@cmake -S . -B build $(CMAKE_FLAGS) $(if $(wildcard build/CMakeCache.txt),,-DSTARHOLD_TESTS=OFF) >/dev/null
 	@cmake --build build -j $(JOBS) --target $(GAME_TARGETS)
 
 run: game
@@ -37,13 +43,13 @@ test: build
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=address >/dev/null
+	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=address >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 # The networking tests built with ThreadSanitizer.
 test-tsan: deps
-	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=thread >/dev/null
+	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=thread >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) -L net
 
@@ -52,9 +58,9 @@ test-tsan: deps
 # builds; prints how many runs failed in each.
 STRESS_RUNS ?= 100
 stress: deps
-	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
-	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=address >/dev/null
-	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=thread >/dev/null
+	@cmake -S . -B build $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON >/dev/null
+	@cmake -S . -B build-asan $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=address >/dev/null
+	@cmake -S . -B build-tsan $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug -DSTARHOLD_SANITIZE=thread >/dev/null
 	@for b in build build-asan build-tsan; do \
 	  cmake --build $$b -j $(JOBS) --target $$(ctest --test-dir $$b -N -L net | sed -n 's/^ *Test *#[0-9]*: //p') || exit 1; \
 	done
@@ -65,7 +71,7 @@ stress: deps
 # BENCH_SECONDS sets each measured window (default 6);
 # BENCH_BASELINE=<game binary> measures another build in the same run.
 bench: deps
-	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B build $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON >/dev/null
 	@cmake --build build --target starhold starhold-bot starhold-empty-frame -j $(JOBS)
 	@cc -O2 -Wall -Wextra $(if $(filter ON,$(WERROR)),-Werror) -shared -fPIC -o build/frame_probe.so bench/frame_probe.c -ldl -lpthread
 	/usr/bin/python3 bench/run_bench.py --binary build/starhold --data data --probe build/frame_probe.so \
@@ -79,17 +85,28 @@ bench: deps
 LADDER_MATCHES ?= 20
 LADDER_TRIALS ?= 20
 ladder: deps
-	@cmake -S . -B build $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B build $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON >/dev/null
 	@cmake --build build -j $(JOBS) --target starhold-ladder starhold-bot
 	/usr/bin/python3 bench/ladder.py --ladder build/bench/starhold-ladder --bot build/starhold-bot --out build/ladder \
 	  --matches $(LADDER_MATCHES) --trials $(LADDER_TRIALS)
+
+# The computer's pilots (hard hosting, normal joining) over the simulated link at 0, 50,
+# 100 and 250 ms each way and through a 10 s and a 20 s outage, NETBENCH_MATCHES whole
+# matches per delay (default 3): tables, targets and a plot, written to build/netbench/
+# (docs/netbench/ holds a committed copy). A few minutes.
+NETBENCH_MATCHES ?= 3
+netbench: deps
+	@cmake -S . -B build $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON >/dev/null
+	@cmake --build build -j $(JOBS) --target starhold-netbench
+	/usr/bin/python3 bench/netbench.py --netbench build/bench/starhold-netbench --out build/netbench \
+	  --matches $(NETBENCH_MATCHES)
 
 # The libFuzzer harnesses (clang): every committed corpus file once, then each
 # harness for FUZZ_SECONDS, one at a time. Kept inputs land in build-fuzz/crashes/
 # and fail the run, unless they are a known library fault (tests/fuzz/unmended/).
 FUZZ_SECONDS ?= 60
 fuzz-build: deps
-	@CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_FLAGS) -DSTARHOLD_SANITIZE=fuzzer >/dev/null
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON -DSTARHOLD_SANITIZE=fuzzer >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 
 fuzz: fuzz-build

@@ -29,6 +29,7 @@ bool Game::startUp() {
     if (computerProgram.empty()) {
         computerProgram = (fs::path(executablePath("starhold")).parent_path() / "starhold-bot").string();
     }
+    records = readRecords(recordsPath(), std::cerr);
     match.startNetworking();  // on failure the game runs without a network
     if (!startAudio()) {
         return false;

@@ -19,6 +19,8 @@
 #include "discovery/lan.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
+#include "records/record_watch.h"
+#include "records/records.h"
 #include "render/draw_surface.h"
 #include "render/font.h"
 #include "render/frame.h"
@@ -66,6 +68,8 @@ public:
     // The starhold-bot program b starts; beside the game's own binary unless set.
     void setComputerProgram(const std::string& path) { computerProgram = path; }
     bool playingComputer() const { return againstComputer; }
+    // The player's best times and results against the computer, as last read or kept.
+    const Records& playerRecords() const { return records; }
 
 private:
     // Start-up steps
@@ -102,6 +106,9 @@ private:
     void playComputer();
     void endComputerGame();
     void watchComputer();
+    void keepRecords();
+    void keepTrialTime(const TrialKind& kind, int32_t ms);
+    void keepComputerResult(BotLevel level, bool won);
     const std::string& listeningText();
     void toggleMusic();
     void showProblem(const std::string& text);
@@ -132,6 +139,10 @@ private:
     std::string computerProgram;
     BotLevel computerLevel = BotLevel::Normal;
     bool againstComputer = false;
+    Records records;
+    RecordWatch recordWatch;
+    int32_t trialBestMs = -1;  // the best time of the trial that just ended, this one included
+    bool trialNewBest = false;
     int32_t arenaSize = 0;  // the size the arena was last drawn at
     bool showKeys = false;
     bool drawnSinceUpdate = false;

@@ -122,11 +122,13 @@ void Game::observeMatch() {
     view.port = view.server ? match.hostedPort() : connection.port();
     view.address = listeningText();
     view.friendName = view.server ? match.friendAddress() : view.host;
-    view.silentMs = match.silentMs();
+    view.silentMs = match.silentMs() >= MatchCore::kSilenceShownMs ? match.silentMs() : 0;
     view.lost = std::exchange(linkLost, false);
     watchComputer();
+    keepRecords();
     if (againstComputer) {
         view.computer = botLevelName(computerLevel);
+        view.record = recordText(records.against(computerLevel));
     }
     status.observe(view, now());
     noteFriendsVersion();
@@ -163,7 +165,7 @@ void Game::playComputer() {
         computerLevel = nextBotLevel(computerLevel);
         computer.stop();
     } else {
-        computerLevel = settings.botLevel;
+        computerLevel = settings.botLevelSet ? settings.botLevel : records.lowestUnbeaten();
         match.leave();
         if (!match.host(freeTcpPort())) {
             showProblem("could not start a game with the computer");

@@ -128,6 +128,8 @@ std::vector<OverlayGroup> Game::overlayGroups() {
         result.versus = result.ownEnergy <= 0 || result.opponentEnergy <= 0;
         result.matchMs = local.matchTime();
         result.hostStartsNext = match.joinedToHost();
+        result.bestMs = trialBestMs;
+        result.newBest = trialNewBest;
         OverlayGroup banner{placed(resultBanner(result), layout.panel), {}};
         banner.shades.push_back(around(banner.texts, 15, 480));
         groups.push_back(banner);

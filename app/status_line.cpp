@@ -51,16 +51,23 @@ std::vector<HudText> rows(const std::string& text, float r, float g, float b) {
 
 std::vector<HudText> stateOf(const ConnectionView& view) {
     const std::string port = toText(view.port);
-    if (view.peers > 0 && view.silentMs >= 2000) {
+    if (view.peers > 0 && view.silentMs > 0) {
         return rows("no word from " + view.friendName + " for " + toText(view.silentMs / 1000) + " s", 1, 1, 0);
     }
-    if (!view.computer.empty()) return rows("playing the computer (" + view.computer + ")", 0, 1, 0);
+    if (!view.computer.empty()) {
+        std::vector<HudText> shown = rows("playing the computer (" + view.computer + ")", 0, 1, 0);
+        if (!view.record.empty()) shown.push_back(line(view.record, 0, kStatusY + kStatusRowHeight, 0, 1, 0));
+        return shown;
+    }
     if (view.peers > 0 && view.server) return rows("connected on port " + port, 0, 1, 0);
     if (view.peers > 0) return rows("connected to " + view.host, 0, 1, 0);
     if (view.connecting) return rows("connecting to " + view.host + ":" + port, 1, 1, 0);
     if (view.server) return rows("listening on " + (view.address.empty() ? "port " + port : view.address), 1, 1, 0);
     return {};
 }
+
+// Tenths of a second, cut rather than rounded, as the heads-up line shows the match time.
+std::string secondsText(int32_t ms) { return toText(static_cast<float>(ms / 100) / 10.0f); }
 
 }  // namespace
 
@@ -110,20 +117,31 @@ std::vector<HudText> StatusLine::current(uint32_t now) const {
     return state;
 }
 
+std::string recordText(const WinLoss& result) {
+    return "won " + toText(result.wins) + ", lost " + toText(result.losses);
+}
+
 std::vector<HudText> resultBanner(const MatchResult& result) {
     std::vector<HudText> banner;
+    int nextY = kBannerY + 80;
     if (result.versus) {
         const bool won = result.ownEnergy > result.opponentEnergy;
         banner.push_back(centred(won ? "YOU WIN" : "YOU LOSE", kBannerY, won ? 0.f : 1.f, won ? 1.f : 0.f, 0, 2));
         const std::string energies = toText(result.ownEnergy) + " / " + toText(result.opponentEnergy);
         banner.push_back(centred("energy " + energies, kBannerY + 45, 1, 1, 1));
     } else {
-        const float seconds = static_cast<float>(result.matchMs / 100) / 10.0f;
         banner.push_back(centred("FIELD CLEARED", kBannerY, 1, 1, 0, 2));
-        banner.push_back(centred("in " + toText(seconds) + " s", kBannerY + 45, 1, 1, 1));
+        banner.push_back(centred("in " + secondsText(result.matchMs) + " s", kBannerY + 45, 1, 1, 1));
+        if (result.newBest) {
+            banner.push_back(centred("a new best", kBannerY + 80, 0, 1, 0));
+            nextY = kBannerY + 115;
+        } else if (result.bestMs >= 0) {
+            banner.push_back(centred("best " + secondsText(result.bestMs) + " s", kBannerY + 80, 1, 1, 1));
+            nextY = kBannerY + 115;
+        }
     }
     const char* next = result.hostStartsNext ? "waiting for the host's new match" : "Backspace: new match";
-    banner.push_back(centred(next, kBannerY + 80, 0.7f, 0.7f, 0.7f));
+    banner.push_back(centred(next, nextY, 0.7f, 0.7f, 0.7f));
     return banner;
 }
 

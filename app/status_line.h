@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/overlay_layout.h"
+#include "records/records.h"
 
 struct HudText {
     std::string text;
@@ -36,8 +37,9 @@ struct ConnectionView {
     int32_t port = 0;
     std::string address;  // hosting: where a friend joins us, e.g. "192.168.1.20:1337"
     std::string computer;  // playing the computer: its level, e.g. "normal"
+    std::string record;    // and the player's record against that level
     std::string friendName;  // who plays with us: the host's name, or our guest's address
-    uint32_t silentMs = 0;   // since the friend was last heard from
+    uint32_t silentMs = 0;   // since the friend was last heard from, once that is worth telling
     bool lost = false;       // the friend was just given up for its silence
 };
 
@@ -78,9 +80,13 @@ struct MatchResult {
     int32_t opponentEnergy = 0;
     int32_t matchMs = 0;  // alone: how long the field took
     bool hostStartsNext = false;  // joined to a host: only the host starts the next match
+    int32_t bestMs = -1;   // alone: the best time of this kind of field, this one included
+    bool newBest = false;  // alone: this time is the best
 };
 
 std::vector<HudText> resultBanner(const MatchResult& result);
+// "won 2, lost 1": the record against a level of the computer.
+std::string recordText(const WinLoss& result);
 std::vector<HudText> keyPanel();
 HudText keysHint();
 // What the join prompt shows under its line: the games heard on the local

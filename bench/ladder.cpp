@@ -97,8 +97,9 @@ int main(int argc, char** argv) {
     const Player hard{BotLevel::Hard};
     const Player normal{BotLevel::Normal};
     const Player easy{BotLevel::Easy};
+    const Player beginner{BotLevel::Beginner};
     const Player random{std::nullopt};
-    const Player pairings[][2] = {{hard, normal}, {normal, easy}, {easy, random}};
+    const Player pairings[][2] = {{hard, normal}, {normal, easy}, {easy, beginner}, {easy, random}, {beginner, random}};
     std::fprintf(matchesOut, "host,guest,winner,length_ms\n");
     bool played = true;
     unsigned seed = 1;
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
         played = played && playHalf(pair[1], pair[0], matches / 2, seed++, matchesOut);
     }
     std::fprintf(trialsOut, "level,seed,time_ms\n");
-    for (BotLevel level : {BotLevel::Easy, BotLevel::Normal, BotLevel::Hard}) {
+    for (BotLevel level : kBotLevels) {
         for (int trial = 1; trial <= trials; ++trial) {
             std::fprintf(trialsOut, "%s,%d,%d\n", botLevelName(level), trial, timeTrial(level, 100u + trial));
             std::fflush(trialsOut);

@@ -60,6 +60,14 @@ class OutputFolder:
         self._summary.write(line + "\n")
         self._summary.flush()
 
+    def say_targets(self, results):
+        """Says for each target, given as (text, met, figures), plainly whether it is met; whether all are."""
+        self.say("")
+        self.say("Targets")
+        for text, met, figures in results:
+            self.say("  %-7s %s: %s" % ("met" if met else "NOT MET", text, figures))
+        return all(met for _, met, _ in results)
+
     def write_csv(self, name, columns, rows):
         """Rows are dicts; floats are rounded to three places, missing cells left empty."""
         with open(self.file(name), "w", newline="") as f:

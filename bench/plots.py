@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The measuring targets' plots, drawn with matplotlib: the benchmark's frame
-times and the ladder's match lengths, trial times and CPU shares.
+times, the ladder's match lengths, trial times and CPU shares, and the network
+benchmark's owners, ship errors, capture delays and silent links.
 
 Run on its own it redraws the frame-time plot of an earlier bench run from that
 run's frames.csv:
@@ -111,8 +112,8 @@ def draw_ladder(pairings, trials, cpu_rows, cpu_target, path):
     """Three panels: the length of every decided match per pairing, coloured by
     its winner; every time trial's time per level; and each bot process's CPU
     share against the target."""
-    figure, (matches, alone, cpu) = plt.subplots(1, 3, figsize=(15, 5.2),
-                                                 gridspec_kw={"width_ratios": [3, 3, 2]})
+    figure, (matches, alone, cpu) = plt.subplots(1, 3, figsize=(18, 5.4),
+                                                 gridspec_kw={"width_ratios": [5, 3, 2]})
     _strip(matches, [[ms / 1000.0 for ms in p["won_ms"] + p["lost_ms"]] for p in pairings],
            ["%s vs %s\n%s won %d of %d%s" % (p["first"], p["second"], p["first"], p["first_wins"], p["matches"],
                                               "\n%d undecided" % p["undecided"] if p["undecided"] else "")
@@ -150,6 +151,95 @@ def draw_ladder(pairings, trials, cpu_rows, cpu_target, path):
     cpu.legend(loc="upper right", fontsize="small")
 
     figure.suptitle("The computer's ladder")
+    figure.tight_layout()
+    figure.savefig(path, dpi=100)
+    plt.close(figure)
+
+
+def _cdf(panel, values, percent, **style):
+    """A distribution given as its percentiles: the share of samples at or below each value."""
+    panel.plot(values, [p / 100.0 for p in percent], **style)
+
+
+def _cdf_axes(panel, title, xlabel, ylabel, legend):
+    panel.set_xscale("log")
+    panel.set_title(title)
+    panel.set_xlabel(xlabel)
+    panel.set_ylabel(ylabel)
+    panel.grid(True, which="both", alpha=0.3)
+    panel.legend(**legend)
+
+
+def draw_netbench(rows, spread, timeline, silence_limits, ship_limits, path):
+    """Four panels: owner disagreement per scenario (all of it, and the part
+    beyond the allowance after a capture); where each side draws the other ship
+    against where it is; how long a capture takes to show on the other screen;
+    and, around each outage, how long each side has heard nothing."""
+    figure, ((owners, ships), (captures, silence)) = plt.subplots(2, 2, figsize=(14, 10))
+    palette = COLOURS + ["#c02020", "#666666"]
+    names = [r["scenario"] for r in rows]
+    xs = list(range(len(names)))
+    raw = [float(r["disagree_star_s_per_min"]) for r in rows]
+    beyond = [float(r["beyond_star_s_per_min"]) for r in rows]
+    owners.bar([x - 0.2 for x in xs], raw, width=0.4, color=COLOURS[0], label="all disagreement")
+    owners.bar([x + 0.2 for x in xs], beyond, width=0.4, color=COLOURS[1],
+               label="beyond a round trip + 100 ms after the star's last capture")
+    for x, value in zip(xs, beyond):
+        owners.annotate("%.2f" % value, (x + 0.2, value), textcoords="offset points", xytext=(0, 3), ha="center",
+                        fontsize="small")
+    owners.set_xticks(xs)
+    owners.set_xticklabels([n.replace(" + ", "\n+ ") for n in names], fontsize="small")
+    owners.set_title("Stars shown with different owners on the two screens")
+    owners.set_xlabel("link (delay each way)")
+    owners.set_ylabel("star-seconds per minute of play")
+    owners.set_ylim(0, max(raw + [0.1]) * 1.35)
+    owners.grid(True, axis="y", alpha=0.3)
+    owners.legend(loc="upper left", fontsize="small")
+
+    def distribution(scenario, measure):
+        points = [(float(r["percentile"]), float(r["value"])) for r in spread
+                  if r["scenario"] == scenario and r["measure"] == measure]
+        return [v for _, v in points], [p for p, _ in points]
+
+    for i, name in enumerate(names):
+        colour = palette[i % len(palette)]
+        for measure, dash, whose in (("guest_view", "-", "the guest's screen"), ("host_view", ":", "the host's")):
+            values, percent = distribution(name, measure)
+            if values:
+                _cdf(ships, values, percent, color=colour, linestyle=dash, label="%s: %s" % (name, whose))
+        values, percent = distribution(name, "capture_delay")
+        if values:
+            _cdf(captures, values, percent, color=colour, label=name)
+    for limit, text in zip(ship_limits, ("median target", "99th percentile target")):
+        ships.axvline(limit, color="#c02020", linestyle="--", linewidth=1)
+        ships.annotate(text, (limit, 0.02), rotation=90, fontsize="x-small", color="#c02020",
+                       textcoords="offset points", xytext=(3, 0))
+    _cdf_axes(ships, "Where each side draws the other ship, against where it is",
+              "distance, the shortest way across the faces (units, log scale)", "share of frames at or below",
+              {"loc": "upper left", "fontsize": "x-small"})
+    _cdf_axes(captures, "From a capture to the other screen showing it", "delay (ms, log scale)",
+              "share of captures at or below", {"loc": "lower right", "fontsize": "small"})
+
+    scenarios = _in_order(r["scenario"] for r in timeline)
+    for i, name in enumerate(scenarios):
+        points = [r for r in timeline if r["scenario"] == name]
+        t = [float(r["ms_after_outage_start"]) / 1000.0 for r in points]
+        for side, dash in (("host", "-"), ("guest", ":")):
+            heard = [float(r[side + "_silent_ms"]) / 1000.0 for r in points]
+            silence.plot(t, [h if h >= 0 else float("nan") for h in heard], color=palette[(i + 4) % len(palette)],
+                         linestyle=dash, label="%s: %s" % (name, side))
+    for limit, text in zip(silence_limits, ("shown by", "given up by")):
+        silence.axhline(limit / 1000.0, color="#c02020", linestyle="--", linewidth=1)
+        silence.annotate("%s %.1f s" % (text, limit / 1000.0), (0, limit / 1000.0), fontsize="x-small",
+                         color="#c02020", textcoords="offset points", xytext=(2, 3))
+    silence.set_title("Outages: silence on each side (a line ends when the link is given up)")
+    silence.set_xlabel("time since the outage began (s)")
+    silence.set_ylabel("time since the other side was last heard (s)")
+    silence.grid(True, alpha=0.3)
+    if scenarios:
+        silence.legend(loc="center right", fontsize="small")
+
+    figure.suptitle("One match on two screens over a slow link (hard hosting, normal joining)")
     figure.tight_layout()
     figure.savefig(path, dpi=100)
     plt.close(figure)

@@ -47,7 +47,7 @@ BotCommand parseWords(int argc, const char* const* argv, BotOptions& options, st
             return BotCommand::Wrong;
         }
         if (word == "--level" && !parseBotLevel(argv[++i], options.level)) {
-            problem = "no level '" + std::string(argv[i]) + "' (easy, normal or hard)";
+            problem = "no level '" + std::string(argv[i]) + "' (" + botLevelChoices() + ")";
             return BotCommand::Wrong;
         } else if (word == "--listen") {
             options.listen = true;
@@ -145,8 +145,8 @@ BotCommand parseBotArguments(int argc, const char* const* argv, BotOptions& opti
 }
 
 const char* botUsage() {
-    return "usage: starhold-bot [--level easy|normal|hard] [--matches N] HOST PORT\n"
-           "       starhold-bot [--level easy|normal|hard] [--matches N] --listen PORT\n"
+    return "usage: starhold-bot [--level beginner|easy|normal|hard] [--matches N] HOST PORT\n"
+           "       starhold-bot [--level beginner|easy|normal|hard] [--matches N] --listen PORT\n"
            "The computer opponent of starhold: joins the game hosted at HOST:PORT, or hosts\n"
            "one on PORT for another player, and plays until the connection closes.\n";
 }

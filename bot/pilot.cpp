@@ -90,6 +90,8 @@ double aimOnAxis(const Body& from, const Waypoint& point, int axis, double secon
 
 constexpr Pilot::Traits Pilot::traitsFor(BotLevel level) {
     switch (level) {
+        case BotLevel::Beginner:
+            return Traits{3000, 3000, 1.8, false, false, false, kUnreachable};
         case BotLevel::Easy:
             return Traits{450, 700, 0.25, false, false, false, kUnreachable};
         case BotLevel::Hard:
@@ -225,7 +227,7 @@ double Pilot::followingWorth(const PlayerState& own, bool versus, const Option& 
                              const std::vector<int>& candidates, double spanLeft) const {
     static_assert(
         [] {
-            for (BotLevel level : {BotLevel::Easy, BotLevel::Normal, BotLevel::Hard}) {
+            for (BotLevel level : kBotLevels) {
                 if (traitsFor(level).looksAhead && !traitsFor(level).flyingTime) return false;
             }
             return true;

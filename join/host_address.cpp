@@ -5,7 +5,7 @@
 #include <istream>
 #include <sstream>
 
-#include "join/read_at_most.h"
+#include "base/read_at_most.h"
 
 namespace {
 

@@ -117,6 +117,13 @@ bool MatchCore::startNewMatch() {
 void MatchCore::newHostedField() {
     local.splitStars();
     sendToPeers(writeStarList(local.mapSize(), local.stars()));
+    fieldSent();
+}
+
+// The friend's notices sent before it took this field are of the one before.
+void MatchCore::fieldSent() {
+    fieldSentAt = clock.now();
+    fieldUntaken = true;
 }
 
 void MatchCore::resetShip() { local.resetShip(); }
@@ -438,10 +445,10 @@ void MatchCore::dispatchFromFriend(const Envelope& envelope, std::vector<MatchEv
             break;
         case StarListMessage: applyStarList(payload); break;
         case StarTakenMessage:
-            if (readStarTaken(payload, number)) opponentTook(number, events);
+            if (readStarTaken(payload, number) && !ofAnEarlierField()) opponentTook(number, events);
             break;
         case OwnersMessage:  // the host decides who holds what
-            if (!host && readOwners(payload, owners)) local.applyOwners(owners, newsWindowMs());
+            if (!host && readOwners(payload, owners)) local.applyOwners(owners);
             break;
         case ScoreMessage:
             if (!host && readScore(payload, score)) {
@@ -450,7 +457,10 @@ void MatchCore::dispatchFromFriend(const Envelope& envelope, std::vector<MatchEv
             }
             break;
         case HelloMessage:
-            if (readHello(payload, number)) versionOfFriend = number;
+            if (readHello(payload, number)) {
+                versionOfFriend = number;
+                fieldUntaken = false;
+            }
             break;
         case PingMessage:
             if (player >= 0 && readClock(payload, stamp)) {
@@ -463,6 +473,15 @@ void MatchCore::dispatchFromFriend(const Envelope& envelope, std::vector<MatchEv
             break;
         default: break;
     }
+}
+
+// A guest greets its host again each time it takes the host's field, so a
+// notice that comes between the field and that greeting was sent on the field
+// before. A guest from before greetings cannot say, and is taken at its word as
+// it always was; a greeting that never comes is waited for no longer than kGiveUpMs.
+bool MatchCore::ofAnEarlierField() {
+    fieldUntaken = fieldUntaken && connection.isServer() && clock.now() - fieldSentAt < kGiveUpMs;
+    return fieldUntaken && versionOfFriend >= 2;
 }
 
 // The friend took a star. A host tells its guest the true owners at once when
@@ -488,6 +507,9 @@ void MatchCore::answerStarListRequest(int32_t socket) {
         starListAnswer = writeStarList(local.mapSize(), local.stars());
     }
     connection.send(starListAnswer, socket, false);
+    if (socket == player) {
+        fieldSent();
+    }
 }
 
 // A new field from the host is a whole new match. A list this side cannot hold
@@ -505,4 +527,5 @@ void MatchCore::applyStarList(std::string_view payload) {
     local.applyField(list.mapSize, list.stars);
     local.restartMatch();
     remote.setMapSize(local.mapSize());
+    connection.send(writeHello(), player, false);  // what follows is of this field
 }

@@ -120,6 +120,8 @@ private:
     uint32_t frameAgeMs();
     uint32_t newsWindowMs() const;
     void opponentTook(int32_t index, std::vector<MatchEvent>& events);
+    void fieldSent();
+    bool ofAnEarlierField();
     void sendOwners();
     void dispatchFromFriend(const Envelope& envelope, std::vector<MatchEvent>& events);
     bool updateStep(std::vector<MatchEvent>& events);
@@ -158,6 +160,8 @@ private:
     uint32_t frameStamp = 0;  // the friend's clock when it wrote the frame that comes next
     bool stampWaiting = false;
     uint32_t ownersSentAt = 0;
+    uint32_t fieldSentAt = 0;
+    bool fieldUntaken = false;  // a field went to the friend, who has not said it took it
     bool ownersSent = false;
     Timer updateTimer;
     Timer movementTimer;

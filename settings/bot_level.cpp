@@ -8,6 +8,7 @@ struct LevelName {
 };
 
 constexpr LevelName kLevelNames[] = {
+    {BotLevel::Beginner, "beginner"},
     {BotLevel::Easy, "easy"},
     {BotLevel::Normal, "normal"},
     {BotLevel::Hard, "hard"},
@@ -34,11 +35,14 @@ const char* botLevelName(BotLevel level) {
     return "normal";
 }
 
+const char* botLevelChoices() { return "beginner, easy, normal or hard"; }
+
 BotLevel nextBotLevel(BotLevel level) {
     switch (level) {
+        case BotLevel::Beginner: return BotLevel::Easy;
         case BotLevel::Easy: return BotLevel::Normal;
         case BotLevel::Normal: return BotLevel::Hard;
         case BotLevel::Hard: break;
     }
-    return BotLevel::Easy;
+    return BotLevel::Beginner;
 }

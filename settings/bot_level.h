@@ -4,13 +4,19 @@
 
 #include <string>
 
-enum class BotLevel { Easy, Normal, Hard };
+enum class BotLevel { Beginner, Easy, Normal, Hard };
 
-// Reads "easy", "normal" or "hard"; false, with `level` untouched, for anything else.
+// Every level, the weakest first.
+constexpr BotLevel kBotLevels[] = {BotLevel::Beginner, BotLevel::Easy, BotLevel::Normal, BotLevel::Hard};
+
+// Reads "beginner", "easy", "normal" or "hard"; false, with `level` untouched, for anything else.
 bool parseBotLevel(const std::string& name, BotLevel& level);
 
-// "easy", "normal" or "hard".
+// "beginner", "easy", "normal" or "hard".
 const char* botLevelName(BotLevel level);
 
-// The level after this one, round again from hard to easy.
+// The names as a list for messages: "beginner, easy, normal or hard".
+const char* botLevelChoices();
+
+// The level after this one, round again from hard to beginner.
 BotLevel nextBotLevel(BotLevel level);

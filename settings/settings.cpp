@@ -136,9 +136,11 @@ void readValue(const std::string& key, const std::string& value, GameSettings& s
     } else if (key == "fullscreen") {
         readSwitch(key, value, settings.fullScreen, at, errors);
     } else if (key == "botlevel") {
-        if (!parseBotLevel(value, settings.botLevel)) {
-            report(errors, at) << key << " " << shown(value) << " is not a level (easy, normal or hard); keeping "
-                               << botLevelName(settings.botLevel) << "\n";
+        if (parseBotLevel(value, settings.botLevel)) {
+            settings.botLevelSet = true;
+        } else {
+            report(errors, at) << key << " " << shown(value) << " is not a level (" << botLevelChoices()
+                               << "); keeping " << botLevelName(settings.botLevel) << "\n";
         }
     } else if (key == "announce") {
         readSwitch(key, value, settings.announce, at, errors);

@@ -15,6 +15,7 @@ struct GameSettings {
     int32_t mapDimensions = 20; // the arena runs from -D to +D on each axis
     bool playerSkin = false;    // true: the local ship wears the second skin
     BotLevel botLevel = BotLevel::Normal;  // the computer's level when b first starts it
+    bool botLevelSet = false;  // botlevel was given; else b starts at the lowest level not yet beaten
     std::string playerName{};   // the name a hosted game is listed under; "" for the login name
     bool announce = true;       // a game waiting for a friend tells the local network where it is
     bool fullScreen = false;    // true: the game starts full screen

@@ -12,7 +12,8 @@
 //   3 star taken   the index of the star the sender just took
 //   4 owners       from the host: the owner of each star as it sees them
 //   5 score        from the host: the stars it holds, its energy, the guest's
-//   6 hello        "starhold" and the protocol version, when two sides meet
+//   6 hello        "starhold" and the protocol version, when two sides meet,
+//                  and from a guest each time it takes the host's field
 //   7 ping         the sender's clock in milliseconds, to be sent straight back
 //   8 pong         a ping's clock, sent straight back
 //   9 frame stamp  the sender's clock when it wrote the ship frame that follows

@@ -12,6 +12,9 @@
 namespace {
 
 constexpr int32_t kHoldAfterMs = 1000;   // a ship not heard of for this long stays where it was
+// A capture the host has not confirmed this long after is left to the host's
+// owners: an older host confirms with the owners it sends every 10 s.
+constexpr uint32_t kUnconfirmedMs = 15000;
 constexpr float kCorrectionMs = 100.0f;  // how fast a shown ship closes on its estimate
 // Further off than this, something other than flight moved it (a new match, the
 // ship sent to the centre, a long silence): it is shown at once where it is.
@@ -117,16 +120,18 @@ void PlayerState::applyField(int32_t size, const std::vector<Star>& hostStars) {
     arenaSize = size;
     starTotal = static_cast<int32_t>(field.size());
     starField.swap(field);
-    takenAt.assign(starField.size(), -1);
+    unconfirmed.assign(starField.size(), -1);
     ownStarCount = held;
 }
 
-void PlayerState::applyOwners(const std::vector<float>& hostOwners, uint32_t keepOwnMs) {
+void PlayerState::applyOwners(const std::vector<float>& hostOwners) {
     const size_t limit = std::min(starField.size(), hostOwners.size());
     const uint32_t now = clock.now();
     for (size_t i = 0; i < limit; ++i) {
         Star& star = starField[i];
-        if (star.owner == 1.0f && takenAt[i] >= 0 && now - static_cast<uint32_t>(takenAt[i]) < keepOwnMs) {
+        if (hostOwners[i] == 2.0f) {
+            unconfirmed[i] = -1;  // the host has heard
+        } else if (unconfirmed[i] >= 0 && now - static_cast<uint32_t>(unconfirmed[i]) < kUnconfirmedMs) {
             continue;
         }
         if (!takeMirroredOwner(star, hostOwners[i])) {

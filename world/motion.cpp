@@ -144,7 +144,7 @@ void PlayerState::captureStars(MatchRole role, WorldEvents& events) {
         }
         markAsOwn(star);
         ++ownStarCount;
-        takenAt[i] = clock.now();
+        unconfirmed[i] = clock.now();
         events.push_back({WorldEvent::Captured, static_cast<int32_t>(i)});
         if (role == MatchRole::Alone && ownStarCount == starTotal) {
             endMatch(events);
@@ -188,5 +188,6 @@ bool PlayerState::starTakenByOpponent(int32_t index) {
         --ownStarCount;
     }
     markAsOpponents(star);
+    unconfirmed[static_cast<size_t>(index)] = -1;
     return true;
 }

@@ -88,7 +88,7 @@ void PlayerState::generateStars() {
         star.owner = 0.0f;
         starField.push_back(star);
     }
-    takenAt.assign(starField.size(), -1);
+    unconfirmed.assign(starField.size(), -1);
 }
 
 void PlayerState::splitStars() {
@@ -107,6 +107,7 @@ void PlayerState::splitStars() {
 }
 
 void PlayerState::restartMatch() {
+    ++matchesStarted;
     matchClock.restart();
     resetShip();
     matchOverTime = 0;

@@ -91,6 +91,7 @@ public:
     int32_t opponentEnergy() const;
     bool isMatchOver() const;
     int32_t matchTime() const;  // the frozen length once over, else the running clock
+    uint32_t matchNumber() const { return matchesStarted; }  // one more at each start: tells a new match
 
     // Steering and time.
     void addVelocity(float dvx, float dvy, float dvz);  // each component clamped to +-15
@@ -116,9 +117,10 @@ public:
     // The host's field: its size and stars with the host's owners.
     void applyField(int32_t size, const std::vector<Star>& hostStars);
     // The host's owners, index by index; a list shorter than the field leaves the
-    // rest alone. A star this side took less than `keepOwnMs` ago stays its own:
-    // the list may have been written before the host heard of that capture.
-    void applyOwners(const std::vector<float>& hostOwners, uint32_t keepOwnMs = 0);
+    // rest alone. A star this side took stays its own until a list shows the
+    // host has heard of it (or the host takes it back): a list that still shows
+    // it as the host's was written before the notice arrived.
+    void applyOwners(const std::vector<float>& hostOwners);
     // The host's counts and energies; an energy of 0 (or less, from an older
     // host) is how the guest learns that the match is over.
     void applyScore(const Score& hostScore, WorldEvents& events);
@@ -145,8 +147,9 @@ private:
     const Clock& clock;
     RandomSource& random;
     std::vector<Star> starField;
-    std::vector<int64_t> takenAt;  // when this side last took each star; -1 never
+    std::vector<int64_t> unconfirmed;  // when this side took a star the host has not shown as ours yet; -1 none
     int32_t matchOverTime = 0;
+    uint32_t matchesStarted = 0;
     Timer frameTimer;
     int32_t minStars = 30;
     int32_t maxStars = 50;

@@ -85,7 +85,7 @@ TEST(BotProgramTest, ReadsItsArgumentsAndNamesWhatIsWrong) {
         {{"--help"}, BotCommand::Help, ""},
         {{"localhost"}, BotCommand::Wrong, "a host and a port are needed"},
         {{"localhost", "65536"}, BotCommand::Wrong, "not a port: 65536"},
-        {{"--level", "expert", "h", "1"}, BotCommand::Wrong, "no level 'expert' (easy, normal or hard)"},
+        {{"--level", "expert", "h", "1"}, BotCommand::Wrong, "no level 'expert' (beginner, easy, normal or hard)"},
         {{"--listen"}, BotCommand::Wrong, "--listen needs a value"},
         {{"--listen", "4000", "h"}, BotCommand::Wrong, "--listen takes no host"},
         {{"-x", "h", "1"}, BotCommand::Wrong, "no option -x"},

@@ -119,13 +119,18 @@ int32_t clearDefaultField(BotLevel level, unsigned seed, uint32_t& limitMs) {
 
 }  // namespace
 
-TEST(BotLevelTest, ReadsAndWritesTheThreeNamesOnly) {
+TEST(BotLevelTest, ReadsAndWritesTheFourNamesOnlyAndBMovesUpRoundAgain) {
     const std::pair<const char*, BotLevel> names[] = {
-        {"easy", BotLevel::Easy}, {"normal", BotLevel::Normal}, {"hard", BotLevel::Hard}};
+        {"beginner", BotLevel::Beginner}, {"easy", BotLevel::Easy}, {"normal", BotLevel::Normal},
+        {"hard", BotLevel::Hard}};
     for (const auto& [name, level] : names) {
         BotLevel read = level == BotLevel::Easy ? BotLevel::Hard : BotLevel::Easy;
         EXPECT_TRUE(parseBotLevel(name, read) && read == level && botLevelName(level) == std::string(name)) << name;
     }
+    BotLevel level = BotLevel::Beginner;
+    std::string order;
+    for (int i = 0; i < 5; ++i, level = nextBotLevel(level)) order += botLevelName(level) + std::string(" ");
+    EXPECT_EQ(order, "beginner easy normal hard beginner ");
     for (const char* bad : {"", "Hard", "medium", "normal "}) {
         BotLevel read = BotLevel::Normal;
         EXPECT_FALSE(parseBotLevel(bad, read) || read != BotLevel::Normal) << bad;
@@ -133,8 +138,9 @@ TEST(BotLevelTest, ReadsAndWritesTheThreeNamesOnly) {
 }
 
 // The pilot only chooses keys: whatever it decides, it changes nothing it sees.
+// The beginner too plays by these rules, only worse.
 TEST(PilotTest, FliesOnlyByTheMovementKeys) {
-    for (BotLevel level : kLevels) {
+    for (BotLevel level : kBotLevels) {
         Sides sides(7);
         PlayerState& own = sides.own;
         own.newMatch();

@@ -14,6 +14,9 @@ import threading
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from peers import Observer, Relay  # noqa: E402
+
 ARGS = None
 
 
@@ -133,6 +136,10 @@ def running(pid):
         return False
 
 
+def grey(r, g, b):
+    return 150 < r < 210 and r == g == b  # the result banner's last line
+
+
 def textured_ship(r, g, b):
     return g > 150 and r < 120  # the green cockpit lights: an untextured ship is plain white
 
@@ -236,6 +243,90 @@ class E2E(unittest.TestCase):
             self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (500, 0, 800, 30)) > 5, 30))
         with open(os.path.join(friend.home, ".local", "state", "starhold", "recent-hosts")) as f:
             self.assertEqual(f.read(), "127.0.0.1:%d\n" % port)
+        for game in (host, friend):
+            self.assertEqual(game.close(), 0)
+            self.assertEqual(game.stderr(), "")
+
+
+class ThroughASlowLink(unittest.TestCase):
+    """Two copies of the game, the friend joined through a relay that holds every
+    message 100 ms (give or take 20) each way. The relay also speaks for the
+    friend: it takes the host's stars one by one, each notice sent twice as a
+    notice crossing the host's owners would be, so that the match ends in
+    seconds. An observer joined to the host reads every score and asks for the
+    field four times a second: the host's count must never leave its field."""
+
+    CONFIG = "minstars 4\nmaxstars 5\nmapdimensions 10\n"
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="starhold-e2e-relay-")
+        self.games, self.observer = [], None
+
+    def tearDown(self):
+        if self.observer:
+            self.observer.stop()
+        for g in self.games:
+            g.kill()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def start(self, name, port, key):
+        game = Game(os.path.join(self.tmp, name), ARGS.binary, config=self.CONFIG,
+                    connection="%d 127.0.0.1\n" % port)
+        self.games.append(game)
+        game.key(key)
+        return game
+
+    RESULT = (240, 140, 570, 190)  # YOU WIN or YOU LOSE
+    NEXT = (150, 218, 650, 242)  # the banner's last line: what starts the next match
+
+    def shows(self, game, result):
+        """Whether the game shows the result banner: its grey last line, and the result's colour above it."""
+        shot = game.screenshot()
+        return count_pixels(shot, grey, self.NEXT) > 150 and count_pixels(shot, result, self.RESULT) > 150
+
+    def banner_gone(self, game):
+        return count_pixels(game.screenshot(), grey, self.NEXT) < 20
+
+    def star_lists_down(self, relay):
+        return sum(1 for _, way, text in relay.messages() if way == "down" and text.startswith("2|") and text != "2|!")
+
+    def take_the_hosts_stars(self, relay):
+        """Every star the host holds, noticed twice each; waits until the host shows each one taken."""
+        self.assertTrue(wait_for(lambda: 1 in self.observer.latest("list"), 20))  # a field where it holds some
+        owners = self.observer.latest("list")
+        for star in [i for i, owner in enumerate(owners) if owner == 1]:
+            for _ in range(2):
+                relay.inject("3|%d" % star)
+            self.assertTrue(wait_for(lambda: self.observer.latest("list")[star] == 2, 20), "star %d" % star)
+
+    def test_a_match_to_its_end_and_a_rematch_through_a_slow_link(self):
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        host = self.start("host", port, "l")
+        relay = Relay(port, delay=0.1, jitter=0.02)
+        friend = self.start("friend", relay.port, "c")
+        self.assertTrue(relay.joined.wait(20))
+        self.assertTrue(wait_for(lambda: self.star_lists_down(relay) == 1, 20))
+        self.observer = Observer(port, interval=0.25)  # the third peer: the friend already plays
+        self.assertTrue(wait_for(lambda: self.observer.latest("list") and self.observer.latest("score"), 20))
+
+        self.take_the_hosts_stars(relay)
+        # Holding nothing, the host runs out of energy: it loses, the friend wins.
+        self.assertTrue(wait_for(lambda: self.observer.latest("score")[1] == 0, 60))
+        self.assertTrue(wait_for(lambda: self.shows(host, red), 20), "the host: YOU LOSE")
+        self.assertTrue(wait_for(lambda: self.shows(friend, green), 20), "the friend: YOU WIN")
+        self.assertEqual(self.observer.latest("score")[2], 500)
+
+        host.key("BackSpace")  # the rematch: a new field on both screens, the banners gone
+        self.assertTrue(wait_for(lambda: self.star_lists_down(relay) == 2, 20))
+        self.assertTrue(wait_for(lambda: self.observer.latest("score")[1:] == [500, 500], 20))
+        for game, name in ((host, "host"), (friend, "friend")):
+            self.assertTrue(wait_for(lambda: self.banner_gone(game), 20), name + ": banner gone")
+        self.take_the_hosts_stars(relay)
+
+        self.assertEqual(self.observer.count_mismatches(), [])
+        self.assertGreater(len(self.observer.lists), 20)
         for game in (host, friend):
             self.assertEqual(game.close(), 0)
             self.assertEqual(game.stderr(), "")

@@ -2,13 +2,11 @@
 // the recent-hosts file the prompt remembers joined hosts in.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +18,7 @@
 #include "join/host_address.h"
 #include "join/join_prompt.h"
 #include "join/recent_hosts.h"
+#include "tests/support/file_size_limit.h"
 
 namespace fs = std::filesystem;
 
@@ -292,15 +291,7 @@ TEST_F(RecentHosts, FilesThatCannotBeReadAreEmptySilentlyAndDamagedOnesWithOneLi
 
 TEST_F(RecentHosts, AFailedWriteLeavesTheOldFileWhole) {
     ASSERT_TRUE(remember("old.lan"));
-    rlimit limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit saved = limit;
-    limit.rlim_cur = 20;  // the new list stops part-way through
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool written = remember("first.example.org");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const bool written = withFileSizeLimit(20, [&] { return remember("first.example.org"); });  // stops part-way
     const std::string line = said();
     EXPECT_TRUE(!written && lineCount(line) == 1 && contents(file) == "old.lan\n") << line;
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "starhold"), {}), 1) << "a temporary file was left";

@@ -293,3 +293,23 @@ TEST_F(MatchTest, AGuestOfTheEarlierVersionPlaysAWholeMatchAndLaterConnectionsOn
     EXPECT_TRUE(match->host().connected() && match->host().friendVersion() == 1);
     EXPECT_NE(watcher.received.find("~5|"), std::string::npos);  // it is sent what the guest is sent
 }
+
+// A guest says hello again when it has taken the host's field: a notice that
+// comes before that was sent on the field before, and changes nothing.
+TEST_F(MatchTest, ANoticeSentBeforeTheGuestTookTheFieldIsOfTheFieldBefore) {
+    RawPeer guest;
+    rawPeers = {&guest};
+    everySecond = [] { return frame("1|0,0,0"); };
+    ASSERT_TRUE(guest.connectTo(match->port()) && tellHost(frame("6|starhold,2") + frame("2|!")));
+    ASSERT_TRUE(play(100, [&] { return guest.received.find("~2|") != std::string::npos; }));
+    const int32_t held = hostSide().ownStars();
+    ASSERT_TRUE(tellHost(frame("3|0")));
+    play(100);
+    EXPECT_EQ(hostSide().ownStars(), held);
+    ASSERT_TRUE(tellHost(frame("6|starhold,2") + frame("3|0")));
+    play(100);
+    EXPECT_EQ(hostSide().ownStars(), held - 1);
+    ASSERT_TRUE(match->host().startNewMatch() && tellHost(frame("3|1")));  // on its way as the field left
+    play(100);
+    EXPECT_EQ(hostSide().ownStars(), hostSide().starCount() / 2);
+}

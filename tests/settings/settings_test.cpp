@@ -27,7 +27,8 @@ std::string messagesOf(const std::string& text) {
 
 TEST(Settings, ReadsKeysCaseSensitivelyLastValueWinsAndAMissingFileKeepsTheDefaults) {
     const GameSettings s = read("sensitivity 2.5\nplayerskin 1\nMapdimensions 50\nfoo bar\nmapdimensions 30\nmapdimensions 40");
-    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40 && !s.fullScreen);
+    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40 && !s.botLevelSet && !s.fullScreen);
+    EXPECT_TRUE(read("botlevel beginner").botLevelSet && !read("botlevel expert").botLevelSet);
     EXPECT_TRUE(read("fullscreen 1").fullScreen && !read("fullscreen 1\nfullscreen 0").fullScreen);
     GameSettings settings;
     std::ostringstream errors;
@@ -72,7 +73,7 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
         {"playerskin 2", "config.txt:1: playerskin 2 is out of range (0 to 1); keeping 0\n"},
         {"fullscreen 1\nfullscreen yes", "config.txt:2: fullscreen yes is not a number; keeping 1\n"},
         {"fullscreen -1", "config.txt:1: fullscreen -1 is out of range (0 to 1); keeping 0\n"},
-        {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (easy, normal or hard); keeping hard\n"},
+        {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (beginner, easy, normal or hard); keeping hard\n"},
         {"announce 0\nannounce 2", "config.txt:2: announce 2 is out of range (0 to 1); keeping 0\n"},
         {"playername alice\nplayername 0123456789abcdefg",
          "config.txt:2: playername 0123456789abcdefg is not a name (at most 16 letters, digits or signs); keeping "
