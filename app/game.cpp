@@ -11,6 +11,7 @@
 #include "app/data_folder.h"
 #include "base/text.h"
 #include "render/frame_gl.h"
+#include "window/window_state.h"
 #include "world/arena.h"
 #include "world/world_drawing.h"
 
@@ -49,7 +50,8 @@ bool Game::startUp() {
 
 bool Game::startVideo() {
     sceneSurface.setTextureManager(&textures);
-    if (!window.open(kFirstWindowSize, settings.fullScreen)) {
+    readWindowSize(windowStatePath(), lastWindowSize, std::cerr);
+    if (!window.open(lastWindowSize, settings.fullScreen)) {
         return false;  // the window has printed the reason
     }
     hudSurface.setResolution(window.size().width, window.size().height);
@@ -93,6 +95,9 @@ bool Game::run() {
     while (!input.quit) {
         runPass();
         waitForNextDue();
+    }
+    if (window.windowedSize() != lastWindowSize) {  // the next start opens the window as it was left
+        writeWindowSize(windowStatePath(), window.windowedSize(), std::cerr);
     }
     return !window.lost();
 }

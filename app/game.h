@@ -38,7 +38,8 @@ public:
 
     // Opens the window and audio and loads everything; false after printing why.
     bool startUp();
-    // Runs passes until the window is closed; false when the display took the window away.
+    // Runs passes until the window is closed, then keeps the window's size for
+    // the next start; false when the display took the window away.
     bool run();
     // One pass of the loop: events, update, network, movement, drawing.
     void runPass();
@@ -119,6 +120,7 @@ private:
     DrawSurface2D hudSurface;
     TextureManager textures;
     GameWindow window{sceneSurface, textures};
+    WindowSize lastWindowSize = kFirstWindowSize;  // as the last run left it
     FontManager fonts;
     GameSettings settings;
     SoundManager sounds;

@@ -518,8 +518,21 @@ TEST_F(GameTest, TheWindowResizesSwitchesFullScreenAndDrawsWithTexturesOfItsCont
             lights += rgb[(size_t(y) * size.width + x) * 3 + 1] > 150 && rgb[(size_t(y) * size.width + x) * 3] < 120;
     EXPECT_GT(lights, 20);
 
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    EXPECT_TRUE(game->run());  // the window's size is kept for the next start
     start("fullscreen 1\n");
     EXPECT_TRUE(game->fullScreen() && game->windowSize().width > 1000);
+    game->setFullScreen(false);
+    EXPECT_TRUE(game->windowSize() == (WindowSize{1000, 700}));
+    std::ofstream(folder / "state" / "starhold" / "window") << "1000 tall\n";
+    testing::internal::CaptureStderr();
+    start("fullscreen 0\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "starhold: ignoring the damaged window size in " + (folder / "state/starhold/window").string() +
+                  ": not a width and a height\n");
+    EXPECT_TRUE(game->windowSize() == kFirstWindowSize);
 }
 
 TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
