@@ -52,7 +52,7 @@ bool parseWhole(std::string_view text, T& value) {
 }
 
 template <typename T>
-std::string write(T value) {
+std::string written(T value) {
     std::ostringstream stream;
     stream << value;
     return stream.str();
@@ -77,6 +77,6 @@ bool parseWholeFloat(std::string_view text, float& value) {
 NumberRead readNumber(const std::string& text, int64_t& value) { return readOrSayWhy(text, value); }
 NumberRead readNumber(const std::string& text, float& value) { return readOrSayWhy(text, value); }
 
-std::string toText(int32_t value) { return write(value); }
-std::string toText(uint32_t value) { return write(value); }
-std::string toText(float value) { return write(value); }
+std::string toText(int32_t value) { return written(value); }
+std::string toText(uint32_t value) { return written(value); }
+std::string toText(float value) { return written(value); }

@@ -1,21 +1,5 @@
 #include "base/timer.h"
 
-#include <SDL.h>
-
-namespace {
-
-class SdlClock : public Clock {
-public:
-    uint32_t now() const override { return SDL_GetTicks(); }
-};
-
-}  // namespace
-
-const Clock& sdlClock() {
-    static const SdlClock clock;
-    return clock;
-}
-
 int32_t Timer::start() { return elapsed(); }
 
 int32_t Timer::elapsed() {

@@ -441,7 +441,7 @@ void MatchCore::dispatchFromFriend(const Envelope& envelope, std::vector<MatchEv
             stampWaiting = readClock(payload, frameStamp);
             break;
         case VelocityMessage:
-            if (readVelocity(payload, velocity)) remote.applyVelocity(velocity);
+            if (readVelocity(payload, velocity)) remote.applyVelocity(velocity, roundTrip > 0 ? roundTrip / 2 : 0);
             break;
         case StarListMessage: applyStarList(payload); break;
         case StarTakenMessage:

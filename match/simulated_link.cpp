@@ -61,8 +61,8 @@ void SimulatedLink::pump() {
         return;
     }
     for (Direction& way : ways) {
-        read(way);
-        write(way);
+        takeFromSender(way);
+        giveToReceiver(way);
     }
     if (ways[Up].closeReleased && ways[Down].closeReleased && written()) {
         closePair();
@@ -95,7 +95,7 @@ void SimulatedLink::acceptGuest() {
     }
 }
 
-void SimulatedLink::read(Direction& way) {
+void SimulatedLink::takeFromSender(Direction& way) {
     char buffer[65536];
     while (!way.senderClosed) {
         const ssize_t got = recv(*way.from, buffer, sizeof buffer, 0);
@@ -110,7 +110,7 @@ void SimulatedLink::read(Direction& way) {
     }
 }
 
-void SimulatedLink::write(Direction& way) {
+void SimulatedLink::giveToReceiver(Direction& way) {
     while (!way.outgoing.empty()) {
         const ssize_t sent = send(*way.to, way.outgoing.data(), way.outgoing.size(), MSG_NOSIGNAL);
         if (sent < 0 && wouldBlock()) {

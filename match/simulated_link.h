@@ -81,8 +81,8 @@ private:
     };
 
     void acceptGuest();
-    void read(Direction& way);
-    void write(Direction& way);
+    void takeFromSender(Direction& way);
+    void giveToReceiver(Direction& way);
     uint32_t dueTime(Direction& way, uint32_t now);
     void closePair();
 

@@ -74,8 +74,17 @@ void PlayerState::applyFrame(const Frame& frame, uint32_t ageMs) {
     refreshShown();
 }
 
-void PlayerState::applyVelocity(const Velocity& velocity) {
+void PlayerState::applyVelocity(const Velocity& velocity, uint32_t ageMs) {
+    const float before[3] = {playerShip.vx, playerShip.vy, -playerShip.vz};
     setVelocity(velocity.x, velocity.y, velocity.z);
+    const float after[3] = {playerShip.vx, playerShip.vy, -playerShip.vz};  // a positive vz flies towards -Z
+    const float seconds = static_cast<float>(ageMs) / 1000.0f;
+    float* p = playerShip.frame.position;
+    for (int axis = 0; axis < 3; ++axis) {  // the estimate moves; what is shown closes on it
+        const float shift = seconds * (after[axis] - before[axis]);
+        p[axis] += shift;
+        correction[axis] -= shift;
+    }
     newsTimer.restart();
     refreshShown();
 }

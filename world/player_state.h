@@ -113,7 +113,8 @@ public:
     // from where it was shown is worked off over the next moments, the shortest
     // way across the faces. A ship that stops telling holds its place.
     void applyFrame(const Frame& frame, uint32_t ageMs = 0);
-    void applyVelocity(const Velocity& velocity);  // each component clamped to +-15
+    // A velocity sent `ageMs` ago: the ship has flown with it since. Each component clamped to +-15.
+    void applyVelocity(const Velocity& velocity, uint32_t ageMs = 0);
     // The host's field: its size and stars with the host's owners.
     void applyField(int32_t size, const std::vector<Star>& hostStars);
     // The host's owners, index by index; a list shorter than the field leaves the
