@@ -149,17 +149,16 @@ void Game::drainEvents() {
     }
 }
 
-void Game::resizeWindow(WindowSize wanted) {
-    if (!window.resize(wanted)) {
-        status.showEvent(kWindowSizeRefusedText, 1, 0.4f, 0.4f, now());
-    }
-    hudSurface.setResolution(window.size().width, window.size().height);
-    input.quit = input.quit || window.lost();
-}
+void Game::resizeWindow(WindowSize wanted) { noteVideoMode(window.resize(wanted), kWindowSizeRefusedText); }
 
 void Game::setFullScreen(bool on) {
-    if (!window.setFullScreen(on)) {
-        status.showEvent(on ? kFullScreenRefusedText : kWindowSizeRefusedText, 1, 0.4f, 0.4f, now());
+    noteVideoMode(window.setFullScreen(on), on ? kFullScreenRefusedText : kWindowSizeRefusedText);
+}
+
+// After a video mode was set or refused; a display that took the window away ends the game.
+void Game::noteVideoMode(bool set, const char* refusal) {
+    if (!set) {
+        status.showEvent(refusal, 1, 0.4f, 0.4f, now());
     }
     hudSurface.setResolution(window.size().width, window.size().height);
     input.quit = input.quit || window.lost();

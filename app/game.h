@@ -82,6 +82,7 @@ private:
     // Loop steps
     void drainEvents();
     void resizeWindow(WindowSize wanted);
+    void noteVideoMode(bool set, const char* refusal);
     void playSounds(const std::vector<MatchEvent>& events);
     void handleKey(const SDL_keysym& key, bool pressed);
     Steering heldSteering() const;

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <string>
 
@@ -43,16 +44,10 @@ WindowSize GameWindow::size() const { return {scene.getWidth(), scene.getHeight(
 
 // At least the smallest window, and no larger than the desktop when its size is known.
 WindowSize GameWindow::fitted(WindowSize wanted) const {
-    const int widest = std::max(desktop.width, kSmallestWindowSize.width);
-    const int tallest = std::max(desktop.height, kSmallestWindowSize.height);
-    WindowSize size;
-    size.width = std::max(wanted.width, kSmallestWindowSize.width);
-    size.height = std::max(wanted.height, kSmallestWindowSize.height);
-    if (desktop.width > 0) {
-        size.width = std::min(size.width, widest);
-        size.height = std::min(size.height, tallest);
-    }
-    return size;
+    const WindowSize& least = kSmallestWindowSize;
+    const int widest = desktop.width > 0 ? std::max(desktop.width, least.width) : INT_MAX;
+    const int tallest = desktop.height > 0 ? std::max(desktop.height, least.height) : INT_MAX;
+    return {std::clamp(wanted.width, least.width, widest), std::clamp(wanted.height, least.height, tallest)};
 }
 
 bool GameWindow::open(WindowSize wanted, bool full) {
