@@ -70,11 +70,23 @@ std::string settingsFolder() {
     return "";
 }
 
-std::string settingsPath(const std::string& name) {
+std::string ownSettingsPath(const std::string& name) {
     const std::string folder = settingsFolder();
+    return folder.empty() ? "" : (fs::path(folder) / name).string();
+}
+
+std::string settingsPath(const std::string& name) {
+    const std::string own = ownSettingsPath(name);
     std::error_code error;
-    if (!folder.empty() && fs::is_regular_file(fs::path(folder) / name, error)) {
-        return (fs::path(folder) / name).string();
+    return !own.empty() && fs::is_regular_file(own, error) ? own : name;
+}
+
+std::string shownPath(const std::string& path) {
+    const char* home = std::getenv("HOME");
+    const std::string folder = home ? std::string(home) : "";
+    if (folder.size() > 1 && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+        path[folder.size()] == '/') {
+        return "~" + path.substr(folder.size());
     }
-    return name;
+    return path;
 }

@@ -25,6 +25,13 @@ bool enterDataFolder(const std::string& executable);
 // The player's settings folder, or "" when neither XDG_CONFIG_HOME nor HOME is set.
 std::string settingsFolder();
 
+// Where the player's own copy of a settings file goes, or "" when there is no
+// settings folder.
+std::string ownSettingsPath(const std::string& name);
+
 // The player's copy of a settings file when there is one, else the name itself
 // (read from the data folder).
 std::string settingsPath(const std::string& name);
+
+// A path as the player is shown it: the home folder at its front written "~".
+std::string shownPath(const std::string& path);

@@ -17,7 +17,7 @@
 
 namespace fs = std::filesystem;
 
-Game::Game(const Clock& time) : clock(time) {}
+Game::Game(const Clock& time) : settingsFile(ownSettingsPath("config.txt"), "config.txt"), clock(time) {}
 
 Game::~Game() = default;
 
@@ -57,14 +57,21 @@ bool Game::startVideo() {
     hudSurface.setResolution(window.size().width, window.size().height);
     SDL_WM_SetCaption("starhold", "starhold");
     SDL_EnableUNICODE(1);  // the join prompt types what the keys say
+    pad.open();            // without a pad nothing changes
     hudSurface.setTextureManager(&textures);
     shipSurface = sceneSurface;
     return true;
 }
 
 void Game::readConfiguration() {
-    loadSettings(settingsPath("config.txt"), settings, std::cerr);
-    settings.playerName = announcedName(settings);  // the login name is looked up once
+    settingsFile.load(settings, std::cerr);
+    announcedAs = announcedName(settings);  // the login name is looked up once
+}
+
+void Game::saveSettings() {
+    if (!settingsFile.save(settings, std::cerr)) {
+        showProblem("could not save " + shownPath(settingsFile.ownPath()));
+    }
 }
 
 // Without a sound device the game plays silently through SDL's dummy driver,
@@ -83,6 +90,7 @@ bool Game::startAudio() {
     sounds.loadSound("audio/pop.ogg", "pop1");
     sounds.loadSound("audio/enemySlam.ogg", "wh2");
     sounds.loadSound("audio/enemyPop.ogg", "pop2");
+    applyVolumes();
     return true;
 }
 
@@ -96,6 +104,7 @@ bool Game::run() {
         runPass();
         waitForNextDue();
     }
+    saveSettings();  // what the options screen changed, should the window close while it is open
     if (window.windowedSize() != lastWindowSize) {  // the next start opens the window as it was left
         writeWindowSize(windowStatePath(), window.windowedSize(), std::cerr);
     }
@@ -142,6 +151,8 @@ void Game::drainEvents() {
             resized = {event.resize.w, event.resize.h};
         } else if (event.type == SDL_QUIT) {
             input.quit = true;
+        } else {
+            handlePad(event);
         }
     }
     if (resized.width > 0) {
@@ -164,8 +175,8 @@ void Game::noteVideoMode(bool set, const char* refusal) {
     input.quit = input.quit || window.lost();
 }
 
-// The join prompt sees every key but the full-screen keys first: while it is
-// open no other key is the game's.
+// The join prompt and the options screen see every key but the full-screen
+// keys first: while either is open no other key is the game's.
 void Game::handleKey(const SDL_keysym& key, bool pressed) {
     if (isFullScreenKey(key.sym, key.mod)) {
         if (pressed) {
@@ -183,11 +194,11 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
         case PromptAction::Close: closeJoinPrompt(); return;
         case PromptAction::Taken: return;
     }
-    switch (applyKey(input, key.sym, pressed)) {
-        case KeyAction::ResetShip:
-            match.resetShip();
-            mainCamera.reset(0, 0, 20);
-            break;
+    if (optionsTakeKey(key, pressed)) {
+        return;
+    }
+    switch (applyKey(input, settings.keys, key.sym, pressed)) {
+        case KeyAction::ResetShip: resetShip(); break;
         case KeyAction::NewMatch: match.startNewMatch(); break;
         case KeyAction::ToggleMusic: toggleMusic(); break;
         case KeyAction::Listen: listen(); break;
@@ -199,8 +210,14 @@ void Game::handleKey(const SDL_keysym& key, bool pressed) {
         case KeyAction::PlayComputer: playComputer(); break;
         case KeyAction::OpenJoinPrompt: openJoinPrompt(); break;
         case KeyAction::ToggleKeys: showKeys = !showKeys; break;
+        case KeyAction::OpenOptions: openOptions(); break;
         case KeyAction::None: break;
     }
+}
+
+void Game::resetShip() {
+    match.resetShip();
+    mainCamera.reset(0, 0, 20);
 }
 
 // "pop1" our capture, "pop2" the opponent's, "wh1" / "wh2" a ship wrapping at a
@@ -231,26 +248,18 @@ void Game::toggleMusic() {
 }
 
 Steering Game::heldSteering() const {
-    Steering held;
-    held.forward = input.up;
-    held.back = input.down;
-    held.left = input.left;
-    held.right = input.right;
-    held.up = input.w;
-    held.down = input.s;
-    held.turnLeft = input.a;
-    held.turnRight = input.d;
-    held.rollLeft = input.q;
-    held.rollRight = input.e;
+    Steering held = input.held;
+    pad.steer(held);
     return held;
 }
 
 void Game::moveCamera() {
-    if (input.up != input.down) mainCamera.moveLocal(0, 0, input.up ? 0.25f : -0.25f, 1);
-    if (input.left != input.right) mainCamera.moveLocal(input.left ? -0.25f : 0.25f, 0, 0, 1);
-    if (input.a != input.d) mainCamera.rotateWorld(input.a ? -0.5f : 0.5f, 0, 1, 0);
-    if (input.q != input.e) mainCamera.rotateLocal(input.q ? -0.5f : 0.5f, 0, 0, 1);
-    if (input.w != input.s) mainCamera.rotateLocal(input.w ? -0.5f : 0.5f, 1, 0, 0);
+    const Steering& held = input.held;
+    if (held.forward != held.back) mainCamera.moveLocal(0, 0, held.forward ? 0.25f : -0.25f, 1);
+    if (held.left != held.right) mainCamera.moveLocal(held.left ? -0.25f : 0.25f, 0, 0, 1);
+    if (held.turnLeft != held.turnRight) mainCamera.rotateWorld(held.turnLeft ? -0.5f : 0.5f, 0, 1, 0);
+    if (held.rollLeft != held.rollRight) mainCamera.rotateLocal(held.rollLeft ? -0.5f : 0.5f, 0, 0, 1);
+    if (held.up != held.down) mainCamera.rotateLocal(held.up ? -0.5f : 0.5f, 1, 0, 0);
 }
 
 void Game::drawFrame() {

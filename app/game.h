@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "app/computer_opponent.h"
+#include "app/gamepad.h"
 #include "app/hud.h"
 #include "app/input.h"
 #include "settings/settings.h"
+#include "settings/settings_file.h"
 #include "app/status_line.h"
 #include "base/clock.h"
 #include "base/random.h"
@@ -19,6 +21,7 @@
 #include "discovery/lan.h"
 #include "join/join_prompt.h"
 #include "match/match_core.h"
+#include "options/options_screen.h"
 #include "records/record_watch.h"
 #include "records/records.h"
 #include "render/draw_surface.h"
@@ -66,9 +69,15 @@ public:
     bool fullScreen() const { return window.isFullScreen(); }
     WindowSize windowSize() const { return window.size(); }
     bool promptOpen() const { return prompt.isOpen(); }
+    bool optionsOpen() const { return options.isOpen(); }
+    const GameSettings& currentSettings() const { return settings; }
     // The starhold-bot program b starts; beside the game's own binary unless set.
     void setComputerProgram(const std::string& path) { computerProgram = path; }
     bool playingComputer() const { return againstComputer; }
+    // Writes the settings changed in the game to the player's config.txt. A file
+    // that cannot be written is named on the status line and standard error;
+    // the settings still apply for this run.
+    void saveSettings();
     // The player's best times and results against the computer, as last read or kept.
     const Records& playerRecords() const { return records; }
 
@@ -85,6 +94,15 @@ private:
     void noteVideoMode(bool set, const char* refusal);
     void playSounds(const std::vector<MatchEvent>& events);
     void handleKey(const SDL_keysym& key, bool pressed);
+    bool optionsTakeKey(const SDL_keysym& key, bool pressed);
+    void handlePad(const SDL_Event& event);
+    void padInOptions(const SDL_Event& event);
+    void openOptions();
+    std::string optionsNotice() const;
+    void applyOptions(OptionsAction action);
+    void applySettings(const GameSettings& next);
+    void applyVolumes();
+    void resetShip();
     Steering heldSteering() const;
     void moveCamera();
     bool frameDue(bool updated, bool moved);
@@ -124,17 +142,21 @@ private:
     WindowSize lastWindowSize = kFirstWindowSize;  // as the last run left it
     FontManager fonts;
     GameSettings settings;
+    SettingsFile settingsFile;
     SoundManager sounds;
     Frame mainCamera;
     const Clock& clock;
     RandomSource random{seedFromTime()};
     MatchCore match{clock, random};
     InputState input;
+    Gamepad pad;
+    OptionsScreen options;
     Timer runClock{clock};  // time since SDL started, for the status line and hint
     StatusLine status;
     JoinPrompt prompt;
     std::string promptJoin;     // the host typed into the prompt, until its connect ends
     std::string listening;      // where a friend joins us: worked out once per port hosted
+    std::string announcedAs;    // the name a hosted game is listed under: the setting or the login name
     int32_t listeningPort = -1;
     LanAnnouncer announcer;  // while waiting for a friend: where to join us, to the local network
     LanListener lanGames;    // while the join prompt is open: the games announced there

@@ -90,7 +90,7 @@ void Game::updateLan() {
     if (!waiting) {
         announcer.stop();
     } else {
-        announcer.start({match.hostedPort(), settings.playerName});
+        announcer.start({match.hostedPort(), announcedAs});
         if (announcer.due(now())) announcer.send(broadcastAddresses(machineInterfaces()), now());
     }
     if (prompt.isOpen()) {

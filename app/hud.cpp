@@ -8,8 +8,9 @@
 #include <cmath>
 
 #include "app/game.h"
-#include "base/text.h"
+#include "app/options_panel.h"
 #include "app/overlay_layout.h"
+#include "base/text.h"
 #include "render/pixel_view.h"
 
 namespace {
@@ -120,6 +121,15 @@ std::vector<OverlayGroup> Game::overlayGroups() {
         statusRows.shades.push_back({layout.topLeft.x - 5, box.top - 3, box.right + 3, box.bottom + 3});
     }
     groups.push_back(statusRows);
+    if (options.isOpen()) {  // over everything in the middle
+        OverlayGroup panel{placed(optionsPanel(options.rows(), options.selected(), optionsNotice(),
+                                               options.waitingForInput()),
+                                  layout.panel),
+                           {}};
+        panel.shades.push_back(around(panel.texts, 10));
+        groups.push_back(panel);
+        return groups;
+    }
     const PlayerState& local = match.localPlayer();
     if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
         MatchResult result;
@@ -128,6 +138,7 @@ std::vector<OverlayGroup> Game::overlayGroups() {
         result.versus = result.ownEnergy <= 0 || result.opponentEnergy <= 0;
         result.matchMs = local.matchTime();
         result.hostStartsNext = match.joinedToHost();
+        result.newMatchKey = shownKeyName(settings.keys.key(Action::NewMatch));
         result.bestMs = trialBestMs;
         result.newBest = trialNewBest;
         OverlayGroup banner{placed(resultBanner(result), layout.panel), {}};
@@ -135,7 +146,7 @@ std::vector<OverlayGroup> Game::overlayGroups() {
         groups.push_back(banner);
     }
     if (showKeys) {
-        OverlayGroup panel{placed(keyPanel(), layout.panel), {}};
+        OverlayGroup panel{placed(keyPanel(settings.keys), layout.panel), {}};
         panel.shades.push_back(around(panel.texts, 15));
         groups.push_back(panel);
     } else if (now() < kHintMs) {

@@ -2,54 +2,68 @@
 
 namespace {
 
-KeyAction applyPress(InputState& input, SDLKey key) {
-    switch (key) {
-        case SDLK_RETURN: return KeyAction::ResetShip;
-        case SDLK_SPACE: input.freeCamera = !input.freeCamera; break;
-        case SDLK_UP: input.up = true; break;
-        case SDLK_DOWN: input.down = true; break;
-        case SDLK_LEFT: input.left = true; break;
-        case SDLK_RIGHT: input.right = true; break;
-        case SDLK_w: input.w = true; break;
-        case SDLK_s: input.s = true; break;
-        case SDLK_a: input.a = true; break;
-        case SDLK_d: input.d = true; break;
-        case SDLK_q: input.q = true; break;
-        case SDLK_e: input.e = true; break;
-        // x, y and z steer one axis each: Left Shift picks the other direction.
-        case SDLK_x: (input.shift ? input.left : input.right) = true; break;
-        case SDLK_y: (input.shift ? input.w : input.s) = true; break;
-        case SDLK_z: (input.shift ? input.up : input.down) = true; break;
-        case SDLK_LSHIFT: input.shift = true; break;
-        case SDLK_F1: return KeyAction::ToggleKeys;
+// The actions held while their key is down, and the flag each holds.
+bool* heldFlag(Steering& held, Action action) {
+    switch (action) {
+        case Action::Forward: return &held.forward;
+        case Action::Back: return &held.back;
+        case Action::Left: return &held.left;
+        case Action::Right: return &held.right;
+        case Action::Up: return &held.up;
+        case Action::Down: return &held.down;
+        case Action::TurnLeft: return &held.turnLeft;
+        case Action::TurnRight: return &held.turnRight;
+        case Action::RollLeft: return &held.rollLeft;
+        case Action::RollRight: return &held.rollRight;
+        default: return nullptr;
+    }
+}
+
+// The two flags of the axis an axis key thrusts: the reversed direction first.
+bool axisFlags(Steering& held, Action action, bool*& reversed, bool*& plain) {
+    switch (action) {
+        case Action::AxisX: reversed = &held.left, plain = &held.right; return true;
+        case Action::AxisY: reversed = &held.up, plain = &held.down; return true;
+        case Action::AxisZ: reversed = &held.forward, plain = &held.back; return true;
+        default: return false;
+    }
+}
+
+KeyAction applyPress(InputState& input, Action action) {
+    bool* reversed = nullptr;
+    bool* plain = nullptr;
+    if (bool* flag = heldFlag(input.held, action)) {
+        *flag = true;
+    } else if (axisFlags(input.held, action, reversed, plain)) {
+        *(input.reverse ? reversed : plain) = true;  // one axis each: the reverse key picks the direction
+    }
+    switch (action) {
+        case Action::Reverse: input.reverse = true; break;
+        case Action::Centre: return KeyAction::ResetShip;
+        case Action::FreeCamera: input.freeCamera = !input.freeCamera; break;
+        case Action::KeysPanel: return KeyAction::ToggleKeys;
         default: break;
     }
     return KeyAction::None;
 }
 
-KeyAction applyRelease(InputState& input, SDLKey key) {
-    switch (key) {
-        case SDLK_UP: input.up = false; break;
-        case SDLK_DOWN: input.down = false; break;
-        case SDLK_LEFT: input.left = false; break;
-        case SDLK_RIGHT: input.right = false; break;
-        case SDLK_w: input.w = false; break;
-        case SDLK_s: input.s = false; break;
-        case SDLK_a: input.a = false; break;
-        case SDLK_d: input.d = false; break;
-        case SDLK_q: input.q = false; break;
-        case SDLK_e: input.e = false; break;
-        case SDLK_x: input.left = input.right = false; break;
-        case SDLK_y: input.w = input.s = false; break;
-        case SDLK_z: input.up = input.down = false; break;
-        case SDLK_LSHIFT: input.shift = false; break;
-        case SDLK_BACKSPACE: return KeyAction::NewMatch;
-        case SDLK_m: return KeyAction::ToggleMusic;
-        case SDLK_l: return KeyAction::Listen;
-        case SDLK_c: return KeyAction::Connect;
-        case SDLK_o: return KeyAction::Disconnect;
-        case SDLK_j: return KeyAction::OpenJoinPrompt;
-        case SDLK_b: return KeyAction::PlayComputer;
+KeyAction applyRelease(InputState& input, Action action) {
+    bool* reversed = nullptr;
+    bool* plain = nullptr;
+    if (bool* flag = heldFlag(input.held, action)) {
+        *flag = false;
+    } else if (axisFlags(input.held, action, reversed, plain)) {
+        *reversed = *plain = false;
+    }
+    switch (action) {
+        case Action::Reverse: input.reverse = false; break;
+        case Action::NewMatch: return KeyAction::NewMatch;
+        case Action::Music: return KeyAction::ToggleMusic;
+        case Action::Listen: return KeyAction::Listen;
+        case Action::Connect: return KeyAction::Connect;
+        case Action::Disconnect: return KeyAction::Disconnect;
+        case Action::Join: return KeyAction::OpenJoinPrompt;
+        case Action::Computer: return KeyAction::PlayComputer;
         default: break;
     }
     return KeyAction::None;
@@ -57,8 +71,12 @@ KeyAction applyRelease(InputState& input, SDLKey key) {
 
 }  // namespace
 
-KeyAction applyKey(InputState& input, SDLKey key, bool pressed) {
-    return pressed ? applyPress(input, key) : applyRelease(input, key);
+KeyAction applyKey(InputState& input, const KeyBindings& keys, SDLKey key, bool pressed) {
+    if (pressed && key == SDLK_ESCAPE) return KeyAction::OpenOptions;
+    if (pressed && key == SDLK_F1 && keys.key(Action::KeysPanel) != SDLK_F1) return KeyAction::ToggleKeys;
+    Action action = Action::Forward;
+    if (!keys.actionFor(key, action)) return KeyAction::None;
+    return pressed ? applyPress(input, action) : applyRelease(input, action);
 }
 
 bool isFullScreenKey(SDLKey key, SDLMod mod) {
@@ -66,9 +84,6 @@ bool isFullScreenKey(SDLKey key, SDLMod mod) {
 }
 
 void releaseMovementKeys(InputState& input) {
-    InputState released;
-    released.quit = input.quit;
-    released.freeCamera = input.freeCamera;
-    released.firstFrame = input.firstFrame;
-    input = released;
+    input.held = Steering();
+    input.reverse = false;
 }

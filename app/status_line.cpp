@@ -6,47 +6,22 @@ namespace {
 
 constexpr int kAdvance = 17;  // every character of a text line advances this far
 constexpr int kBannerY = 90;     // the banner's title, above the ship
-constexpr int kKeyPanelY = 80;   // clear of the status line in the smallest window
-constexpr int kKeyRowHeight = 22;
+constexpr int kKeyPanelY = 76;   // clear of the status line in the smallest window
+constexpr int kKeyRowHeight = 20;
 
-HudText line(const std::string& text, int x, int y, float r, float g, float b) {
-    HudText t;
-    t.text = text;
-    t.x = x;
-    t.y = y;
-    t.r = r;
-    t.g = g;
-    t.b = b;
-    return t;
-}
+HudText line(const std::string& text, int x, int y, float r, float g, float b) { return hudText(text, x, y, r, g, b); }
 
 HudText centred(const std::string& text, int y, float r, float g, float b, int scale = 1) {
-    HudText t = line(text, kHudCentreX - static_cast<int>(text.size()) * kAdvance * scale / 2, y, r, g, b);
-    t.scale = scale;
-    return t;
+    return hudText(text, kHudCentreX - static_cast<int>(text.size()) * kAdvance * scale / 2, y, r, g, b, scale);
 }
 
 // One row, or two when the text is too long for one.
 std::vector<HudText> rows(const std::string& text, float r, float g, float b) {
-    size_t end = std::string::npos;  // the first row is text[0, end), the second starts at next
-    size_t next = 0;
-    const size_t colon = text.find(": ");
-    const size_t aside = text.rfind(" (", kStatusChars);  // "(+1 more)" goes to the second row whole
-    const size_t space = aside != std::string::npos ? aside : text.rfind(' ', kStatusChars);
-    if (text.size() <= kStatusChars) {
-        end = std::string::npos;
-    } else if (colon != std::string::npos && colon < kStatusChars) {
-        end = colon + 1;
-        next = colon + 2;
-    } else if (space != std::string::npos && space > 0) {
-        end = space;
-        next = space + 1;
+    const auto [first, second] = splitRow(text, kStatusChars);
+    if (second.empty()) {
+        return {line(first, 0, kStatusY, r, g, b)};
     }
-    if (end == std::string::npos) {
-        return {line(text, 0, kStatusY, r, g, b)};
-    }
-    return {line(text.substr(0, end), 0, kStatusY, r, g, b),
-            line(text.substr(next), 0, kStatusY + kStatusRowHeight, r, g, b)};
+    return {line(first, 0, kStatusY, r, g, b), line(second, 0, kStatusY + kStatusRowHeight, r, g, b)};
 }
 
 std::vector<HudText> stateOf(const ConnectionView& view) {
@@ -70,6 +45,34 @@ std::vector<HudText> stateOf(const ConnectionView& view) {
 std::string secondsText(int32_t ms) { return toText(static_cast<float>(ms / 100) / 10.0f); }
 
 }  // namespace
+
+HudText hudText(const std::string& text, int x, int y, float r, float g, float b, int scale) {
+    HudText t;
+    t.text = text;
+    t.x = x;
+    t.y = y;
+    t.r = r;
+    t.g = g;
+    t.b = b;
+    t.scale = scale;
+    return t;
+}
+
+std::pair<std::string, std::string> splitRow(const std::string& text, size_t width) {
+    const size_t colon = text.find(": ");
+    const size_t aside = text.rfind(" (", width);  // "(+1 more)" goes to the second row whole
+    const size_t space = aside != std::string::npos ? aside : text.rfind(' ', width);
+    if (text.size() <= width) {
+        return {text, ""};
+    }
+    if (colon != std::string::npos && colon < width) {
+        return {text.substr(0, colon + 1), text.substr(colon + 2)};
+    }
+    if (space != std::string::npos && space > 0) {
+        return {text.substr(0, space), text.substr(space + 1)};
+    }
+    return {text, ""};
+}
 
 const char* const kSilentPlayText = "no sound device: playing silently";
 const char* const kFullScreenRefusedText = "full screen refused by the display";
@@ -140,34 +143,49 @@ std::vector<HudText> resultBanner(const MatchResult& result) {
             nextY = kBannerY + 115;
         }
     }
-    const char* next = result.hostStartsNext ? "waiting for the host's new match" : "Backspace: new match";
+    const std::string next = result.hostStartsNext ? "waiting for the host's new match" : result.newMatchKey + ": new match";
     banner.push_back(centred(next, nextY, 0.7f, 0.7f, 0.7f));
     return banner;
 }
 
-std::vector<HudText> keyPanel() {
-    static const char* const rows[][2] = {
-        {"Up Down", "thrust forward/back"}, {"Left Right", "thrust left/right"},
-        {"w s", "thrust up/down"},         {"a d", "turn left/right"},
-        {"q e", "roll"},                   {"x y z", "thrust; Shift: reverse"},
-        {"Return", "ship to the centre"},  {"Space", "free camera on/off"},
-        {"Backspace", "new match"},        {"m", "music on/off"},
-        {"l", "listen for a friend"},      {"c", "connect (connection.txt)"},
-        {"j", "join: type the host"},     {"b", "play the computer"},
-        {"o", "disconnect"},               {"F11", "full screen (Alt+Enter)"},
+std::vector<HudText> keyPanel(const KeyBindings& keys) {
+    auto named = [&](std::initializer_list<Action> actions) {
+        std::string text;
+        for (Action action : actions) text += (text.empty() ? "" : " ") + shownKeyName(keys.key(action));
+        return text;
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        {named({Action::Forward, Action::Back}), "thrust forward/back"},
+        {named({Action::Left, Action::Right}), "thrust left/right"},
+        {named({Action::Up, Action::Down}), "thrust up/down"},
+        {named({Action::TurnLeft, Action::TurnRight}), "turn left/right"},
+        {named({Action::RollLeft, Action::RollRight}), "roll"},
+        {named({Action::AxisX, Action::AxisY, Action::AxisZ}), "thrust right, down, back"},
+        {named({Action::Reverse}), "held: x y z the other way"},
+        {named({Action::Centre}), "ship to the centre"},
+        {named({Action::FreeCamera}), "free camera on/off"},
+        {named({Action::NewMatch}), "new match"},
+        {named({Action::Music}), "music on/off"},
+        {named({Action::Listen}), "listen for a friend"},
+        {named({Action::Connect}), "connect (connection.txt)"},
+        {named({Action::Join}), "join: type the host"},
+        {named({Action::Computer}), "play the computer"},
+        {named({Action::Disconnect}), "disconnect"},
+        {"Escape", "options: settings, keys"},
+        {"F11", "full screen (Alt+Enter)"},
         {"F1", "hide these keys"},
     };
     std::vector<HudText> panel;
     int y = kKeyPanelY;
-    for (const auto& row : rows) {
-        panel.push_back(line(row[0], 20, y, 1, 1, 0));
-        panel.push_back(line(row[1], 20 + 11 * kAdvance, y, 1, 1, 1));
+    for (const auto& [key, what] : rows) {
+        panel.push_back(line(key, 20, y, 1, 1, 0));
+        panel.push_back(line(what, 20 + 11 * kAdvance, y, 1, 1, 1));
         y += kKeyRowHeight;
     }
     return panel;
 }
 
-HudText keysHint() { return line("F1: keys", 0, 0, 0.8f, 0.8f, 0.8f); }
+HudText keysHint() { return line("F1: keys  Esc: options", 0, 0, 0.8f, 0.8f, 0.8f); }
 
 const char* const kNoGamesHeardText = "no games heard on the local network";
 const char* const kGamesUnlistedText = "local games cannot be listed";

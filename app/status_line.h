@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/overlay_layout.h"
+#include "settings/bindings.h"
 #include "records/records.h"
 
 struct HudText {
@@ -66,6 +68,13 @@ private:
     ConnectionView last;
 };
 
+// A text at (x, y) in a colour.
+HudText hudText(const std::string& text, int x, int y, float r, float g, float b, int scale = 1);
+// The text on one row of `width` characters, or on two when it is longer: broken
+// after its first ": ", or before a part in brackets, or else at its last space
+// that fits. The second row is "" when one holds it.
+std::pair<std::string, std::string> splitRow(const std::string& text, size_t width);
+
 // Event texts, kept here so every caller words them alike.
 std::string couldNotListenText(int32_t port);
 std::string couldNotConnectText(const std::string& host, int32_t port);
@@ -80,6 +89,7 @@ struct MatchResult {
     int32_t opponentEnergy = 0;
     int32_t matchMs = 0;  // alone: how long the field took
     bool hostStartsNext = false;  // joined to a host: only the host starts the next match
+    std::string newMatchKey = "Backspace";  // the key that starts it, as shownKeyName() (settings/bindings.h) names it
     int32_t bestMs = -1;   // alone: the best time of this kind of field, this one included
     bool newBest = false;  // alone: this time is the best
 };
@@ -87,7 +97,8 @@ struct MatchResult {
 std::vector<HudText> resultBanner(const MatchResult& result);
 // "won 2, lost 1": the record against a level of the computer.
 std::string recordText(const WinLoss& result);
-std::vector<HudText> keyPanel();
+// What each key does, as the player has bound it.
+std::vector<HudText> keyPanel(const KeyBindings& keys);
 HudText keysHint();
 // What the join prompt shows under its line: the games heard on the local
 // network (`chosen` indexes the one chosen, -1 for none) or, with none, a note.

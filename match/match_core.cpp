@@ -50,10 +50,7 @@ void MatchCore::configure(const GameSettings& settings) {
     if (settings.playerSkin) {
         local.toggleSkin();
     }
-    local.setMapSize(settings.mapDimensions);
-    local.setStarRange(settings.minStars, settings.maxStars);
-    local.newMatch();
-    remote.setMapSize(settings.mapDimensions);
+    startOwnMatch();
     remote.newMatch();
     if (!settings.playerSkin) {
         remote.toggleSkin();
@@ -65,6 +62,23 @@ void MatchCore::configure(const GameSettings& settings) {
     frameSendTimer.start();
     ownersTimer.start();
     scoreTimer.start();
+}
+
+void MatchCore::changeSettings(const GameSettings& settings) {
+    if (settings.playerSkin != configured.playerSkin) {
+        local.toggleSkin();
+        remote.toggleSkin();
+    }
+    configured = settings;
+}
+
+// A match on this side's own field, as the settings ask for now; a host's
+// field of another size is left behind.
+void MatchCore::startOwnMatch() {
+    local.setMapSize(configured.mapDimensions);
+    local.setStarRange(configured.minStars, configured.maxStars);
+    remote.setMapSize(configured.mapDimensions);
+    local.newMatch();
 }
 
 bool MatchCore::startNetworking() { return connection.startNetworking(); }
@@ -80,7 +94,7 @@ bool MatchCore::host(int32_t port) {
     hostingPort = connection.port();
     clearInbox();
     followPeers();
-    local.newMatch();
+    startOwnMatch();
     local.splitStars();
     return true;
 }
@@ -106,7 +120,7 @@ bool MatchCore::startNewMatch() {
     if (joinedToHost()) {
         return false;
     }
-    local.newMatch();
+    startOwnMatch();
     if (connection.isServer() && connected()) {
         newHostedField();
     }

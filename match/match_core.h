@@ -66,6 +66,9 @@ public:
 
     // Gives both players the settings and starts the first match.
     void configure(const GameSettings& settings);
+    // Takes settings changed during the run: the thrust and the skins at once,
+    // the field (star range and arena size) from the next match this side starts.
+    void changeSettings(const GameSettings& settings);
     bool startNetworking();  // false after printing why; the match then runs alone
 
     // What the player asks for. host() with the port already hosted changes
@@ -128,6 +131,7 @@ private:
     void networkStep(std::vector<MatchEvent>& events);
     int32_t movementStep(const Steering* steering);
     void startHostedMatch();
+    void startOwnMatch();
     void newHostedField();
     void clearInbox();
     void report(const WorldEvents& happened, bool ours, std::vector<MatchEvent>& events);

@@ -2,161 +2,287 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cfloat>
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <sstream>
 
 #include <pwd.h>
 #include <unistd.h>
 
+#include "base/read_at_most.h"
 #include "base/text.h"
+#include "settings/setting_keys.h"
+
+// Names the line a value came from in each message about it.
+class ValueReport {
+public:
+    ValueReport(std::ostream& errors, const std::string& file, const ConfigEntry& entry)
+        : errors(errors), file(file), entry(entry) {}
+
+    std::ostream& line() const { return errors << file << ":" << entry.line << ": "; }
+    void notANumber(const std::string& kept) const {
+        if (entry.value.empty()) {
+            line() << entry.key << " has no value; keeping " << kept << "\n";
+        } else {
+            line() << entry.key << " " << shownValue() << " is not a number; keeping " << kept << "\n";
+        }
+    }
+    void outOfRange(const std::string& range, const char* verb, const std::string& used) const {
+        line() << entry.key << " " << shownValue() << " is out of range (" << range << "); " << verb << " " << used
+               << "\n";
+    }
+    // A word from the file as a message shows it: a long one is cut, so that each message stays one short line.
+    static std::string shown(const std::string& word) {
+        constexpr size_t kLongest = 40;
+        return word.size() <= kLongest ? word : word.substr(0, kLongest) + "...";
+    }
+    std::string shownValue() const { return shown(entry.value); }
+
+private:
+    std::ostream& errors;
+    const std::string& file;
+    const ConfigEntry& entry;
+};
 
 namespace {
 
-// What a key does with a whole number outside its range.
+// What a key does with a number outside its range.
 enum class OutOfRange { UseNearestEnd, Keep };
 
-// The whole numbers a key accepts. The star bounds have no floor of their own:
-// a bound not above 0 turns off their checks.
-struct WholeRange {
-    int64_t low;
-    int64_t high;
+template <typename T>
+struct Range {
+    T low;
+    T high;
     OutOfRange outside;
 };
 
-const WholeRange kStarRange{INT32_MIN, kMaxStars, OutOfRange::UseNearestEnd};
-const WholeRange kMapRange{kMinMapDimensions, kMaxMapDimensions, OutOfRange::UseNearestEnd};
-const WholeRange kSwitchRange{0, 1, OutOfRange::Keep};
+const Range<int64_t> kStarRange{kMinStarBound, kMaxStars, OutOfRange::UseNearestEnd};
+const Range<int64_t> kMapRange{kMinMapDimensions, kMaxMapDimensions, OutOfRange::UseNearestEnd};
+const Range<int64_t> kSwitchRange{0, 1, OutOfRange::Keep};
+const Range<float> kSensitivityRange{kMinSensitivity, kMaxSensitivity, OutOfRange::UseNearestEnd};
+const Range<int64_t> kVolumeRange{0, kMaxVolume, OutOfRange::UseNearestEnd};
+const Range<int64_t> kButtonRange{0, kMaxPadButton, OutOfRange::Keep};
+const Range<int64_t> kAxisRange{kMinUpAxis, kMaxPadAxis, OutOfRange::Keep};
 
-// The range as the line that refuses `value` names it.
-std::string rangeText(const WholeRange& range, int64_t value) {
-    if (range.low == INT32_MIN && value > range.high) {
-        return "at most " + std::to_string(range.high);
-    }
-    return std::to_string(range.low) + " to " + std::to_string(range.high);
+// True when reading a number from `text` takes all of it: "20x" is no number.
+template <typename T>
+bool isWholeNumber(const std::string& text) {
+    std::istringstream in(text);
+    T read{};
+    in >> read;
+    return in.rdbuf()->sgetc() == std::char_traits<char>::eof();
 }
 
-// Where a value came from, so that its line can be named.
-struct Place {
-    const std::string& file;
-    int line;
-};
-
-std::ostream& report(std::ostream& errors, const Place& at) { return errors << at.file << ":" << at.line << ": "; }
-
-// A word from the file as a message shows it: a long one is cut, so that each message stays one short line.
-std::string shown(const std::string& word) {
-    constexpr size_t kLongest = 40;
-    return word.size() <= kLongest ? word : word.substr(0, kLongest) + "...";
-}
-
-void reportNotANumber(std::ostream& errors, const Place& at, const std::string& key, const std::string& value,
-                      const std::string& kept) {
-    if (value.empty()) {
-        report(errors, at) << key << " has no value; keeping " << kept << "\n";
-    } else {
-        report(errors, at) << key << " " << shown(value) << " is not a number; keeping " << kept << "\n";
-    }
-}
-
-void reportOutOfRange(std::ostream& errors, const Place& at, const std::string& key, const std::string& value,
-                      const std::string& range, const char* verb, const std::string& used) {
-    report(errors, at) << key << " " << shown(value) << " is out of range (" << range << "); " << verb << " " << used
-                       << "\n";
-}
-
-void readWholeSetting(const std::string& key, const std::string& value, const WholeRange& range, int32_t& field,
-                      const Place& at, std::ostream& errors) {
-    int64_t read = 0;  // one too large for any integer reads as its nearest end, so it is out of range too
-    if (readNumber(value, read) == NumberRead::NotANumber) {
-        reportNotANumber(errors, at, key, value, toText(field));
+// Reads a number of type T into `field` within `range`, naming what it refused.
+template <typename T, typename Field>
+void readNumberSetting(const std::string& value, const Range<T>& range, Field& field, const ValueReport& report) {
+    T read{};  // one too large for its type reads as its nearest end, so it is out of range too
+    if (readNumber(value, read) == NumberRead::NotANumber || !isWholeNumber<T>(value)) {
+        report.notANumber(toText(field));
         return;
     }
     if (read >= range.low && read <= range.high) {
-        field = static_cast<int32_t>(read);
+        field = static_cast<Field>(read);
         return;
     }
     const bool keep = range.outside == OutOfRange::Keep;
     if (!keep) {
-        field = static_cast<int32_t>(std::clamp(read, range.low, range.high));
+        field = static_cast<Field>(std::clamp(read, range.low, range.high));
     }
-    reportOutOfRange(errors, at, key, value, rangeText(range, read), keep ? "keeping" : "using", toText(field));
+    report.outOfRange(toText(static_cast<Field>(range.low)) + " to " + toText(static_cast<Field>(range.high)),
+                      keep ? "keeping" : "using", toText(field));
 }
 
-void readFloatSetting(const std::string& key, const std::string& value, float& field, const Place& at,
-                      std::ostream& errors) {
-    float read = 0.0f;
-    switch (readNumber(value, read)) {
-        case NumberRead::Read:
-            field = read;
-            break;
-        case NumberRead::TooLarge:
-            reportOutOfRange(errors, at, key, value, toText(-FLT_MAX) + " to " + toText(FLT_MAX), "keeping",
-                             toText(field));
-            break;
-        case NumberRead::NotANumber:
-            reportNotANumber(errors, at, key, value, toText(field));
-            break;
-    }
+template <typename T, typename Field>
+SettingKey numberKey(const char* name, Field GameSettings::*field, const Range<T>& range, int group = 0) {
+    SettingKey key;
+    key.name = name;
+    key.group = group;
+    key.read = [field, range](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        readNumberSetting(value, range, settings.*field, report);
+    };
+    key.write = [field](const GameSettings& settings) { return toText(settings.*field); };
+    return key;
 }
 
 // A setting that is on (1) or off (0).
-void readSwitch(const std::string& key, const std::string& value, bool& field, const Place& at, std::ostream& errors) {
-    int32_t read = field ? 1 : 0;
-    readWholeSetting(key, value, kSwitchRange, read, at, errors);
-    field = read == 1;
+SettingKey switchKey(const char* name, bool GameSettings::*field) {
+    SettingKey key;
+    key.name = name;
+    key.read = [field](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        int32_t on = settings.*field ? 1 : 0;
+        readNumberSetting(value, kSwitchRange, on, report);
+        settings.*field = on == 1;
+    };
+    key.write = [field](const GameSettings& settings) { return std::string(settings.*field ? "1" : "0"); };
+    return key;
 }
 
-void readPlayerName(const std::string& value, GameSettings& settings, const Place& at, std::ostream& errors) {
-    if (isPlayerName(value)) {
-        settings.playerName = value;
-        return;
-    }
-    if (value.empty()) {
-        report(errors, at) << "playername has no value; keeping " << announcedName(settings) << "\n";
-    } else {
-        report(errors, at) << "playername " << shown(value) << " is not a name (at most " << kMaxPlayerNameLength
-                           << " letters, digits or signs); keeping " << announcedName(settings) << "\n";
-    }
-}
-
-void readValue(const std::string& key, const std::string& value, GameSettings& settings, const Place& at,
-               std::ostream& errors) {
-    if (key == "sensitivity") {
-        readFloatSetting(key, value, settings.sensitivity, at, errors);
-    } else if (key == "minstars") {
-        readWholeSetting(key, value, kStarRange, settings.minStars, at, errors);
-    } else if (key == "maxstars") {
-        readWholeSetting(key, value, kStarRange, settings.maxStars, at, errors);
-    } else if (key == "mapdimensions") {
-        readWholeSetting(key, value, kMapRange, settings.mapDimensions, at, errors);
-    } else if (key == "playerskin") {
-        readSwitch(key, value, settings.playerSkin, at, errors);
-    } else if (key == "fullscreen") {
-        readSwitch(key, value, settings.fullScreen, at, errors);
-    } else if (key == "botlevel") {
-        if (parseBotLevel(value, settings.botLevel)) {
+SettingKey botLevelKey() {
+    SettingKey key;
+    key.name = "botlevel";
+    key.read = [](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        if (value == kAutoLevel) {
+            settings.botLevelSet = false;
+        } else if (parseBotLevel(value, settings.botLevel)) {
             settings.botLevelSet = true;
         } else {
-            report(errors, at) << key << " " << shown(value) << " is not a level (" << botLevelChoices()
-                               << "); keeping " << botLevelName(settings.botLevel) << "\n";
+            report.line() << "botlevel " << report.shownValue() << " is not a level (" << botLevelChoices()
+                          << "); keeping " << (settings.botLevelSet ? botLevelName(settings.botLevel) : kAutoLevel)
+                          << "\n";
         }
-    } else if (key == "announce") {
-        readSwitch(key, value, settings.announce, at, errors);
-    } else if (key == "playername") {
-        readPlayerName(value, settings, at, errors);
-    } else {
-        report(errors, at) << "unknown key " << shown(key) << ", skipped with its value\n";
-    }
+    };
+    key.write = [](const GameSettings& settings) {
+        return std::string(settings.botLevelSet ? botLevelName(settings.botLevel) : kAutoLevel);
+    };
+    return key;
 }
 
-// Bounds above 0 are put in order and made a range of at least two counts,
-// without going past the most stars a match can hold.
-void checkStarBounds(GameSettings& settings) {
-    if (settings.minStars <= 0 || settings.maxStars <= 0) {
-        return;
+// A key of the keyboard, by SDL's name: the rest of the line, as names hold blanks.
+SettingKey bindingKey(Action action) {
+    SettingKey key;
+    key.name = actionInfo(action).configKey;
+    key.wholeLine = true;
+    key.read = [action](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        const std::string kept = keyName(settings.keys.key(action));
+        SDLKey named = SDLK_UNKNOWN;
+        if (value.empty()) {
+            report.notANumber(kept);
+        } else if (!keyNamed(value, named)) {
+            report.line() << actionInfo(action).configKey << " " << report.shownValue()
+                          << " is not a key name; keeping " << kept << "\n";
+        } else if (const std::string refusal = settings.keys.refusal(action, named); !refusal.empty()) {
+            report.line() << actionInfo(action).configKey << " " << report.shownValue() << ": " << refusal
+                          << "; keeping " << kept << "\n";
+        } else {
+            settings.keys.bindSwapping(action, named);
+        }
+    };
+    key.write = [action](const GameSettings& settings) { return keyName(settings.keys.key(action)); };
+    return key;
+}
+
+SettingKey padButtonKey(PadAction action) {
+    SettingKey key;
+    key.name = padActionInfo(action).configKey;
+    key.read = [action](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        int32_t button = settings.pad.button(action);
+        readNumberSetting(value, kButtonRange, button, report);
+        settings.pad.bindSwapping(action, button);
+    };
+    key.write = [action](const GameSettings& settings) { return toText(settings.pad.button(action)); };
+    return key;
+}
+
+SettingKey playerNameKey() {
+    SettingKey key;
+    key.name = "playername";
+    key.read = [](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        if (isPlayerName(value)) {
+            settings.playerName = value;
+        } else if (value.empty()) {
+            report.line() << "playername has no value; keeping " << announcedName(settings) << "\n";
+        } else {
+            report.line() << "playername " << report.shownValue() << " is not a name (at most " << kMaxPlayerNameLength
+                          << " letters, digits or signs); keeping " << announcedName(settings) << "\n";
+        }
+    };
+    key.write = [](const GameSettings& settings) { return settings.playerName; };
+    return key;
+}
+
+constexpr int kStarBounds = 1;  // read and checked as a pair
+
+std::vector<SettingKey> makeSettingKeys() {
+    std::vector<SettingKey> keys = {
+        numberKey("sensitivity", &GameSettings::sensitivity, kSensitivityRange),
+        numberKey("minstars", &GameSettings::minStars, kStarRange, kStarBounds),
+        numberKey("maxstars", &GameSettings::maxStars, kStarRange, kStarBounds),
+        numberKey("mapdimensions", &GameSettings::mapDimensions, kMapRange),
+        switchKey("playerskin", &GameSettings::playerSkin),
+        botLevelKey(),
+        numberKey("musicvolume", &GameSettings::musicVolume, kVolumeRange),
+        numberKey("soundvolume", &GameSettings::soundVolume, kVolumeRange),
+        playerNameKey(),
+        switchKey("announce", &GameSettings::announce),
+        switchKey("fullscreen", &GameSettings::fullScreen),
+    };
+    for (size_t i = 0; i < kActionCount; ++i) keys.push_back(bindingKey(static_cast<Action>(i)));
+    for (size_t i = 0; i < kPadActionCount; ++i) keys.push_back(padButtonKey(static_cast<PadAction>(i)));
+    SettingKey axis;
+    axis.name = "padupaxis";
+    axis.read = [](const std::string& value, GameSettings& settings, const ValueReport& report) {
+        readNumberSetting(value, kAxisRange, settings.pad.upAxis, report);
+    };
+    axis.write = [](const GameSettings& settings) { return toText(settings.pad.upAxis); };
+    keys.push_back(axis);
+    return keys;
+}
+
+bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// Walks the text token by token, counting lines and passing over comment lines.
+class Scanner {
+public:
+    explicit Scanner(const std::string& text) : text(text) {}
+
+    bool atEnd() const { return at >= text.size(); }
+    int line() const { return lineNumber; }
+    size_t position() const { return at; }
+
+    void skipBlanks() {
+        while (!atEnd()) {
+            const char c = text[at];
+            if (c == '\n') {
+                ++lineNumber;
+                lineStart = true;
+                ++at;
+            } else if (isBlank(c)) {
+                ++at;
+            } else if (c == '#' && lineStart) {
+                at = std::min(text.find('\n', at), text.size());
+            } else {
+                return;
+            }
+        }
     }
+    // The next run of non-blank characters: [begin, end).
+    void token(size_t& begin, size_t& end) {
+        begin = at;
+        while (!atEnd() && !isBlank(text[at])) ++at;
+        end = at;
+        lineStart = false;
+    }
+    // The rest of the line without its leading and trailing blanks: [begin, end).
+    void restOfLine(size_t& begin, size_t& end) {
+        while (!atEnd() && text[at] != '\n' && isBlank(text[at])) ++at;
+        begin = at;
+        at = std::min(text.find('\n', at), text.size());
+        end = at;
+        while (end > begin && isBlank(text[end - 1])) --end;
+    }
+
+private:
+    const std::string& text;
+    size_t at = 0;
+    int lineNumber = 1;
+    bool lineStart = true;
+};
+
+std::string readCapped(std::istream& in, std::ostream& errors, const std::string& fileName) {
+    std::string text = readAtMost(in, kMaxConfigBytes + 1);
+    if (text.size() > kMaxConfigBytes) {
+        errors << fileName << ": larger than " << kMaxConfigBytes << " bytes, not read; keeping the defaults\n";
+        text.clear();
+    }
+    return text;
+}
+
+}  // namespace
+
+// Equal bounds become a range of two counts without going past the most stars a match can hold.
+void checkStarBounds(GameSettings& settings) {
     if (settings.minStars > settings.maxStars) {
         std::swap(settings.minStars, settings.maxStars);
     }
@@ -169,34 +295,69 @@ void checkStarBounds(GameSettings& settings) {
     }
 }
 
-// Skips blanks up to the next token, counting the line breaks passed.
-void skipBlanks(std::istream& in, int& line) {
-    for (int c = in.peek(); c != std::char_traits<char>::eof() && std::isspace(c); c = in.peek()) {
-        if (in.get() == '\n') {
-            ++line;
-        }
-    }
+int32_t fewestStars(const GameSettings& settings) { return settings.minStars + settings.minStars % 2; }
+
+int32_t mostStars(const GameSettings& settings) {
+    const int32_t drawn = settings.maxStars - 1;
+    return drawn + drawn % 2;
 }
 
-}  // namespace
+const std::vector<SettingKey>& settingKeys() {
+    static const std::vector<SettingKey> keys = makeSettingKeys();
+    return keys;
+}
+
+const SettingKey* findSettingKey(const std::string& name) {
+    for (const SettingKey& key : settingKeys()) {
+        if (key.name == name) return &key;
+    }
+    return nullptr;
+}
+
+std::vector<ConfigEntry> configEntries(const std::string& text) {
+    std::vector<ConfigEntry> entries;
+    Scanner scan(text);
+    for (scan.skipBlanks(); !scan.atEnd(); scan.skipBlanks()) {
+        ConfigEntry entry;
+        entry.line = scan.line();
+        size_t begin = 0;
+        size_t end = 0;
+        scan.token(begin, end);
+        entry.keyBegin = begin;
+        entry.key = text.substr(begin, end - begin);
+        entry.valueBegin = entry.valueEnd = end;
+        const SettingKey* known = findSettingKey(entry.key);
+        if (known && known->wholeLine) {
+            scan.restOfLine(begin, end);
+        } else {
+            scan.skipBlanks();
+            scan.token(begin, end);
+        }
+        if (end > begin) {
+            entry.valueBegin = begin;
+            entry.valueEnd = end;
+            entry.value = text.substr(begin, end - begin);
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
 
 void readSettings(std::istream& in, GameSettings& settings, std::ostream& errors, const std::string& fileName) {
-    int line = 1;
-    std::string key;
-    std::string value;
-    for (skipBlanks(in, line); in >> key; skipBlanks(in, line)) {
-        const Place at{fileName, line};
-        skipBlanks(in, line);
-        if (!(in >> value)) {
-            value.clear();
+    const std::string text = readCapped(in, errors, fileName);
+    for (const ConfigEntry& entry : configEntries(text)) {
+        const ValueReport report(errors, fileName, entry);
+        if (const SettingKey* key = findSettingKey(entry.key)) {
+            key->read(entry.value, settings, report);
+        } else {
+            report.line() << "unknown key " << ValueReport::shown(entry.key) << ", skipped with its value\n";
         }
-        readValue(key, value, settings, at, errors);
     }
     checkStarBounds(settings);
 }
 
 bool loadSettings(const std::string& path, GameSettings& settings, std::ostream& errors) {
-    std::ifstream file(path);
+    std::ifstream file(path, std::ios::binary);
     if (!file) {
         return false;
     }
@@ -221,6 +382,11 @@ std::string announcedName(const GameSettings& settings) {
         }
     }
     return name.empty() ? "player" : name;
+}
+
+bool sameSettings(const GameSettings& a, const GameSettings& b) {
+    const std::vector<SettingKey>& keys = settingKeys();
+    return std::all_of(keys.begin(), keys.end(), [&](const SettingKey& key) { return key.write(a) == key.write(b); });
 }
 
 bool readConnectionTokens(std::istream& in, int32_t& port, std::string& host) {

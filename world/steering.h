@@ -13,6 +13,9 @@ struct Steering {
     bool up = false, down = false;       // thrust along +vy / -vy (w / s)
     bool turnLeft = false, turnRight = false;  // a / d
     bool rollLeft = false, rollRight = false;  // q / e
+    // A stick's push along x, y and z, from -1 to 1: a part of the keys'
+    // thrust, for an axis on which no key thrusts.
+    float pushX = 0, pushY = 0, pushZ = 0;
 };
 
 // The keys that thrust each axis by -1, 0 or +1: x right, y up, z forward.
@@ -38,6 +41,6 @@ public:
 };
 
 // One movement step of `ms` milliseconds: each axis whose keys are not both held
-// or both free gets sensitivity * ms / 1000 of thrust; turns are a fixed 0.25
-// degrees a step.
+// or both free gets sensitivity * ms / 1000 of thrust, any other the part of it
+// that its push asks for; turns are a fixed 0.25 degrees a step.
 void steerShip(PlayerState& player, const Steering& held, float sensitivity, int32_t ms);

@@ -19,6 +19,7 @@
 #include <GL/gl.h>
 
 #include "app/game.h"
+#include "settings/bindings.h"
 #include "bot/pilot.h"
 #include "base/text.h"
 #include "join/host_address.h"
@@ -372,13 +373,13 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
     auto onPanel = [&](OverlayBox box) {
         return OverlayBox{box.left + panel.x, box.top + panel.y, box.right + panel.x, box.bottom + panel.y};
     };
-    EXPECT_EQ(texts(layout().bottomLeft), "F1: keys@0,0 ");
+    EXPECT_EQ(texts(layout().bottomLeft), "F1: keys  Esc: options@0,0 ");
     pass(kHintMs);
     EXPECT_EQ(texts(panel), "");
     tapAndPass(SDLK_F1);
     EXPECT_NE(texts(panel).find("Backspace@20,256 new match@207,256 "), std::string::npos);
-    EXPECT_NE(texts(panel).find("F11@20,410 full screen (Alt+Enter)@207,410 "), std::string::npos);
-    EXPECT_GT(countPixels(game->windowSize(), onPanel({20, 80, 190, 450}), 1, 1, 0), 500);  // the yellow key names
+    EXPECT_NE(texts(panel).find("F11@20,416 full screen (Alt+Enter)@207,416 "), std::string::npos);
+    EXPECT_GT(countPixels(game->windowSize(), onPanel({20, 76, 190, 452}), 1, 1, 0), 500);  // the yellow key names
     tapAndPass(SDLK_F1);
     EXPECT_EQ(texts(panel), "");
 
@@ -475,7 +476,7 @@ TEST_F(GameTest, TheKeyHintShowsOnSdlsOwnClock) {
             clock.reset();  // the player's clock: SDL's own
             start();
             bool hint = false;
-            for (const HudText& t : game->overlayTexts()) hint |= t.text == "F1: keys";
+            for (const HudText& t : game->overlayTexts()) hint |= t.text == "F1: keys  Esc: options";
             std::exit(hint ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
@@ -614,6 +615,136 @@ TEST_F(GameTest, BPlaysTheComputerAndBAgainMovesToTheNextLevel) {
     RawPeer friend1, friend2;
     ASSERT_TRUE(friend1.connectTo(port) && friend2.connectTo(port));
     EXPECT_TRUE(passUntil([&] { return game->network().peerCount() == 2; }));
+}
+
+// Escape opens the options over the running match: no key steers while it is
+// open, the thrust applies at once, the arena from the next match, and closing
+// writes the player's own file around the lines it already had.
+TEST_F(GameTest, TheOptionsApplyEachSettingWhenItShouldAndCloseIntoThePlayersFile) {
+    start("# my settings\nfoo bar\nsensitivity 5\n");
+    const Ship& ship = game->localPlayer().ship();
+    const float rest = ship.vz;
+    const int32_t started = game->localPlayer().matchTime();
+    key(SDLK_LEFT, true);  // held as the screen opens: let go of
+    tapAndPass(SDLK_ESCAPE);
+    ASSERT_TRUE(game->optionsOpen());
+    const float vx = ship.vx;
+    key(SDLK_UP, true);  // moves in the screen, to the last row
+    pass(50);
+    key(SDLK_UP, false);
+    key(SDLK_LEFT, false);
+    EXPECT_TRUE(ship.vz == rest && ship.vx == vx && game->localPlayer().matchTime() > started);  // runs on, unsteered
+    tap(SDLK_DOWN);
+    tap(SDLK_RIGHT);
+    pass();
+    EXPECT_EQ(game->core().settings().sensitivity, 5.5f);
+    for (int i = 0; i < 3; ++i) tap(SDLK_DOWN);
+    tap(SDLK_RIGHT);
+    pass();
+    EXPECT_EQ(game->core().settings().mapDimensions, 25);
+    EXPECT_EQ(game->localPlayer().mapSize(), 20);  // this match keeps its field
+    tapAndPass(SDLK_ESCAPE);
+    EXPECT_FALSE(game->optionsOpen());
+    std::ifstream saved(folder / "settings" / "starhold" / "config.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}),
+              "# my settings\nfoo bar\nsensitivity 5.5\n\nannounce 0\nmapdimensions 25\n");  // the test's own line too
+    tapAndPass(SDLK_BACKSPACE);
+    EXPECT_EQ(game->localPlayer().mapSize(), 25);
+}
+
+TEST_F(GameTest, ASettingsFileThatCannotBeWrittenIsNamedAndTheSettingStillApplies) {
+    std::ofstream(folder / "settings") << "a file where the settings folder should be";
+    start();
+    tap(SDLK_ESCAPE);
+    tap(SDLK_RIGHT);
+    testing::internal::CaptureStderr();
+    tapAndPass(SDLK_ESCAPE);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("starhold: could not save the settings in " + (folder / "settings").string(), 0), 0u) << said;
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight, layout().topLeft)
+                  .rfind("could not save|" + (folder / "settings").string(), 0),
+              0u);
+    EXPECT_EQ(game->core().settings().sensitivity, 5.5f);
+}
+
+// The pad, with events pushed into SDL's queue as a joystick would send them.
+TEST_F(GameTest, ThePadThrustsInProportionNeverBeyondTheKeysAndDrivesTheOptions) {
+    start();
+    auto push = [](Uint8 type, Uint8 which, int value) {  // axis, button and hat events share this layout
+        SDL_Event event{};
+        event.jaxis = {type, 0, which, static_cast<Sint16>(value)};
+        if (type != SDL_JOYAXISMOTION) event.jbutton = {type, 0, which, static_cast<Uint8>(value)};
+        SDL_PushEvent(&event);
+    };
+    const Ship& ship = game->localPlayer().ship();
+    const float keyThrust = 5.0f * 20 / 1000;  // the keys' thrust in a step of 20 ms
+    auto stepWith = [&](int axis, int value) {  // the change of vz and vx in one step with the stick so
+        push(SDL_JOYAXISMOTION, axis, value);
+        pass(0);
+        const float vz = ship.vz, vx = ship.vx;
+        pass(20);
+        return std::make_pair(ship.vz - vz, ship.vx - vx);
+    };
+    EXPECT_NEAR(stepWith(1, -32768).first, keyThrust, 1e-6f);  // pushed all the way forward
+    EXPECT_NEAR(stepWith(1, 32767).first, -keyThrust, 1e-6f);
+    const float half = stepWith(1, -16384).first;
+    EXPECT_TRUE(half > 0 && half < keyThrust) << half;
+    EXPECT_EQ(stepWith(1, -3000).first, 0.0f);  // at rest within the dead zone
+    EXPECT_NEAR(stepWith(0, -32768).second, -keyThrust, 1e-6f);
+    push(SDL_JOYAXISMOTION, 0, 0);
+    key(SDLK_RIGHT, true);  // a key held on the axis thrusts as a key does, whatever the stick
+    EXPECT_NEAR(stepWith(0, 32767).second, keyThrust, 1e-6f);
+    key(SDLK_RIGHT, false);
+    push(SDL_JOYAXISMOTION, 0, 0);
+    push(SDL_JOYBUTTONDOWN, static_cast<Uint8>(PadBindings().button(PadAction::Up)), 0);
+    pass(0);
+    const float vy = ship.vy;
+    pass(20);
+    EXPECT_NEAR(ship.vy - vy, keyThrust, 1e-6f);
+    push(SDL_JOYBUTTONUP, static_cast<Uint8>(PadBindings().button(PadAction::Up)), 0);
+
+    const Uint8 options = static_cast<Uint8>(PadBindings().button(PadAction::Options));
+    push(SDL_JOYBUTTONDOWN, options, 0);
+    pass();
+    ASSERT_TRUE(game->optionsOpen());
+    push(SDL_JOYHATMOTION, 0, SDL_HAT_RIGHT);  // on the first row, the sensitivity
+    push(SDL_JOYHATMOTION, 0, SDL_HAT_CENTERED);
+    pass();
+    EXPECT_EQ(game->core().settings().sensitivity, 5.5f);
+    push(SDL_JOYBUTTONDOWN, options, 0);
+    pass();
+    EXPECT_FALSE(game->optionsOpen());
+}
+
+TEST_F(GameTest, AKeyBoundInTheOptionsDoesItsActionAndThePanelNamesIt) {
+    start();
+    tapAndPass(SDLK_ESCAPE);
+    auto chosen = [&](const std::string& label) {  // the chosen row is yellow
+        for (const HudText& t : game->overlayTexts())
+            if (t.text == label && t.b == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < 50 && !chosen("new match"); ++i) tapAndPass(SDLK_DOWN);
+    tap(SDLK_RETURN);
+    tap(SDLK_k);
+    tapAndPass(SDLK_ESCAPE);
+    const std::string field = fieldText(game->localPlayer());
+    tapAndPass(SDLK_k);
+    EXPECT_NE(fieldText(game->localPlayer()), field);
+    tapAndPass(SDLK_F1);
+    EXPECT_EQ(rows(256, 256), "k|new match|");
+}
+
+TEST_F(GameTest, TheOptionsTellTheRecordAgainstTheLevelBWouldStartAt) {
+    fs::create_directories(folder / "state" / "starhold");
+    std::ofstream(folder / "state" / "starhold" / "records") << "computer beginner 2 1\ncomputer hard 0 3\n";
+    start();
+    tap(SDLK_ESCAPE);
+    for (int i = 0; i < 5; ++i) tap(SDLK_DOWN);  // the computer's level, not set: the first not beaten
+    pass();
+    EXPECT_EQ(rows(366, 366), "against easy: won 0, lost 0|");
+    tapAndPass(SDLK_LEFT);
+    EXPECT_EQ(rows(366, 366), "against hard: won 0, lost 3|");
 }
 
 // A field alone flown to its last star by the computer's pilot, pressing the

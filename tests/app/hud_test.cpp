@@ -103,7 +103,7 @@ TEST(StatusLineRows, ATextTooLongForOneRowGoesOnTwo) {
 // panel and prompt centred, inside the window and clear of the lines at the top.
 TEST(OverlayLayout, KeepsEveryTextInsideTheWindowAndInItsPlaceAtAnySize) {
     const PromptList heard{std::vector<std::string>(8, std::string(32, 'W')), 0, ""};  // the most games listed
-    std::vector<HudText> middle = resultBanner({true}), panel = keyPanel(), prompt = promptRows("j", "why", heard);
+    std::vector<HudText> middle = resultBanner({true}), panel = keyPanel(KeyBindings()), prompt = promptRows("j", "why", heard);
     middle.insert(middle.end(), panel.begin(), panel.end());
     middle.insert(middle.end(), prompt.begin(), prompt.end());
     for (const auto& [width, height] : {std::pair(640, 480), {800, 600}, {1920, 1080}, {640, 1400}}) {

@@ -458,6 +458,34 @@ class LocalNetwork(unittest.TestCase):
             self.assertEqual(game.stderr(), "")
 
 
+class Options(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="starhold-e2e-")
+        self.game = None
+
+    def tearDown(self):
+        if self.game:
+            self.game.kill()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def test_escape_changes_the_sensitivity_and_the_players_file_keeps_its_own_lines(self):
+        self.game = Game(os.path.join(self.tmp, "options"), ARGS.binary,
+                         config="# my own settings\nmystery 1\nsensitivity 5\nannounce 0\n")
+        self.game.key("Escape")
+        # The screen's title, large and yellow, over the top of the arena.
+        self.assertTrue(wait_for(lambda: count_pixels(self.game.screenshot(), yellow, (250, 55, 550, 95)) > 300, 10))
+        self.game.key("Right")
+        self.game.key("Escape")
+        path = os.path.join(self.game.home, ".config", "starhold", "config.txt")
+        expected = "# my own settings\nmystery 1\nsensitivity 5.5\nannounce 0\n"
+        def saved():
+            with open(path) as f:
+                return f.read() == expected
+        self.assertTrue(wait_for(saved, 10))
+        self.assertEqual(self.game.close(), 0)
+        self.assertEqual(self.game.stderr(), path + ":2: unknown key mystery, skipped with its value\n")
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
