@@ -162,8 +162,13 @@ void Game::drainEvents() {
 
 void Game::resizeWindow(WindowSize wanted) { noteVideoMode(window.resize(wanted), kWindowSizeRefusedText); }
 
+// The choice is kept in config.txt for the next start; a refused one keeps what the window is.
 void Game::setFullScreen(bool on) {
     noteVideoMode(window.setFullScreen(on), on ? kFullScreenRefusedText : kWindowSizeRefusedText);
+    settings.fullScreen = window.isFullScreen();
+    if (!options.isOpen()) {
+        saveSettings();  // else when the screen closes
+    }
 }
 
 // After a video mode was set or refused; a display that took the window away ends the game.
@@ -175,10 +180,11 @@ void Game::noteVideoMode(bool set, const char* refusal) {
     input.quit = input.quit || window.lost();
 }
 
-// The join prompt and the options screen see every key but the full-screen
-// keys first: while either is open no other key is the game's.
+// The full-screen keys switch unless the options screen, which has a row for
+// it, is open; the join prompt and the options screen see every other key
+// first: while either is open no other key is the game's.
 void Game::handleKey(const SDL_keysym& key, bool pressed) {
-    if (isFullScreenKey(key.sym, key.mod)) {
+    if (isFullScreenKey(key.sym, key.mod) && !options.isOpen()) {
         if (pressed) {
             setFullScreen(!window.isFullScreen());
         }

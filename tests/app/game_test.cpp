@@ -522,14 +522,17 @@ TEST_F(GameTest, TheWindowResizesSwitchesFullScreenAndDrawsWithTexturesOfItsCont
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
-    EXPECT_TRUE(game->run());  // the window's size is kept for the next start
-    start("fullscreen 1\n");
+    EXPECT_TRUE(game->run());  // the window's size is kept for the next start, full screen in config.txt
+    start();
     EXPECT_TRUE(game->fullScreen() && game->windowSize().width > 1000);
-    game->setFullScreen(false);
-    EXPECT_TRUE(game->windowSize() == (WindowSize{1000, 700}));
+    tap(SDLK_ESCAPE);
+    for (int i = 0; i < 10; ++i) tap(SDLK_DOWN);  // the options' row for full screen
+    tapAndPass(SDLK_RIGHT);
+    tapAndPass(SDLK_ESCAPE);
+    EXPECT_TRUE(!game->fullScreen() && game->windowSize() == (WindowSize{1000, 700}));
     std::ofstream(folder / "state" / "starhold" / "window") << "1000 tall\n";
     testing::internal::CaptureStderr();
-    start("fullscreen 0\n");
+    start();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "starhold: ignoring the damaged window size in " + (folder / "state/starhold/window").string() +
                   ": not a width and a height\n");

@@ -147,6 +147,7 @@ TEST_F(KeyBindingsInConfig, KeysAreReadByNameWithTheChecksOfEveryOtherValue) {
         {"keyforward\n# up", "config.txt:1: keyforward has no value; keeping up\n"},
         {"keymusic escape", "config.txt:1: keymusic escape: escape opens the options; keeping m\n"},
         {"keymusic F1", "config.txt:1: keymusic F1: f1 always shows the keys; keeping m\n"},
+        {"keymusic f11", "config.txt:1: keymusic f11: f11 switches full screen; keeping m\n"},
         {"keypanel m", "config.txt:1: keypanel m: f1 always shows the keys; keeping f1\n"},
         {"padoptions 32", "config.txt:1: padoptions 32 is out of range (0 to 31); keeping 7\n"},
         {"padupaxis 1", "config.txt:1: padupaxis 1 is out of range (2 to 31); keeping 4\n"},
