@@ -6,7 +6,7 @@ namespace {
 
 constexpr int kAdvance = 17;  // every character of a text line advances this far
 constexpr int kLabelX = 10;
-constexpr int kValueX = 432;  // room for the longest key name, "print screen", to the right edge
+constexpr int kValueRight = kPanelWidth - kLabelX;  // values end here, clear of the longest labels
 constexpr int kTitleY = 76;   // clear of the status line in the smallest window
 constexpr int kFirstRowY = 120;
 constexpr int kRowHeight = 22;
@@ -34,8 +34,9 @@ std::vector<HudText> optionsPanel(const std::vector<OptionRow>& rows, size_t sel
         const int y = kFirstRowY + static_cast<int>(i - first) * kRowHeight;
         const bool chosen = i == selected;
         panel.push_back(hudText(rows[i].label, kLabelX, y, 1, 1, chosen ? 0.0f : 1.0f));
+        const int valueX = kValueRight - static_cast<int>(rows[i].value.size()) * kAdvance;
         panel.push_back(
-            hudText(rows[i].value, kValueX, y, chosen ? 1.0f : 0.6f, chosen ? 1.0f : 0.9f, chosen ? 0.0f : 1.0f));
+            hudText(rows[i].value, valueX, y, chosen ? 1.0f : 0.6f, chosen ? 1.0f : 0.9f, chosen ? 0.0f : 1.0f));
     }
     const auto [said, more] = splitRow(notice, kNoticeChars);
     const float blue = waiting ? 0.0f : 0.7f;  // yellow while it waits, else grey
