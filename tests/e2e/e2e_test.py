@@ -472,8 +472,8 @@ class Options(unittest.TestCase):
         self.game = Game(os.path.join(self.tmp, "options"), ARGS.binary,
                          config="# my own settings\nmystery 1\nsensitivity 5\nannounce 0\n")
         self.game.key("Escape")
-        # The screen's title, large and yellow, over the top of the arena.
-        self.assertTrue(wait_for(lambda: count_pixels(self.game.screenshot(), yellow, (250, 55, 550, 95)) > 300, 10))
+        # The screen's title, large and yellow, at the top of the centred panel (from (80, 60) in 800 x 600).
+        self.assertTrue(wait_for(lambda: count_pixels(self.game.screenshot(), yellow, (250, 130, 550, 175)) > 300, 10))
         self.game.key("Right")
         self.game.key("Escape")
         path = os.path.join(self.game.home, ".config", "starhold", "config.txt")
