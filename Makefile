@@ -72,9 +72,10 @@ stress: deps
 # BENCH_BASELINE=<game binary> measures another build in the same run.
 bench: deps
 	@cmake -S . -B build $(CMAKE_FLAGS) -DSTARHOLD_TESTS=ON >/dev/null
-	@cmake --build build --target starhold starhold-bot -j $(JOBS)
+	@cmake --build build --target starhold starhold-bot starhold-empty-frame -j $(JOBS)
 	@cc -O2 -Wall -Wextra $(if $(filter ON,$(WERROR)),-Werror) -shared -fPIC -o build/frame_probe.so bench/frame_probe.c -ldl -lpthread
-	/usr/bin/python3 bench/run_bench.py --binary build/starhold --data data --probe build/frame_probe.so --out build/bench \
+	/usr/bin/python3 bench/run_bench.py --binary build/starhold --data data --probe build/frame_probe.so \
+	  --floor build/bench/starhold-empty-frame --out build/bench \
 	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
 
 # The computer's levels against each other and against a random flier (LADDER_MATCHES

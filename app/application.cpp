@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <SDL.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,18 +31,28 @@ bool hasDisplay() {
     return false;
 }
 
+// A software GL keeps the window's colour, depth and accumulation buffers in
+// plain memory, several MiB each at a large size. Once one of them was freed,
+// glibc would take the next from its heap and keep that memory after it is
+// freed in turn, so every new window size would leave its buffers behind.
+// Blocks of 1 MiB and more are mapped and given back whole instead.
+void giveLargeBlocksBack() {
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
+}
+
 }  // namespace
 
 int runStarhold(const char* argv0) {
+    giveLargeBlocksBack();
     if (!hasDisplay() || !enterDataFolder(executablePath(argv0))) {
         return 1;
     }
     int status = 0;
     {
         Game game;
-        if (game.startUp()) {
-            game.run();
-        } else {
+        if (!game.startUp() || !game.run()) {
             status = 1;
         }
     }

@@ -11,23 +11,18 @@
 #include "app/data_folder.h"
 #include "base/text.h"
 #include "render/frame_gl.h"
+#include "window/window_state.h"
 #include "world/arena.h"
 #include "world/world_drawing.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-constexpr int kWindowWidth = 800;
-constexpr int kWindowHeight = 600;
-
-}  // namespace
 
 Game::Game(const Clock& time) : settingsFile(ownSettingsPath("config.txt"), "config.txt"), clock(time) {}
 
 Game::~Game() = default;
 
 bool Game::startUp() {
+    readConfiguration();  // first: it says whether the window opens full screen
     if (!startVideo()) {
         return false;
     }
@@ -35,7 +30,6 @@ bool Game::startUp() {
     if (computerProgram.empty()) {
         computerProgram = (fs::path(executablePath("starhold")).parent_path() / "starhold-bot").string();
     }
-    readConfiguration();
     records = readRecords(recordsPath(), std::cerr);
     match.startNetworking();  // on failure the game runs without a network
     if (!startAudio()) {
@@ -56,11 +50,11 @@ bool Game::startUp() {
 
 bool Game::startVideo() {
     sceneSurface.setTextureManager(&textures);
-    sceneSurface.setResolution(kWindowWidth, kWindowHeight);
-    hudSurface.setResolution(kWindowWidth, kWindowHeight);
-    if (!sceneSurface.initialise()) {
-        return false;  // the surface has printed the reason
+    readWindowSize(windowStatePath(), lastWindowSize, std::cerr);
+    if (!window.open(lastWindowSize, settings.fullScreen)) {
+        return false;  // the window has printed the reason
     }
+    hudSurface.setResolution(window.size().width, window.size().height);
     SDL_WM_SetCaption("starhold", "starhold");
     SDL_EnableUNICODE(1);  // the join prompt types what the keys say
     pad.open();            // without a pad nothing changes
@@ -103,18 +97,18 @@ bool Game::startAudio() {
 void Game::placeCameras() {
     mainCamera.reset(0, 0, 0);
     mainCamera.moveLocal(0, 0, -20, 1);
-    hudCamera.reset(0, 0, 0);
-    hudCamera.rotateLocal(180, 0, 1, 0);
-    hudCamera.moveLocal(-320, 340, -600, 1);
-    hudCamera.rotateLocal(180, 0, 0, 1);
 }
 
-void Game::run() {
+bool Game::run() {
     while (!input.quit) {
         runPass();
         waitForNextDue();
     }
     saveSettings();  // what the options screen changed, should the window close while it is open
+    if (window.windowedSize() != lastWindowSize) {  // the next start opens the window as it was left
+        writeWindowSize(windowStatePath(), window.windowedSize(), std::cerr);
+    }
+    return !window.lost();
 }
 
 void Game::runPass() {
@@ -145,23 +139,57 @@ bool Game::frameDue(bool updated, bool moved) {
     return input.firstFrame || ((updated || moved) && !drawnSinceUpdate);
 }
 
+// A dragged corner sends a stream of sizes; only the last of a pass is set.
 void Game::drainEvents() {
     SDL_Event event;
+    WindowSize resized;
     while (SDL_PollEvent(&event)) {
         match.handleEvent(event);
         if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
             handleKey(event.key.keysym, event.type == SDL_KEYDOWN);
+        } else if (event.type == SDL_VIDEORESIZE) {
+            resized = {event.resize.w, event.resize.h};
         } else if (event.type == SDL_QUIT) {
             input.quit = true;
         } else {
             handlePad(event);
         }
     }
+    if (resized.width > 0) {
+        resizeWindow(resized);
+    }
 }
 
-// The join prompt and the options screen see every key first: while either is
-// open no key is the game's.
+void Game::resizeWindow(WindowSize wanted) { noteVideoMode(window.resize(wanted), kWindowSizeRefusedText); }
+
+// The choice is kept in config.txt for the next start; a refused one keeps what the window is.
+void Game::setFullScreen(bool on) {
+    noteVideoMode(window.setFullScreen(on), on ? kFullScreenRefusedText : kWindowSizeRefusedText);
+    settings.fullScreen = window.isFullScreen();
+    if (!options.isOpen()) {
+        saveSettings();  // else when the screen closes
+    }
+}
+
+// After a video mode was set or refused; a display that took the window away ends the game.
+void Game::noteVideoMode(bool set, const char* refusal) {
+    if (!set) {
+        status.showEvent(refusal, 1, 0.4f, 0.4f, now());
+    }
+    hudSurface.setResolution(window.size().width, window.size().height);
+    input.quit = input.quit || window.lost();
+}
+
+// The full-screen keys switch unless the options screen, which has a row for
+// it, is open; the join prompt and the options screen see every other key
+// first: while either is open no other key is the game's.
 void Game::handleKey(const SDL_keysym& key, bool pressed) {
+    if (isFullScreenKey(key.sym, key.mod) && !options.isOpen()) {
+        if (pressed) {
+            setFullScreen(!window.isFullScreen());
+        }
+        return;
+    }
     switch (prompt.handleKey(key.sym, key.unicode, pressed)) {
         case PromptAction::NotTaken: break;
         case PromptAction::Join:
@@ -254,8 +282,18 @@ void Game::drawFrame() {
     drawHud();
     glLoadIdentity();
     applyAsView(mainCamera);
+    // The arena's lines and the star markers are opaque, untextured and of one
+    // colour each: GL's default blending, an alpha test they always pass and
+    // smooth shading change none of their pixels, but have a software
+    // rasterizer read, test and interpolate the colour of every one of them.
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glShadeModel(GL_FLAT);
     sceneSurface.flush(false, false);
     shipSurface.flush(true, false);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
     drawShip(local, mainCamera, textures);
     if (match.connected()) {
         drawShip(match.remotePlayer(), mainCamera, textures);

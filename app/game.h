@@ -29,6 +29,7 @@
 #include "render/frame.h"
 #include "sound/sound_manager.h"
 #include "textures/texture_manager.h"
+#include "window/game_window.h"
 
 class Game {
 public:
@@ -40,8 +41,9 @@ public:
 
     // Opens the window and audio and loads everything; false after printing why.
     bool startUp();
-    // Runs passes until the window is closed.
-    void run();
+    // Runs passes until the window is closed, then keeps the window's size for
+    // the next start; false when the display took the window away.
+    bool run();
     // One pass of the loop: events, update, network, movement, drawing.
     void runPass();
     bool quitRequested() const { return input.quit; }
@@ -57,7 +59,15 @@ public:
     // The texts drawn over the world this pass: status line, banner, key panel,
     // hint, join prompt.
     std::vector<HudText> overlayTexts();
+    // The same texts in their groups, each with its backings: what drawOverlay draws.
+    std::vector<OverlayGroup> overlayGroups();
     int framesDrawn() const { return frameCount; }
+    // Full screen at the desktop's size, or back to the window's last size. A
+    // switch the display refuses leaves the window as it was, says so on
+    // standard error and shows an event on the status line.
+    void setFullScreen(bool on);
+    bool fullScreen() const { return window.isFullScreen(); }
+    WindowSize windowSize() const { return window.size(); }
     bool promptOpen() const { return prompt.isOpen(); }
     bool optionsOpen() const { return options.isOpen(); }
     const GameSettings& currentSettings() const { return settings; }
@@ -80,6 +90,8 @@ private:
 
     // Loop steps
     void drainEvents();
+    void resizeWindow(WindowSize wanted);
+    void noteVideoMode(bool set, const char* refusal);
     void playSounds(const std::vector<MatchEvent>& events);
     void handleKey(const SDL_keysym& key, bool pressed);
     bool optionsTakeKey(const SDL_keysym& key, bool pressed);
@@ -126,12 +138,13 @@ private:
     DrawSurface3D shipSurface;
     DrawSurface2D hudSurface;
     TextureManager textures;
+    GameWindow window{sceneSurface, textures};
+    WindowSize lastWindowSize = kFirstWindowSize;  // as the last run left it
     FontManager fonts;
     GameSettings settings;
     SettingsFile settingsFile;
     SoundManager sounds;
     Frame mainCamera;
-    Frame hudCamera;
     const Clock& clock;
     RandomSource random{seedFromTime()};
     MatchCore match{clock, random};
@@ -147,7 +160,6 @@ private:
     int32_t listeningPort = -1;
     LanAnnouncer announcer;  // while waiting for a friend: where to join us, to the local network
     LanListener lanGames;    // while the join prompt is open: the games announced there
-    int promptBottom = 0;    // where the prompt's rows end, for their backing
     ComputerOpponent computer;
     std::string computerProgram;
     BotLevel computerLevel = BotLevel::Normal;

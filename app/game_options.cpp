@@ -82,8 +82,8 @@ void Game::applyOptions(OptionsAction action) {
     }
 }
 
-// The keys, the pad, the thrust, the skins and the volumes apply at once; the
-// computer's level when b next starts it; the field from the next match.
+// The keys, the pad, the thrust, the skins, the volumes and full screen apply
+// at once; the computer's level when b next starts it; the field from the next match.
 void Game::applySettings(const GameSettings& next) {
     match.changeSettings(next);
     if (next.playerName != settings.playerName) {
@@ -91,6 +91,9 @@ void Game::applySettings(const GameSettings& next) {
     }
     settings = next;
     applyVolumes();
+    if (settings.fullScreen != window.isFullScreen()) {
+        setFullScreen(settings.fullScreen);
+    }
 }
 
 void Game::applyVolumes() {

@@ -9,8 +9,9 @@
 
 #include "app/game.h"
 #include "app/options_panel.h"
+#include "app/overlay_layout.h"
 #include "base/text.h"
-#include "render/frame_gl.h"
+#include "render/pixel_view.h"
 
 namespace {
 
@@ -71,22 +72,63 @@ HudValues Game::hudValues() {
     return values;
 }
 
+// Before the world, as the arena's lines may cross it; in pixels, so it stays crisp.
 void Game::drawHud() {
-    glLoadIdentity();
-    applyAsView(hudCamera);
-    glDisable(GL_TEXTURE_2D);  // a texture left bound would tint the points, or hide them by alpha
+    const PixelView pixels(window.size().width, window.size().height);
+    const OverlayPoint origin = overlayLayout(window.size().width, window.size().height).topLeft;
+    glTranslatef(origin.x + 0.5f, origin.y + 0.5f, 0);  // a point at a pixel's centre lights that pixel
     glBegin(GL_POINTS);
     drawHudLine(fonts, hudValues());
     glEnd();
 }
 
-std::vector<HudText> Game::overlayTexts() {
-    std::vector<HudText> texts = status.current(now());
+namespace {
+
+// Texts laid out from a group's origin, moved to the window's pixels.
+std::vector<HudText> placed(std::vector<HudText> texts, OverlayPoint origin) {
+    for (HudText& text : texts) {
+        text.x += origin.x;
+        text.y += origin.y;
+    }
+    return texts;
+}
+
+OverlayBox textBox(const HudText& text) {
+    return {text.x, text.y, text.x + kTextAdvance * text.scale * static_cast<int>(text.text.size()),
+            text.y + kLineHeight * text.scale};
+}
+
+// Around every text of the group, with a margin, and at least `minWidth` wide about its middle.
+OverlayBox around(const std::vector<HudText>& texts, int margin, int minWidth = 0) {
+    OverlayBox box = textBox(texts.front());
+    for (const HudText& text : texts) {
+        const OverlayBox one = textBox(text);
+        box = {std::min(box.left, one.left), std::min(box.top, one.top), std::max(box.right, one.right),
+               std::max(box.bottom, one.bottom)};
+    }
+    const int widen = std::max(0, minWidth - (box.right - box.left)) / 2;
+    return {box.left - margin - widen, box.top - margin, box.right + margin + widen, box.bottom + margin};
+}
+
+}  // namespace
+
+std::vector<OverlayGroup> Game::overlayGroups() {
+    const OverlayLayout layout = overlayLayout(window.size().width, window.size().height);
+    std::vector<OverlayGroup> groups;
+    OverlayGroup statusRows{placed(status.current(now()), layout.topLeft), {}};
+    for (const HudText& row : statusRows.texts) {
+        const OverlayBox box = textBox(row);  // each row on its own strip
+        statusRows.shades.push_back({layout.topLeft.x - 5, box.top - 3, box.right + 3, box.bottom + 3});
+    }
+    groups.push_back(statusRows);
     if (options.isOpen()) {  // over everything in the middle
-        const std::vector<HudText> panel =
-            optionsPanel(options.rows(), options.selected(), optionsNotice(), options.waitingForInput());
-        texts.insert(texts.end(), panel.begin(), panel.end());
-        return texts;
+        OverlayGroup panel{placed(optionsPanel(options.rows(), options.selected(), optionsNotice(),
+                                               options.waitingForInput()),
+                                  layout.panel),
+                           {}};
+        panel.shades.push_back(around(panel.texts, 10));
+        groups.push_back(panel);
+        return groups;
     }
     const PlayerState& local = match.localPlayer();
     if (local.isMatchOver() && !showKeys) {  // the key panel covers the middle
@@ -99,23 +141,33 @@ std::vector<HudText> Game::overlayTexts() {
         result.newMatchKey = shownKeyName(settings.keys.key(Action::NewMatch));
         result.bestMs = trialBestMs;
         result.newBest = trialNewBest;
-        const std::vector<HudText> banner = resultBanner(result);
-        texts.insert(texts.end(), banner.begin(), banner.end());
+        OverlayGroup banner{placed(resultBanner(result), layout.panel), {}};
+        banner.shades.push_back(around(banner.texts, 15, 480));
+        groups.push_back(banner);
     }
     if (showKeys) {
-        const std::vector<HudText> panel = keyPanel(settings.keys);
-        texts.insert(texts.end(), panel.begin(), panel.end());
+        OverlayGroup panel{placed(keyPanel(settings.keys), layout.panel), {}};
+        panel.shades.push_back(around(panel.texts, 15));
+        groups.push_back(panel);
     } else if (now() < kHintMs) {
-        texts.push_back(keysHint());
+        groups.push_back({placed({keysHint()}, layout.bottomLeft), {}});
     }
     if (prompt.isOpen()) {
         PromptList list;
         for (size_t i = 0; i < prompt.games().size(); ++i) list.games.push_back(prompt.gameLine(i, kStatusChars - 4));
         list.chosen = prompt.chosenGame();
         list.note = lanGames.isOpen() ? kNoGamesHeardText : kGamesUnlistedText;
-        const std::vector<HudText> rows = promptRows(prompt.line(kStatusChars - 4), prompt.refusal(), list);
-        promptBottom = rows.back().y + 22;
-        texts.insert(texts.end(), rows.begin(), rows.end());
+        OverlayGroup rows{placed(promptRows(prompt.line(kStatusChars - 4), prompt.refusal(), list), layout.panel), {}};
+        rows.shades.push_back(around(rows.texts, 15));
+        groups.push_back(rows);
+    }
+    return groups;
+}
+
+std::vector<HudText> Game::overlayTexts() {
+    std::vector<HudText> texts;
+    for (const OverlayGroup& group : overlayGroups()) {
+        texts.insert(texts.end(), group.texts.begin(), group.texts.end());
     }
     return texts;
 }
@@ -123,61 +175,41 @@ std::vector<HudText> Game::overlayTexts() {
 namespace {
 
 // A dark backing so text over the arena stays readable.
-void drawShade(int left, int top, int right, int bottom) {
+void drawShade(const OverlayBox& box) {
     glColor4f(0, 0, 0, 0.75f);
     glBegin(GL_QUADS);
-    glVertex3f(left, top, 0);
-    glVertex3f(right, top, 0);
-    glVertex3f(right, bottom, 0);
-    glVertex3f(left, bottom, 0);
+    glVertex3f(box.left, box.top, 0);
+    glVertex3f(box.right, box.top, 0);
+    glVertex3f(box.right, box.bottom, 0);
+    glVertex3f(box.left, box.bottom, 0);
     glEnd();
+}
+
+// One glyph cell is one square dot of `scale` pixels, on whole pixels.
+void drawText(FontManager& fonts, const HudText& text) {
+    const float centring = text.scale % 2 == 1 ? 0.5f : 0.0f;
+    glPushMatrix();
+    glTranslatef(text.x + centring, text.y + centring, 0);
+    glScalef(text.scale, text.scale, 1);
+    glPointSize(static_cast<float>(text.scale));
+    glBegin(GL_POINTS);
+    drawTextLine(fonts, text.text, 0, 0, text.r, text.g, text.b);
+    glEnd();
+    glPopMatrix();
 }
 
 }  // namespace
 
 // Drawn after the world, so that neither the arena nor a ship hides it.
 void Game::drawOverlay() {
-    const std::vector<HudText> texts = overlayTexts();
-    glLoadIdentity();
-    applyAsView(hudCamera);
-    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_ALPHA_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    for (const HudText& text : texts) {
-        if (text.y == kStatusY || text.y == kStatusY + kStatusRowHeight) {
-            drawShade(-5, text.y - 3, text.x + 17 * static_cast<int>(text.text.size()) + 3, text.y + 19);
+    const std::vector<OverlayGroup> groups = overlayGroups();
+    const PixelView pixels(window.size().width, window.size().height);
+    for (const OverlayGroup& group : groups) {
+        for (const OverlayBox& shade : group.shades) {
+            drawShade(shade);
+        }
+        for (const HudText& text : group.texts) {
+            drawText(fonts, text);
         }
     }
-    if (options.isOpen()) {
-        drawShade(0, kOptionsTop, 660, kOptionsBottom);
-    } else if (prompt.isOpen()) {
-        drawShade(25, kPromptY - 15, 660, promptBottom);
-    } else if (showKeys) {
-        drawShade(5, kKeyPanelTop, 630, kKeyPanelBottom);
-    } else if (match.localPlayer().isMatchOver()) {
-        int halfWidth = 240;  // the banner's rows, centred, with a margin
-        int bottom = 280;
-        for (const HudText& text : texts) {
-            if (text.y >= kBannerTop && text.y < kBannerBottom) {
-                halfWidth = std::max(halfWidth, kHudCentreX - text.x + 20);
-                bottom = std::max(bottom, text.y + 30);
-            }
-        }
-        drawShade(kHudCentreX - halfWidth, kBannerTop, kHudCentreX + halfWidth, bottom);
-    }
-    for (const HudText& text : texts) {
-        glPushMatrix();
-        glTranslatef(text.x, text.y, 0);
-        glScalef(text.scale, text.scale, 1);
-        glPointSize(1.2f * text.scale);  // one glyph cell stays one solid dot
-        glBegin(GL_POINTS);
-        drawTextLine(fonts, text.text, 0, 0, text.r, text.g, text.b);
-        glEnd();
-        glPopMatrix();
-    }
-    glPointSize(1);
-    glPopAttrib();
 }

@@ -79,6 +79,10 @@ KeyAction applyKey(InputState& input, const KeyBindings& keys, SDLKey key, bool 
     return pressed ? applyPress(input, action) : applyRelease(input, action);
 }
 
+bool isFullScreenKey(SDLKey key, SDLMod mod) {
+    return key == SDLK_F11 || ((key == SDLK_RETURN || key == SDLK_KP_ENTER) && (mod & KMOD_ALT) != 0);
+}
+
 void releaseMovementKeys(InputState& input) {
     input.held = Steering();
     input.reverse = false;

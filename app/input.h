@@ -33,5 +33,8 @@ enum class KeyAction {
 // Updates the flags for a key press or release and names the action it asks for.
 KeyAction applyKey(InputState& input, const KeyBindings& keys, SDLKey key, bool pressed);
 
+// F11, or Enter with Alt held: switches between the window and full screen.
+bool isFullScreenKey(SDLKey key, SDLMod mod);
+
 // Lets go of every held movement key, as when a prompt takes the keyboard.
 void releaseMovementKeys(InputState& input);

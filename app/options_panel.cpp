@@ -5,13 +5,13 @@
 namespace {
 
 constexpr int kAdvance = 17;  // every character of a text line advances this far
-constexpr int kLabelX = 15;
-constexpr int kValueX = 450;  // room for the longest key name, "print screen", to the right edge
-constexpr int kTitleY = 65;
-constexpr int kFirstRowY = 140;  // the line above is kept for what the screen may say about the player's record
-constexpr int kRowHeight = 26;
-constexpr int kNoticeY = kFirstRowY + static_cast<int>(kOptionsRowsShown) * kRowHeight + 10;
-constexpr int kKeysY = kOptionsBottom - 30;
+constexpr int kLabelX = 10;
+constexpr int kValueRight = kPanelWidth - kLabelX;  // values end here, clear of the longest labels
+constexpr int kTitleY = 76;   // clear of the status line in the smallest window
+constexpr int kFirstRowY = 120;
+constexpr int kRowHeight = 22;
+constexpr int kNoticeY = kFirstRowY + static_cast<int>(kOptionsRowsShown) * kRowHeight + 4;
+constexpr int kKeysY = kNoticeY + 58;
 constexpr size_t kNoticeChars = 36;
 
 // The first row shown: the chosen one stays in view, near the middle when it can.
@@ -34,14 +34,15 @@ std::vector<HudText> optionsPanel(const std::vector<OptionRow>& rows, size_t sel
         const int y = kFirstRowY + static_cast<int>(i - first) * kRowHeight;
         const bool chosen = i == selected;
         panel.push_back(hudText(rows[i].label, kLabelX, y, 1, 1, chosen ? 0.0f : 1.0f));
+        const int valueX = kValueRight - static_cast<int>(rows[i].value.size()) * kAdvance;
         panel.push_back(
-            hudText(rows[i].value, kValueX, y, chosen ? 1.0f : 0.6f, chosen ? 1.0f : 0.9f, chosen ? 0.0f : 1.0f));
+            hudText(rows[i].value, valueX, y, chosen ? 1.0f : 0.6f, chosen ? 1.0f : 0.9f, chosen ? 0.0f : 1.0f));
     }
     const auto [said, more] = splitRow(notice, kNoticeChars);
     const float blue = waiting ? 0.0f : 0.7f;  // yellow while it waits, else grey
     for (const std::string& row : {said, more}) {
         if (!row.empty()) panel.push_back(hudText(row, kLabelX, row == said ? kNoticeY : kNoticeY + 22, 1, 1, blue));
     }
-    panel.push_back(hudText("arrows: choose  Enter: set  Esc: close", kLabelX, kKeysY, 0.7f, 0.7f, 0.7f));
+    panel.push_back(hudText("arrows choose  Enter sets  Esc closes", kLabelX, kKeysY, 0.7f, 0.7f, 0.7f));
     return panel;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The options screen as text over the arena, in the heads-up camera's units:
-// its title, the rows around the one chosen (what each is on the left, its
+// The options screen as text over the arena, in pixels on the centred panel
+// (app/overlay_layout.h): its title, the rows around the one chosen (what each is on the left, its
 // value on the right, the chosen one in yellow), what the screen says, and its
 // keys. The screen itself is options/options_screen.h; this only lays it out.
 
@@ -14,6 +14,4 @@
 std::vector<HudText> optionsPanel(const std::vector<OptionRow>& rows, size_t selected, const std::string& notice,
                                   bool waiting);
 
-constexpr int kOptionsTop = 55;      // the panel's backing, from here
-constexpr int kOptionsBottom = 675;  // to here
-constexpr size_t kOptionsRowsShown = 17;
+constexpr size_t kOptionsRowsShown = 11;  // what the smallest window has room for

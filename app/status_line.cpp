@@ -5,6 +5,9 @@
 namespace {
 
 constexpr int kAdvance = 17;  // every character of a text line advances this far
+constexpr int kBannerY = 90;     // the banner's title, above the ship
+constexpr int kKeyPanelY = 76;   // clear of the status line in the smallest window
+constexpr int kKeyRowHeight = 20;
 
 HudText line(const std::string& text, int x, int y, float r, float g, float b) { return hudText(text, x, y, r, g, b); }
 
@@ -72,6 +75,8 @@ std::pair<std::string, std::string> splitRow(const std::string& text, size_t wid
 }
 
 const char* const kSilentPlayText = "no sound device: playing silently";
+const char* const kFullScreenRefusedText = "full screen refused by the display";
+const char* const kWindowSizeRefusedText = "window size refused by the display";
 
 std::string couldNotListenText(int32_t port) { return "could not listen on port " + toText(port); }
 
@@ -121,21 +126,21 @@ std::string recordText(const WinLoss& result) {
 
 std::vector<HudText> resultBanner(const MatchResult& result) {
     std::vector<HudText> banner;
-    int nextY = 250;
+    int nextY = kBannerY + 80;
     if (result.versus) {
         const bool won = result.ownEnergy > result.opponentEnergy;
-        banner.push_back(centred(won ? "YOU WIN" : "YOU LOSE", 170, won ? 0.f : 1.f, won ? 1.f : 0.f, 0, 2));
-        banner.push_back(centred("energy " + toText(result.ownEnergy) + " / " + toText(result.opponentEnergy), 215,
-                                 1, 1, 1));
+        banner.push_back(centred(won ? "YOU WIN" : "YOU LOSE", kBannerY, won ? 0.f : 1.f, won ? 1.f : 0.f, 0, 2));
+        const std::string energies = toText(result.ownEnergy) + " / " + toText(result.opponentEnergy);
+        banner.push_back(centred("energy " + energies, kBannerY + 45, 1, 1, 1));
     } else {
-        banner.push_back(centred("FIELD CLEARED", 170, 1, 1, 0, 2));
-        banner.push_back(centred("in " + secondsText(result.matchMs) + " s", 215, 1, 1, 1));
+        banner.push_back(centred("FIELD CLEARED", kBannerY, 1, 1, 0, 2));
+        banner.push_back(centred("in " + secondsText(result.matchMs) + " s", kBannerY + 45, 1, 1, 1));
         if (result.newBest) {
-            banner.push_back(centred("a new best", 250, 0, 1, 0));
-            nextY = 285;
+            banner.push_back(centred("a new best", kBannerY + 80, 0, 1, 0));
+            nextY = kBannerY + 115;
         } else if (result.bestMs >= 0) {
-            banner.push_back(centred("best " + secondsText(result.bestMs) + " s", 250, 1, 1, 1));
-            nextY = 285;
+            banner.push_back(centred("best " + secondsText(result.bestMs) + " s", kBannerY + 80, 1, 1, 1));
+            nextY = kBannerY + 115;
         }
     }
     const std::string next = result.hostStartsNext ? "waiting for the host's new match" : result.newMatchKey + ": new match";
@@ -167,19 +172,20 @@ std::vector<HudText> keyPanel(const KeyBindings& keys) {
         {named({Action::Computer}), "play the computer"},
         {named({Action::Disconnect}), "disconnect"},
         {"Escape", "options: settings, keys"},
+        {"F11", "full screen (Alt+Enter)"},
         {"F1", "hide these keys"},
     };
     std::vector<HudText> panel;
-    int y = kKeyPanelTop + 15;
+    int y = kKeyPanelY;
     for (const auto& [key, what] : rows) {
         panel.push_back(line(key, 20, y, 1, 1, 0));
         panel.push_back(line(what, 20 + 11 * kAdvance, y, 1, 1, 1));
-        y += 26;
+        y += kKeyRowHeight;
     }
     return panel;
 }
 
-HudText keysHint() { return line("F1: keys  Esc: options", 0, 650, 0.8f, 0.8f, 0.8f); }
+HudText keysHint() { return line("F1: keys  Esc: options", 0, 0, 0.8f, 0.8f, 0.8f); }
 
 const char* const kNoGamesHeardText = "no games heard on the local network";
 const char* const kGamesUnlistedText = "local games cannot be listed";

@@ -1,14 +1,16 @@
 #pragma once
 // What the game tells the player beyond the heads-up line: the status line under
 // it (connection state and short-lived events), the match-result banner, the
-// key panel and the "F1: keys" hint. Everything here is text laid out in the
-// heads-up camera's units, drawn by the game with the bitmap font.
+// key panel and the "F1: keys" hint. Everything here is text laid out in pixels
+// from the origin of its group (app/overlay_layout.h), drawn by the game with
+// the bitmap font.
 
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/overlay_layout.h"
 #include "settings/bindings.h"
 #include "records/records.h"
 
@@ -18,6 +20,13 @@ struct HudText {
     int y = 0;
     float r = 1, g = 1, b = 1;
     int scale = 1;  // 2 draws every glyph twice as large
+};
+
+// Texts drawn together over the world, in window pixels, with the dark
+// backings that keep them readable drawn first.
+struct OverlayGroup {
+    std::vector<HudText> texts;
+    std::vector<OverlayBox> shades;
 };
 
 // The connection as the status line sees it, read afresh each pass.
@@ -70,6 +79,8 @@ std::pair<std::string, std::string> splitRow(const std::string& text, size_t wid
 std::string couldNotListenText(int32_t port);
 std::string couldNotConnectText(const std::string& host, int32_t port);
 extern const char* const kSilentPlayText;
+extern const char* const kFullScreenRefusedText;
+extern const char* const kWindowSizeRefusedText;
 
 // How a match ended, for the banner.
 struct MatchResult {
@@ -101,15 +112,12 @@ std::vector<HudText> promptRows(const std::string& line, const std::string& refu
 extern const char* const kNoGamesHeardText;
 extern const char* const kGamesUnlistedText;
 
-// Where things go, in heads-up units: the visible area runs about -26..666
-// across and -5..688 down, one unit 1.15 pixels across and 0.87 down.
+// Where things go, in pixels. The status line's rows from the top-left origin;
+// the banner, the key panel and the join prompt on the centred panel; the hint
+// at the bottom-left origin.
 constexpr int kStatusY = 34;
 constexpr int kStatusRowHeight = 22;
-constexpr size_t kStatusChars = 40;  // what fits across the window
-constexpr int kHudCentreX = 320;
-constexpr int kPromptY = 200;  // above the ship, which sits at the centre
-constexpr int kBannerTop = 155;     // the result banner's rows lie between these
-constexpr int kBannerBottom = 320;
+constexpr size_t kStatusChars = 36;  // what fits across the smallest window
+constexpr int kHudCentreX = kPanelWidth / 2;
+constexpr int kPromptY = 120;  // above the ship, which sits at the panel's centre
 constexpr uint32_t kHintMs = 6000;  // how long the first-start hint shows
-constexpr int kKeyPanelTop = 115;     // the key panel's backing, from here
-constexpr int kKeyPanelBottom = 597;  // to here

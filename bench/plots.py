@@ -81,7 +81,7 @@ def draw_frame_gaps(results, path, references=None):
     for panel in list(axes.flat)[len(scenarios):]:
         panel.set_visible(False)
     figure.suptitle("Frame pacing: gaps between buffer swaps (dotted line: the longest gap)")
-    figure.tight_layout()
+    figure.tight_layout(rect=(0, 0, 1, 1 - 0.3 / figure.get_figheight()))  # room for the title above the panels
     figure.savefig(path, dpi=100)
     plt.close(figure)
 

@@ -2,7 +2,13 @@
 """Benchmark of the real game: frame pacing, cost per frame, CPU, memory and
 network latency, each game under its own Xvfb with SDL's dummy audio driver.
 Scenarios: the game alone on three fields, two copies playing each other over
-the loopback, and one copy playing the computer (the b key) on the same field.
+the loopback, and one copy playing the computer (the b key) on the same field,
+all in an 800x600 window; the game full screen on a 1920x1080 screen alone
+(defaults, 1000 stars) and playing the computer; and the empty frame of each
+size, a program that only clears and swaps at the game's pace, whose CPU per
+frame every scenario of that size is set against. Last, the game is switched
+between window and full screen 50 times and resized 50 times, and its resident
+memory is compared with where it started.
 
 The game binary is run unchanged with bench/frame_probe.so preloaded; the probe
 writes the buffer swaps, the main thread's sleeps and the sounds started to the
@@ -13,6 +19,7 @@ and each game's folder with its logs under runs/."""
 
 import argparse
 import os
+import re
 import shutil
 import signal
 import socket
@@ -36,9 +43,20 @@ ALONE = [
 PAIR = ("pair over loopback", "mapdimensions 10\nminstars 300\nmaxstars 301\n")
 # The pair's field, so that the two scenarios' frame figures compare.
 COMPUTER = ("against the computer", PAIR[1] + "botlevel normal\n")
+SMALL, LARGE = "800x600", "1920x1080"
+FULL = "fullscreen 1\n"
+LARGE_ALONE = [
+    ("full screen 1920x1080, defaults", FULL),
+    ("full screen 1920x1080, 1000 stars", FULL + ALONE[1][1]),
+]
+LARGE_COMPUTER = ("full screen 1920x1080, against the computer", COMPUTER[1] + FULL)
+# The empty frame of each screen size: its name and the floor program's arguments.
+FLOORS = {SMALL: ("empty frame, 800x600 window", []), LARGE: ("empty frame, full screen 1920x1080", ["--full-screen"])}
+SWITCHES = 50
 COLUMNS = ["build", "scenario", "fps", "work_p50_ms", "work_p99_ms", "work_max_ms", "gap_p50_ms", "gap_p99_ms",
            "cpu_pct", "peak_rss_mb", "peer_cpu_pct", "request_p50_ms", "request_p99_ms", "capture_p50_ms",
-           "capture_p99_ms", "requests", "captures"]
+           "capture_p99_ms", "requests", "captures", "cpu_ms_per_frame", "x_floor", "gap_p99_p50", "floor_gap_p99_p50"]
+SWITCH_COLUMNS = ["build", "phase", "rss_mb", "rss_change_mb", "textured_ship"]
 # The figures compared between the pair and the game against the computer.
 COMPARED = [("fps", "frames/s"), ("work_p50_ms", "work p50"), ("work_p99_ms", "work p99"),
             ("gap_p50_ms", "gap p50"), ("gap_p99_ms", "gap p99"), ("cpu_pct", "CPU")]
@@ -57,12 +75,30 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def peak_rss_mb(pid):
+def running_seconds(pid):
+    """The time the process's threads have run, to the nanosecond (their schedstat),
+    where its stat counts in ticks of 10 ms."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            pass  # a thread that ended meanwhile
+    return total / 1e9
+
+
+def memory_mb(pid, field="VmHWM"):
+    """A line of the process's status in MB: the peak resident memory, or with VmRSS the present one."""
     with open("/proc/%d/status" % pid) as f:
         for line in f:
-            if line.startswith("VmHWM:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1]) / 1024.0
     return float("nan")
+
+
+def peak_rss_mb(pid):
+    return memory_mb(pid)
 
 
 def child_named(parent, name):
@@ -81,10 +117,10 @@ def child_named(parent, name):
 
 
 class XServer:
-    def __init__(self):
+    def __init__(self, size=SMALL):
         read_end, write_end = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", size + "x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as f:
@@ -96,9 +132,10 @@ class XServer:
 
 
 class Game:
-    """One copy of the game in its own folder and display, probe preloaded."""
+    """One copy of the game in its own folder and display, probe preloaded; or,
+    given a command, that program in the game's place."""
 
-    def __init__(self, args, workdir, config, port=None):
+    def __init__(self, args, workdir, config, port=None, size=SMALL, command=None):
         shutil.copytree(args.data, workdir)
         with open(os.path.join(workdir, "config.txt"), "a") as f:
             f.write(config + "\nannounce 0\n")  # a hosting copy tells nobody on the machine's network
@@ -106,14 +143,17 @@ class Game:
             with open(os.path.join(workdir, "connection.txt"), "w") as f:
                 f.write("%d 127.0.0.1\n" % port)
         self.log = os.path.join(workdir, "bench.log")
-        self.x = XServer()
+        self.x = XServer(size)
         # Only the game gets the probe: in xdotool it would truncate the game's log.
         # The player's own settings folder stays out: the copy reads only the config.txt above.
         self.env = dict(os.environ, DISPLAY=self.x.name, XDG_CONFIG_HOME=os.path.join(workdir, "no-settings"))
         game_env = dict(self.env, SDL_AUDIODRIVER="dummy", LD_PRELOAD=args.probe, STARHOLD_BENCH_LOG=self.log)
         self.errors = open(os.path.join(workdir, "stderr.txt"), "w")
-        self.proc = subprocess.Popen([args.binary], cwd=workdir, env=game_env, stderr=self.errors)
-        self.window = int(self.xdotool("search", "--sync", "--name", "^starhold$").split()[0])
+        command = command or [args.binary]
+        self.proc = subprocess.Popen(command, cwd=workdir, env=game_env, stderr=self.errors)
+        self.pid = self.proc.pid
+        title = "^%s$" % os.path.basename(command[0])
+        self.window = int(self.xdotool("search", "--sync", "--name", title).split()[0])
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.env, check=True, timeout=20,
@@ -128,6 +168,33 @@ class Game:
 
     def peak_rss_mb(self):
         return peak_rss_mb(self.proc.pid)
+
+    def size(self):
+        """The window's width and height as the X server has them."""
+        info = subprocess.run(["xwininfo", "-id", str(self.window)], env=self.env, check=True, timeout=20,
+                              capture_output=True, text=True).stdout
+        return tuple(int(line.split(":")[1]) for line in info.splitlines() if line.strip().startswith(("Width:",
+                                                                                                       "Height:")))
+
+    def wait_for_size(self, size, seconds=5.0):
+        deadline = time.monotonic() + seconds
+        while self.size() != size and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return self.size() == size
+
+    def textured_ship(self):
+        """Whether the ship at the window's centre shows its green lights: an
+        untextured one is plain white."""
+        ppm = subprocess.run(["import", "-window", str(self.window), "-depth", "8", "ppm:-"], env=self.env,
+                             check=True, capture_output=True, timeout=20).stdout
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+        width, height, pixels = int(header.group(1)), int(header.group(2)), ppm[header.end():]
+        lights = 0
+        for y in range(height // 2 - 10, height // 2 + 10):
+            for x in range(width // 2 - 40, width // 2 + 40):
+                r, g = pixels[(y * width + x) * 3], pixels[(y * width + x) * 3 + 1]
+                lights += g > 150 and r < 120
+        return lights > 20
 
     def close(self):
         try:
@@ -172,17 +239,43 @@ class Peer:
 
 
 class Measure:
-    """CPU and wall time of one game over the measured window."""
+    """CPU and wall time of one game over the measured window, and its CPU at
+    each half second of it, read by a thread of its own."""
+
+    SLICE = 0.5
 
     def __init__(self, game):
         self.game = game
         self.start_cpu = game.cpu_seconds()
         self.start = time.monotonic_ns()
+        self.samples = [(self.start, running_seconds(self.game.pid))]
+        self.done = threading.Event()
+        self.sampler = threading.Thread(target=self._sample, daemon=True)
+        self.sampler.start()
+
+    def _sample(self):
+        while not self.done.wait(self.SLICE):
+            self.samples.append((time.monotonic_ns(), running_seconds(self.game.pid)))
 
     def finish(self):
+        self.done.set()
+        self.sampler.join()
         self.end = time.monotonic_ns()
         self.cpu = self.game.cpu_seconds() - self.start_cpu
         self.rss = self.game.peak_rss_mb()
+
+    def cpu_ms_per_frame(self, swaps):
+        """The CPU each frame took in the quietest quarter of the window's half
+        seconds (their 25th percentile). On a shared virtual machine the same
+        frames take two or three times the CPU for seconds at a time while other
+        work runs beside them; that only ever adds, so the quiet quarter is the
+        figure that compares from run to run and with the empty frame."""
+        slices = []
+        for (t0, c0), (t1, c1) in zip(self.samples, self.samples[1:]):
+            frames = sum(1 for t in swaps if t0 < t <= t1)
+            if frames:
+                slices.append(1000.0 * (c1 - c0) / frames)
+        return percentile(slices, 25)
 
     def share(self):
         """CPU as a percentage of one core over the window."""
@@ -199,6 +292,8 @@ def frame_figures(game, measure):
     seconds = (measure.end - measure.start) / 1e9
     return {
         "fps": len(inside) / seconds,
+        "cpu_ms_per_frame": measure.cpu_ms_per_frame([t for t, _ in inside]),
+        "gap_p99_p50": percentile(gaps, 99) / percentile(gaps, 50) if gaps else float("nan"),
         "work_p50_ms": percentile(work, 50), "work_p99_ms": percentile(work, 99),
         "work_max_ms": max(work) if work else float("nan"),
         "gap_p50_ms": percentile(gaps, 50), "gap_p99_ms": percentile(gaps, 99),
@@ -206,8 +301,8 @@ def frame_figures(game, measure):
     }, gaps
 
 
-def run_alone(args, build, name, config, folder):
-    game = Game(args, os.path.join(folder, "game"), config)
+def run_alone(args, build, name, config, folder, size=SMALL, command=None):
+    game = Game(args, os.path.join(folder, "game"), config, size=size, command=command)
     try:
         time.sleep(args.warmup)
         measure = Measure(game)
@@ -351,10 +446,10 @@ def computer_beside(binary):
     return path if os.access(path, os.X_OK) else None
 
 
-def run_computer(args, build, folder):
+def run_computer(args, build, folder, scenario=COMPUTER, size=SMALL):
     """The game hosts and plays the computer that b starts, flying as the pair's host does."""
-    name, config = COMPUTER
-    game = Game(args, os.path.join(folder, "game"), config)
+    name, config = scenario
+    game = Game(args, os.path.join(folder, "game"), config, size=size)
     bot = None
     try:
         time.sleep(0.5)
@@ -418,10 +513,60 @@ def row_line(row):
         latency += " | request %s / %s ms (%d) | capture %s / %s ms (%d)" % (
             cell(row["request_p50_ms"]), cell(row["request_p99_ms"]), row["requests"],
             cell(row["capture_p50_ms"]), cell(row["capture_p99_ms"]), row["captures"])
-    return "%-8s | %-26s | %5.0f fps | work %s / %s / %s ms | gap %s / %s ms | CPU %s%% | RSS %s MB%s" % (
+    floor = ""
+    if "x_floor" in row:
+        floor = " (%s x floor; gap p99/p50 %s, floor's %s)" % (cell(row["x_floor"], 2), cell(row["gap_p99_p50"], 2),
+                                                               cell(row["floor_gap_p99_p50"], 2))
+    return ("%-8s | %-44s | %5.0f fps | work %s / %s / %s ms | gap %s / %s ms | CPU %s%% | CPU/frame %s ms%s | "
+            "RSS %s MB%s") % (
         row["build"], row["scenario"], row["fps"], cell(row["work_p50_ms"], 2), cell(row["work_p99_ms"], 2),
         cell(row["work_max_ms"], 2), cell(row["gap_p50_ms"]), cell(row["gap_p99_ms"]), cell(row["cpu_pct"]),
-        cell(row["peak_rss_mb"], 0), latency)
+        cell(row["cpu_ms_per_frame"], 2), floor, cell(row["peak_rss_mb"], 0), latency)
+
+
+def run_switches(args, build, folder):
+    """The game on a 1920x1080 screen, switched between its window and full screen
+    SWITCHES times with F11, then resized SWITCHES times back to its first size:
+    its resident memory after each, and whether the ship still shows its picture."""
+    game = Game(args, os.path.join(folder, "game"), "", size=LARGE)
+    rows = []
+
+    def note(phase):
+        rss = memory_mb(game.proc.pid, "VmRSS")
+        rows.append({"build": build, "phase": phase, "rss_mb": rss,
+                     "rss_change_mb": rss - rows[0]["rss_mb"] if rows else 0.0,
+                     "textured_ship": "yes" if game.textured_ship() else "no"})
+
+    try:
+        time.sleep(args.warmup + 3.0)  # the first seconds still take memory of their own
+        note("start")
+        window = game.size()
+        for i in range(SWITCHES):
+            game.keys("key", "F11")
+            if not game.wait_for_size(tuple(map(int, LARGE.split("x"))) if i % 2 == 0 else window):
+                raise RuntimeError("F11 number %d left the window at %s" % (i + 1, game.size()))
+        time.sleep(0.5)
+        note("after %d switches" % SWITCHES)
+        for i in range(SWITCHES):  # sizes up to 1799x1002, the last the one it started at
+            size = window if i == SWITCHES - 1 else (640 + 61 * (i % 20), 480 + 29 * (i % 19))
+            game.xdotool("windowsize", str(game.window), *map(str, size))
+            if not game.wait_for_size(size):
+                raise RuntimeError("resize number %d left the window at %s" % (i + 1, game.size()))
+        time.sleep(0.5)
+        note("after %d resizes" % SWITCHES)
+    finally:
+        game.close()
+    return rows
+
+
+def set_against_floors(rows):
+    """Each scenario's CPU per frame and gap spread beside the empty frame's of its size."""
+    floors = {row["size"]: row for row in rows if row["build"] == "floor"}
+    for row in rows:
+        floor = floors.get(row["size"])
+        if floor and row is not floor:
+            row["x_floor"] = row["cpu_ms_per_frame"] / floor["cpu_ms_per_frame"]
+            row["floor_gap_p99_p50"] = floor["gap_p99_p50"]
 
 
 def main():
@@ -429,33 +574,46 @@ def main():
     parser.add_argument("--binary", required=True)
     parser.add_argument("--data", required=True)
     parser.add_argument("--probe", required=True)
+    parser.add_argument("--floor", required=True, help="the empty-frame program")
     parser.add_argument("--out", required=True, help="output folder, under the build folder")
     parser.add_argument("--seconds", type=float, default=float(os.environ.get("BENCH_SECONDS", "6")))
     parser.add_argument("--warmup", type=float, default=1.0)
     parser.add_argument("--baseline", help="another game binary measured in the same run, for comparison")
     args = parser.parse_args()
     args.probe = os.path.abspath(args.probe)
+    args.floor = os.path.abspath(args.floor)
 
     builds = [("current", args.binary)] + ([("baseline", args.baseline)] if args.baseline else [])
-    out = OutputFolder(args.out, ["results.csv", "frames.csv", "frame_times.png"])
+    out = OutputFolder(args.out, ["results.csv", "frames.csv", "frame_times.png", "switches.csv"])
     out.write_about(" ".join(["make bench", "BENCH_SECONDS=%g" % args.seconds] +
                              (["BENCH_BASELINE=" + args.baseline] if args.baseline else [])),
                     ["builds:    " + ", ".join("%s = %s" % b for b in builds)])
     builds = [(build, os.path.abspath(binary)) for build, binary in builds]
     rows, results = [], []
-    for n, (name, config) in enumerate(ALONE + [PAIR, COMPUTER]):
-        for build, binary in builds:
+    for size, (name, arguments) in FLOORS.items():
+        row, gaps = run_alone(args, "floor", name, "", os.path.join(out.runs, "floor-" + size), size,
+                              [args.floor] + arguments)
+        row.update(build="floor", scenario=name, size=size)
+        out.say(row_line(row))
+        rows.append(row)
+        results.append(("floor", name, gaps))
+    scenarios = [(scenario, SMALL) for scenario in ALONE + [PAIR, COMPUTER]]
+    scenarios += [(scenario, LARGE) for scenario in LARGE_ALONE + [LARGE_COMPUTER]]
+    for n, ((name, config), size) in enumerate(scenarios):
+        for build, binary in builds if size == SMALL else builds[:1]:  # a baseline may know no full screen
             args.binary = binary
             here = os.path.join(out.runs, "%d-%s" % (n, build))
             if (name, config) == PAIR:
                 row, gaps = run_pair(args, build, here)
-            elif (name, config) == COMPUTER:
+            elif (name, config) in (COMPUTER, LARGE_COMPUTER):
                 if not computer_beside(binary):
-                    out.say("%-8s | %-26s | skipped: no starhold-bot beside %s" % (build, name, binary))
+                    out.say("%-8s | %-44s | skipped: no starhold-bot beside %s" % (build, name, binary))
                     continue
-                row, gaps = run_computer(args, build, here)
+                row, gaps = run_computer(args, build, here, (name, config), size)
             else:
-                row, gaps = run_alone(args, build, name, config, here)
+                row, gaps = run_alone(args, build, name, config, here, size)
+            row["size"] = size
+            set_against_floors(rows + [row])
             out.say(row_line(row))
             rows.append(row)
             results.append((build, name, gaps))
@@ -463,10 +621,16 @@ def main():
         line = compare(rows, build)
         if line:
             out.say(line)
+    switches = run_switches(args, "current", os.path.join(out.runs, "switches"))
+    for row in switches:
+        out.say("%-8s | %-44s | RSS %.1f MB (%+.2f MB) | ship textured: %s" % (
+            row["build"], row["phase"], row["rss_mb"], row["rss_change_mb"], row["textured_ship"]))
     out.write_csv("results.csv", COLUMNS, rows)
+    out.write_csv("switches.csv", SWITCH_COLUMNS, switches)
     write_frames(out.file("frames.csv"), results)
     draw_frame_gaps(results, out.file("frame_times.png"), {COMPUTER[0]: PAIR[0]})
-    out.say("wrote results.csv, frames.csv, frame_times.png and the games' logs (runs/) to " + out.path)
+    out.say("wrote results.csv, switches.csv, frames.csv, frame_times.png and the games' logs (runs/) to " +
+            out.path)
     out.close()
     return 0
 

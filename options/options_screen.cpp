@@ -47,7 +47,7 @@ void OptionsScreen::open(const GameSettings& current) {
     loginName = announcedName(GameSettings());
     entries = {{Kind::Sensitivity}, {Kind::FewestStars},   {Kind::MostStars},   {Kind::ArenaSize},
                {Kind::Skin},        {Kind::ComputerLevel}, {Kind::MusicVolume}, {Kind::SoundVolume},
-               {Kind::PlayerName},  {Kind::Announce}};
+               {Kind::PlayerName},  {Kind::Announce},      {Kind::FullScreen}};
     for (size_t i = 0; i < kActionCount; ++i) entries.push_back({Kind::Key, i});
     for (size_t i = 0; i < kPadActionCount; ++i) entries.push_back({Kind::PadButton, i});
     entries.push_back({Kind::PadAxis});
@@ -140,6 +140,7 @@ OptionsAction OptionsScreen::choose() {
             return OptionsAction::Taken;
         case Kind::Skin:
         case Kind::Announce:
+        case Kind::FullScreen:
         case Kind::ComputerLevel: return change(1);
         default: return OptionsAction::Taken;
     }
@@ -186,6 +187,7 @@ OptionsAction OptionsScreen::change(int direction) {
             break;
         case Kind::Skin: edited.playerSkin = !edited.playerSkin; break;
         case Kind::Announce: edited.announce = !edited.announce; break;
+        case Kind::FullScreen: edited.fullScreen = !edited.fullScreen; break;
         case Kind::ComputerLevel: stepLevel(edited, direction); break;
         case Kind::MusicVolume: edited.musicVolume = stepped(edited.musicVolume, kVolumeStep, direction, 0, kMaxVolume); break;
         case Kind::SoundVolume: edited.soundVolume = stepped(edited.soundVolume, kVolumeStep, direction, 0, kMaxVolume); break;
@@ -265,6 +267,7 @@ OptionRow OptionsScreen::rowOf(const Entry& entry, bool chosen) const {
         case Kind::SoundVolume: return {"sound volume", percent(edited.soundVolume)};
         case Kind::PlayerName: return {"your name", edited.playerName.empty() ? loginName : edited.playerName};
         case Kind::Announce: return {"announce hosted games", edited.announce ? "on" : "off"};
+        case Kind::FullScreen: return {"full screen", edited.fullScreen ? "on" : "off"};
         case Kind::Key: {
             const Action shownAction = static_cast<Action>(entry.index);
             return {actionInfo(shownAction).label, shownKeyName(edited.keys.key(shownAction))};

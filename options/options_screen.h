@@ -61,7 +61,7 @@ public:
 private:
     enum class Kind {
         Sensitivity, FewestStars, MostStars, ArenaSize, Skin, ComputerLevel, MusicVolume, SoundVolume,
-        PlayerName, Announce, Key, PadButton, PadAxis, RestoreDefaults,
+        PlayerName, Announce, FullScreen, Key, PadButton, PadAxis, RestoreDefaults,
     };
     struct Entry {
         Kind kind;

@@ -48,11 +48,18 @@ void DrawSurface::beginRecording() { recording = true; }
 
 void DrawSurface::endRecording() { recording = false; }
 
-void DrawSurface::clearRecording() { records.clear(); }
+void DrawSurface::clearRecording() { spare.splice(spare.end(), records); }
 
 void DrawSurface::record(int kind, const Quad& quad, float r, float g, float b, float a, bool textured) {
-    records.emplace_back();  // filled in place: a frame records thousands of these
+    // A frame records thousands of these: the nodes of records cleared before are
+    // filled again in place rather than freed and allocated anew.
+    if (spare.empty()) {
+        records.emplace_back();
+    } else {
+        records.splice(records.end(), spare, spare.begin());
+    }
     DrawRecord& rec = records.back();
+    rec.polygon = Polygon();
     rec.kind = kind;
     rec.quad = quad;
     rec.textured = textured;
@@ -116,16 +123,20 @@ void DrawSurface::replayRecords(bool clearAfter, bool sortFirst, const std::func
     replayAll();
     recording = wasRecording;
     if (clearAfter) {
-        records.clear();
+        clearRecording();
     }
     endBatch();
 }
 
-bool DrawSurface::startVideo() {
+bool DrawSurface::startVideoSubsystem() {
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         std::fprintf(stderr, "Video initialization failed: %s\n", SDL_GetError());
         return false;
     }
+    return true;
+}
+
+void DrawSurface::setGlAttributes() {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
@@ -135,6 +146,13 @@ bool DrawSurface::startVideo() {
     SDL_GL_SetAttribute(SDL_GL_ACCUM_BLUE_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_ACCUM_ALPHA_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+}
+
+bool DrawSurface::startVideo() {
+    if (!startVideoSubsystem()) {
+        return false;
+    }
+    setGlAttributes();
     if (SDL_SetVideoMode(width, height, 32, videoFlags) == nullptr) {
         std::fprintf(stderr, "Video mode set failed: %s\n", SDL_GetError());
         static bool quitRegistered = false;

@@ -68,6 +68,12 @@ public:
 
     void setResolution(int w, int h);
     void setTextureManager(TextureManager* manager);
+    void setVideoFlags(uint32_t flags) { videoFlags = flags; }  // SDL_SetVideoMode's, before initialise
+    uint32_t getVideoFlags() const { return videoFlags; }
+    // SDL's video subsystem alone; false after printing why. Starting it again does nothing.
+    static bool startVideoSubsystem();
+    // The colour, accumulation and depth sizes every video mode asks for.
+    static void setGlAttributes();
     void beginFrame();  // closes the batch, clears colour and depth
     void endFrame();    // closes the batch, swaps the buffers
     void endBatch();
@@ -100,6 +106,7 @@ protected:
     std::vector<GLuint> targetTextures;
     TextureManager* textures = nullptr;
     std::list<DrawRecord> records;
+    std::list<DrawRecord> spare;  // nodes of cleared records, filled again by the next ones
     uint32_t videoFlags = 0;  // set by the constructor: SDL_OPENGL | SDL_ANYFORMAT
     int width = 0;
     int height = 0;
@@ -151,6 +158,10 @@ public:
     DrawSurface3D& operator=(const DrawSurface3D& other);
 
     bool initialise();  // video start-up, then the 3-D GL state
+    // A new video mode for the open window, and the 3-D state for the size SDL
+    // gave (a new mode may come with a new GL context). False when SDL refused
+    // it, with nothing changed here and the reason in SDL_GetError().
+    bool changeVideoMode(int w, int h, uint32_t flags);
 
     void flush(bool clearAfter, bool sortFirst) override;
     void drawPolygon(const Polygon& polygon, bool textured) override;

@@ -28,6 +28,18 @@ bool DrawSurface3D::initialise() {
     return true;
 }
 
+bool DrawSurface3D::changeVideoMode(int w, int h, uint32_t flags) {
+    endBatch();
+    const SDL_Surface* screen = SDL_SetVideoMode(w, h, 32, flags);
+    if (screen == nullptr) {
+        return false;
+    }
+    videoFlags = flags;
+    setResolution(screen->w, screen->h);
+    applyState(static_cast<float>(screen->w), static_cast<float>(screen->h));
+    return true;
+}
+
 void DrawSurface3D::applyState(float vw, float vh) {
     if (vw == -1.0f) {
         vw = viewportWidth;
@@ -36,8 +48,8 @@ void DrawSurface3D::applyState(float vw, float vh) {
         viewportWidth = vw;
         viewportHeight = vh;
     }
-    // Whole-number division on purpose: 800 x 600 gives 1.0, and the picture is tuned to it.
-    const double aspect = height > 0 ? static_cast<double>(width / height) : 1.0;
+    // The window's own shape, so that the arena is not stretched at any size.
+    const double aspect = height > 0 ? static_cast<double>(width) / height : 1.0;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glShadeModel(GL_SMOOTH);

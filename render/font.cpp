@@ -300,6 +300,6 @@ void FontManager::drawLetter(const std::string& fontName, const std::string& suf
 void drawTextLine(FontManager& fonts, const std::string& text, int x, int y, float r, float g, float b) {
     for (char c : text) {
         fonts.drawGlyphPoints("font", static_cast<signed char>(c), x, y, r, g, b, 1.0f);
-        x += 17;
+        x += kTextAdvance;
     }
 }

@@ -80,5 +80,7 @@ private:
     bool ownsTextures = false;
 };
 
-// The heads-up text: each character's glyph as points, 17 units apart, in the font "font".
+constexpr int kTextAdvance = 17;  // every character of a text line, a space included, advances this far
+
+// The heads-up text: each character's glyph as points, kTextAdvance units apart, in the font "font".
 void drawTextLine(FontManager& fonts, const std::string& text, int x, int y, float r, float g, float b);

@@ -8,7 +8,7 @@ set -euo pipefail
 # Building and running the game and starhold-bot.
 game_packages=(
   cmake g++ make pkg-config
-  libsdl1.2-dev libsdl-mixer1.2-dev libsdl-image1.2-dev libsdl-net1.2-dev
+  libsdl1.2-dev libsdl-mixer1.2-dev libsdl-image1.2-dev libsdl-net1.2-dev libx11-dev
   libglu1-mesa-dev libgl1-mesa-dri
 )
 # The tests and fuzzing (GoogleTest, clang's libFuzzer, a private X server and

@@ -6,6 +6,7 @@ of its own and in a home folder of its own:
                           chosen (as root: the two copies then run in two network
                           namespaces of their own; otherwise the address is typed)
   docs/result-banner.png  the end of a match against the computer
+  docs/full-screen.png    the game full screen on a 1920x1080 display, playing the computer
 Usage: scripts/readme-shots.py [BUILD_FOLDER] (default build)."""
 
 import os
@@ -31,8 +32,8 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def start(folder, binary, config="", connection="", prefix=()):
-    game = Game(folder, binary, config, connection, prefix=prefix)
+def start(folder, binary, config="", connection="", prefix=(), screen="1024x768"):
+    game = Game(folder, binary, config, connection, prefix=prefix, screen=screen)
     time.sleep(5.5)  # past the start-up hint
     return game
 
@@ -43,9 +44,9 @@ def keys(game, *names):
         time.sleep(0.1)
 
 
-def shot(game, name):
-    subprocess.run(["import", "-window", str(game.window), os.path.join(ROOT, "docs", name)], env=game.env,
-                   check=True)
+def shot(game, name, window=None):
+    subprocess.run(["import", "-window", window or str(game.window), os.path.join(ROOT, "docs", name)],
+                   env=game.env, check=True)
 
 
 def close(game):
@@ -86,6 +87,12 @@ def main():
         time.sleep(1)
         shot(player, "result-banner.png")
         close(player)
+
+        full = start(os.path.join(work, "full"), binary, config="fullscreen 1\nbotlevel easy\n", screen="1920x1080")
+        keys(full, "b")
+        time.sleep(6)  # a few stars taken on either side
+        shot(full, "full-screen.png", "root")
+        close(full)
     finally:
         if net:
             net.close()

@@ -77,6 +77,7 @@ bool KeyBindings::actionFor(SDLKey key, Action& action) const { return findIn(ke
 
 std::string KeyBindings::refusal(Action action, SDLKey key) const {
     if (key == SDLK_ESCAPE) return "escape opens the options";
+    if (key == SDLK_F11) return "f11 switches full screen";
     Action holder = action;
     const bool f1Moves = action == Action::KeysPanel && this->key(action) == SDLK_F1 && actionFor(key, holder);
     if ((key == SDLK_F1 && action != Action::KeysPanel) || (f1Moves && holder != action)) {

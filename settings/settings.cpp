@@ -206,6 +206,7 @@ std::vector<SettingKey> makeSettingKeys() {
         numberKey("soundvolume", &GameSettings::soundVolume, kVolumeRange),
         playerNameKey(),
         switchKey("announce", &GameSettings::announce),
+        switchKey("fullscreen", &GameSettings::fullScreen),
     };
     for (size_t i = 0; i < kActionCount; ++i) keys.push_back(bindingKey(static_cast<Action>(i)));
     for (size_t i = 0; i < kPadActionCount; ++i) keys.push_back(padButtonKey(static_cast<PadAction>(i)));

@@ -24,6 +24,7 @@ struct GameSettings {
     PadBindings pad{};
     std::string playerName{};   // the name a hosted game is listed under; "" for the login name
     bool announce = true;       // a game waiting for a friend tells the local network where it is
+    bool fullScreen = false;    // true: the game starts full screen
 };
 
 // A player name: 1 to kMaxPlayerNameLength printable ASCII characters, no blanks.

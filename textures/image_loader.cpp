@@ -2,6 +2,7 @@
 
 #include <SDL_image.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -84,9 +85,19 @@ bool pngChunksFit(SDL_RWops* file) {
     return false;
 }
 
-// The decoded image, or null. A PNG's or BMP's declared size is checked before
-// decoding, and one we would refuse anyway is stored in `info` with nothing
-// decoded; other formats are checked once decoded.
+// A texture's pixels are decoded whole, and held twice while they are handed to
+// GL; this bounds them, as the sounds are bounded.
+constexpr uint64_t kMostImageBytes = 64ull << 20;
+
+bool refuse(const std::string& path, const char* why) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), why);
+    return false;
+}
+
+// The decoded image, or null. Only PNG and BMP files are decoded: the size
+// their headers declare is checked first, so that no file can make the decoder
+// take more memory than the texture would be allowed. A declared size we would
+// refuse anyway is stored in `info` with nothing decoded.
 SDL_Surface* decodeImage(const std::string& path, TextureInfo& info) {
     SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
     if (file == nullptr) {
@@ -95,25 +106,25 @@ SDL_Surface* decodeImage(const std::string& path, TextureInfo& info) {
     uint32_t width = 0;
     uint32_t height = 0;
     const bool png = readPngSize(file, width, height);
-    const bool declared = png || readBmpSize(file, width, height);
-    if (declared && (!isUsableSide(width) || !isUsableSide(height))) {
+    bool usable = png || readBmpSize(file, width, height);
+    if (!usable) {
+        refuse(path, "not a PNG or BMP image; not loaded");
+    } else if (!isUsableSide(width) || !isUsableSide(height)) {
         info.width = static_cast<int32_t>(width > INT32_MAX ? INT32_MAX : width);
         info.height = static_cast<int32_t>(height > INT32_MAX ? INT32_MAX : height);
+        usable = false;
+    } else if (uint64_t{width} * height * 4 > kMostImageBytes) {
+        info.width = static_cast<int32_t>(width);
+        info.height = static_cast<int32_t>(height);
+        usable = refuse(path, "would take more than 64 MiB decoded; not loaded");
+    }
+    if (!usable || (png && !pngChunksFit(file)) || SDL_RWseek(file, 0, RW_SEEK_SET) != 0) {
         SDL_RWclose(file);
         return nullptr;
     }
-    if (png && !pngChunksFit(file)) {
-        SDL_RWclose(file);
-        return nullptr;
-    }
-    if (SDL_RWseek(file, 0, RW_SEEK_SET) != 0) {
-        SDL_RWclose(file);
-        return nullptr;
-    }
-    // As IMG_Load does: the extension names formats that carry no signature (TGA).
-    const size_t dot = path.rfind('.');
-    const std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
-    return IMG_LoadTyped_RW(file, 1, const_cast<char*>(extension.c_str()));
+    SDL_Surface* image = png ? IMG_LoadPNG_RW(file) : IMG_LoadBMP_RW(file);
+    SDL_RWclose(file);
+    return image;
 }
 
 // Appends the image as R, G, B, A bytes, top row first.

@@ -14,10 +14,12 @@
 // 0 without a context.
 uint32_t maxTextureSide();
 
-// Decodes any image SDL_image reads and uploads it as a new RGBA texture (top
-// image row is texture row 0). A file that cannot be opened or decoded leaves
-// `info` untouched; an image whose sides are not powers of two (or exceed
-// maxTextureSide) fails with its size stored in `info` and no GL name.
+// Decodes a PNG or BMP image and uploads it as a new RGBA texture (top image row
+// is texture row 0). A file that cannot be opened or decoded leaves `info`
+// untouched; an image whose sides are not powers of two (or exceed
+// maxTextureSide) fails with its size stored in `info` and no GL name. Another
+// format, or a declared size that would take more than 64 MiB decoded, is
+// refused before decoding with one line on stderr.
 bool loadImageIntoTexture(const std::string& path, TextureInfo& info, bool repeat);
 
 // The raw pixel value at (x, y), assembled from the image's bytes per pixel

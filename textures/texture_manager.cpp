@@ -68,8 +68,43 @@ bool TextureManager::loadTexture(const std::string& name, const std::string& pat
     entry.name = name;
     entry.file = path;
     entry.generated = false;
+    entry.repeat = repeat;
     entries[name] = entry;
     return true;
+}
+
+// A texture that could not be made again has no name, and proves nothing.
+bool TextureManager::texturesLive() const {
+    for (const auto& entry : entries) {
+        const GLuint name = entry.second.info.glName;
+        if (name != 0 && glIsTexture(name) != GL_TRUE) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every entry is made again once it is known that any is lost: in a new context
+// a name may already stand for one of the textures just made.
+int TextureManager::remakeAfterNewContext() {
+    if (texturesLive()) {
+        return 0;
+    }
+    int made = 0;
+    for (auto& [name, entry] : entries) {
+        TextureInfo& info = entry.info;
+        if (entry.generated) {
+            info.glName = uploadBlankTexture(static_cast<uint32_t>(info.width), static_cast<uint32_t>(info.height));
+        } else {
+            TextureInfo loaded;  // the size stays the one the sub-textures were cut for
+            info.glName = loadImageIntoTexture(entry.file, loaded, entry.repeat) ? loaded.glName : 0;
+            if (info.glName == 0) {
+                reportIfUnopenable(entry.file);
+            }
+        }
+        made += info.glName != 0 ? 1 : 0;
+    }
+    return made;
 }
 
 void TextureManager::reportIfUnopenable(const std::string& path) {

@@ -39,6 +39,7 @@ struct TextureEntry {
     std::string file;  // image path, "none" for blank textures
     std::map<std::string, SubTexture> subTextures;
     bool generated = false;  // made by createBlankTexture; never saved
+    bool repeat = false;     // wraps (GL_REPEAT) rather than clamps
 };
 
 class TextureManager {
@@ -71,11 +72,19 @@ public:
     int subTextureCount(const std::string& texture);
     int subTextureCount(int texturePosition);
 
+    // After a new video mode, which may come with a new GL context: when the
+    // textures are not all textures of the current context, they went with the
+    // old one, and each is made again under its entry with a new GL name, from
+    // its image file or blank (sub-textures stay). Nothing is made when the
+    // context kept them. Returns how many were made again.
+    int remakeAfterNewContext();
+
     bool saveDefinitions(const std::string& path) const;
     bool loadDefinitions(const std::string& path);
 
 private:
     void reportIfUnopenable(const std::string& path);
+    bool texturesLive() const;
 
     std::map<std::string, TextureEntry> entries;
     std::set<std::string> reportedPaths;  // files already named as unopenable

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +29,24 @@
 #include "wire/messages.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The texture names bound while `watchBinds` is set, and whether each was a
+// texture of the context then (binding a name makes it one); GL's own binds them.
+std::vector<GLuint> bound;
+bool watchBinds = false;
+bool allTextures = true;
+
+}  // namespace
+
+extern "C" void glBindTexture(GLenum target, GLuint texture) {
+    using Bind = void (*)(GLenum, GLuint);
+    static const auto real = reinterpret_cast<Bind>(dlsym(RTLD_NEXT, "glBindTexture"));
+    if (watchBinds) bound.push_back(texture);
+    allTextures = allTextures && (!watchBinds || glIsTexture(texture) == GL_TRUE);
+    real(target, texture);
+}
 
 namespace {
 
@@ -84,6 +103,13 @@ protected:
         event.key.keysym.unicode = static_cast<Uint16>(typed);
         SDL_PushEvent(&event);
     }
+    void resizeTo(int width, int height) {
+        SDL_Event event{};
+        event.type = SDL_VIDEORESIZE;
+        event.resize.w = width;
+        event.resize.h = height;
+        SDL_PushEvent(&event);
+    }
     void tap(SDLKey sym, char typed = 0) {
         key(sym, true, typed);
         key(sym, false, typed);
@@ -108,17 +134,21 @@ protected:
         }, 10000);
     }
 
-    // The overlay's texts whose rows lie from `top` to `bottom`, each ended by '|'.
-    std::string rows(int top, int bottom) {
+    // The overlay's texts whose rows lie from `top` to `bottom` below the origin
+    // (the centred panel's unless given), each ended by '|'.
+    std::string rows(int top, int bottom) { return rows(top, bottom, layout().panel); }
+    std::string rows(int top, int bottom, OverlayPoint origin) {
         std::string all;
         for (const HudText& t : game->overlayTexts())
-            if (t.y >= top && t.y <= bottom) all += t.text + "|";
+            if (t.y - origin.y >= top && t.y - origin.y <= bottom) all += t.text + "|";
         return all;
     }
+    OverlayLayout layout() const { return overlayLayout(game->windowSize().width, game->windowSize().height); }
     // The status line's text and colour as "text r g b", or "" when it is empty.
     std::string statusLine() {
         for (const HudText& t : game->overlayTexts())
-            if (t.y == kStatusY) return t.text + " " + toText(t.r) + " " + toText(t.g) + " " + toText(t.b);
+            if (t.y == layout().topLeft.y + kStatusY)
+                return t.text + " " + toText(t.r) + " " + toText(t.g) + " " + toText(t.b);
         return "";
     }
 
@@ -254,7 +284,8 @@ TEST_F(GameTest, ClientRefusesAStarListItCannotHoldAndLeavesTheHost) {
     ASSERT_TRUE(left);
     EXPECT_TRUE(game->network().peerCount() == 0 && fieldText(game->localPlayer()) == field);
     // The reason, on two rows since it is too long for one.
-    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight), "star list refused:|star count 9000 is outside 0..8192|");
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight, layout().topLeft),
+              "star list refused:|star count 9000 is outside 0..8192|");
 }
 
 TEST_F(GameTest, ConnectionFileFallsBackToTheHeldValuesAndListeningNeedsNoHost) {
@@ -275,15 +306,15 @@ TEST_F(GameTest, ConnectionFileFallsBackToTheHeldValuesAndListeningNeedsNoHost) 
     EXPECT_EQ(game->network().host() + ":" + toText(game->network().port()), "127.0.0.1:" + toText(port));
 }
 
-// Pixels of the last frame, in a box of heads-up units, whose channels are all near (r, g, b).
-int countPixels(int left, int top, int right, int bottom, float r, float g, float b) {
-    std::vector<uint8_t> rgb(800 * 600 * 3);
+// Pixels of the last frame, in a box of window pixels, whose channels are all near (r, g, b).
+int countPixels(WindowSize size, OverlayBox box, float r, float g, float b) {
+    std::vector<uint8_t> rgb(size_t(size.width) * size.height * 3);
     glReadBuffer(GL_BACK);  // Mesa keeps the swapped frame there
-    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glReadPixels(0, 0, size.width, size.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     int n = 0;
-    for (int y = 600 - int((bottom + 5) * 0.866); y < 600 - int((top + 5) * 0.866); ++y)  // rows from the bottom
-        for (int x = int(33 + 1.155 * left); x < int(33 + 1.155 * right); ++x) {
-            const uint8_t* p = &rgb[(y * 800 + x) * 3];
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x) {
+            const uint8_t* p = &rgb[((size.height - 1 - y) * size.width + x) * 3];  // rows from the bottom
             n += std::abs(p[0] - 255 * r) < 60 && std::abs(p[1] - 255 * g) < 60 && std::abs(p[2] - 255 * b) < 60;
         }
     return n;
@@ -331,19 +362,26 @@ TEST_F(GameTest, StatusLineFollowsTheConnection) {
 
 TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
     start();
-    auto texts = [&] {
+    // Each text and where it stands from the origin of its group.
+    auto texts = [&](OverlayPoint origin) {
         std::string all;
-        for (const HudText& t : game->overlayTexts()) all += t.text + "@" + toText(t.x) + "," + toText(t.y) + " ";
+        for (const HudText& t : game->overlayTexts())
+            all += t.text + "@" + toText(t.x - origin.x) + "," + toText(t.y - origin.y) + " ";
         return all;
     };
-    EXPECT_EQ(texts(), "F1: keys  Esc: options@0,650 ");
+    const OverlayPoint panel = layout().panel;
+    auto onPanel = [&](OverlayBox box) {
+        return OverlayBox{box.left + panel.x, box.top + panel.y, box.right + panel.x, box.bottom + panel.y};
+    };
+    EXPECT_EQ(texts(layout().bottomLeft), "F1: keys  Esc: options@0,0 ");
     pass(kHintMs);
-    EXPECT_EQ(texts(), "");
+    EXPECT_EQ(texts(panel), "");
     tapAndPass(SDLK_F1);
-    EXPECT_NE(texts().find("Backspace@20,364 new match@207,364 "), std::string::npos);
-    EXPECT_GT(countPixels(20, 130, 180, 490, 1, 1, 0), 500);  // the yellow key names
+    EXPECT_NE(texts(panel).find("Backspace@20,256 new match@207,256 "), std::string::npos);
+    EXPECT_NE(texts(panel).find("F11@20,416 full screen (Alt+Enter)@207,416 "), std::string::npos);
+    EXPECT_GT(countPixels(game->windowSize(), onPanel({20, 76, 190, 452}), 1, 1, 0), 500);  // the yellow key names
     tapAndPass(SDLK_F1);
-    EXPECT_EQ(texts(), "");
+    EXPECT_EQ(texts(panel), "");
 
     // Against a host: the score it sends (its stars, its energy, ours) ends the match.
     RawPeer host;
@@ -353,18 +391,19 @@ TEST_F(GameTest, KeyHintKeyPanelAndResultBanner) {
     ASSERT_TRUE(host.accept() && passUntil([&] { return game->network().peerCount() == 1; }));
     ASSERT_TRUE(host.sendAll(frame("2|10,2,5,5,5,1,-5,5,5,2") + frame("5|1,0,120")));
     ASSERT_TRUE(passUntil([&] { return game->localPlayer().isMatchOver(); }));
-    const std::string waiting = "waiting for the host's new match@48,250 ";
-    EXPECT_EQ(texts(), "connected to 127.0.0.1@0,34 YOU WIN@201,170 energy 120 / 0@201,215 " + waiting);
-    EXPECT_GT(countPixels(100, 170, 540, 204, 0, 1, 0), 150);  // the large title, green
+    const std::string waiting = "waiting for the host's new match@48,170 ";
+    EXPECT_EQ(statusLine(), "connected to 127.0.0.1 0 1 0");
+    EXPECT_EQ(texts(panel).substr(texts(panel).find("YOU")), "YOU WIN@201,90 energy 120 / 0@201,135 " + waiting);
+    EXPECT_GT(countPixels(game->windowSize(), onPanel({100, 90, 540, 122}), 0, 1, 0), 150);  // the title, green
     // Alone again, on a field whose last free star lies where the ship stands.
     ASSERT_TRUE(host.sendAll(frame("2|10,3,0,0,1,0,-5,5,5,2,5,-5,5,2")));
     shutdown(host.stream, SHUT_WR);  // a close with what it was sent unread would be a reset, which may lose the list
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 0 && game->localPlayer().starCount() == 3; }));
     pass(83456);
-    EXPECT_EQ(texts(), "FIELD CLEARED@99,170 in 83.4 s@244,215 Backspace: new match@150,250 ");
-    EXPECT_GT(countPixels(100, 170, 540, 204, 1, 1, 0), 150);  // yellow
+    EXPECT_EQ(texts(panel), "FIELD CLEARED@99,90 in 83.4 s@244,135 Backspace: new match@150,170 ");
+    EXPECT_GT(countPixels(game->windowSize(), onPanel({100, 90, 540, 122}), 1, 1, 0), 150);  // yellow
     tapAndPass(SDLK_BACKSPACE);
-    EXPECT_EQ(texts(), "");
+    EXPECT_EQ(texts(panel), "");
 }
 
 TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHostWithoutAFalseClose) {
@@ -387,14 +426,14 @@ TEST_F(GameTest, AJoinedGuestMirrorsTheHostWaitsForItsMatchAndMovesToAnotherHost
     ASSERT_TRUE(server.sendAll(frame("5|1,420,0")));  // this side's energy is gone
     ASSERT_TRUE(passUntil([&] { return local.isMatchOver(); }));
     const std::string banner = "YOU LOSE|energy 0 / 420|waiting for the host's new match|";
-    EXPECT_EQ(rows(170, 250), banner);
+    EXPECT_EQ(rows(90, 170), banner);
     const std::string field = fieldText(local);
     tapAndPass(SDLK_BACKSPACE);
     EXPECT_EQ(fieldText(local), field);  // only the host starts matches
     tapAndPass(SDLK_F1);  // the key panel covers the banner while it is open
-    EXPECT_EQ(rows(170, 250).find("YOU LOSE"), std::string::npos);
+    EXPECT_EQ(rows(90, 170).find("YOU LOSE"), std::string::npos);
     tapAndPass(SDLK_F1);
-    EXPECT_EQ(rows(170, 250), banner);
+    EXPECT_EQ(rows(90, 170), banner);
 
     // Another host, whose queue of connections is full: the connect stays in
     // progress, and the host left for it is no lost connection.
@@ -441,6 +480,63 @@ TEST_F(GameTest, TheKeyHintShowsOnSdlsOwnClock) {
             std::exit(hint ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
+}
+
+// Dragging the window's corner sends many sizes: the last of a pass counts. F11
+// and Alt+Enter switch full screen (Enter alone puts the ship back). A new video
+// mode may come with a new GL context: every texture then bound must be one of it.
+TEST_F(GameTest, TheWindowResizesSwitchesFullScreenAndDrawsWithTexturesOfItsContext) {
+    start();
+    resizeTo(500, 400);
+    resizeTo(1000, 700);
+    key(SDLK_UP, true);
+    pass(50);
+    key(SDLK_UP, false);
+    EXPECT_TRUE(game->windowSize() == (WindowSize{1000, 700}) && !game->fullScreen());
+    const float vz = game->localPlayer().ship().vz;
+    tapAndPass(SDLK_F11);
+    EXPECT_TRUE(game->fullScreen() && game->windowSize().width > 1000);
+    SDL_Event altEnter{};
+    altEnter.type = SDL_KEYDOWN;
+    altEnter.key.keysym = {0, SDLK_RETURN, KMOD_LALT, 0};
+    SDL_PushEvent(&altEnter);
+    pass();
+    EXPECT_TRUE(!game->fullScreen() && game->windowSize() == (WindowSize{1000, 700}) && statusLine().empty());
+    EXPECT_EQ(game->localPlayer().ship().vz, vz);  // not put back
+
+    SDL_SetVideoMode(800, 600, 32, 0);  // without OpenGL: the next mode comes with a new context
+    game->setFullScreen(true);
+    watchBinds = true;
+    pass();
+    watchBinds = false;
+    EXPECT_TRUE(bound.size() == 3 && allTextures);  // the ship's top, bottom and burner
+    const WindowSize size = game->windowSize();
+    std::vector<uint8_t> rgb(size_t(size.width) * size.height * 3);
+    glReadPixels(0, 0, size.width, size.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    int lights = 0;  // the green cockpit lights, at the centre: an untextured ship is plain white
+    for (int y = size.height / 2 - 10; y < size.height / 2 + 10; ++y)
+        for (int x = size.width / 2 - 40; x < size.width / 2 + 40; ++x)
+            lights += rgb[(size_t(y) * size.width + x) * 3 + 1] > 150 && rgb[(size_t(y) * size.width + x) * 3] < 120;
+    EXPECT_GT(lights, 20);
+
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    EXPECT_TRUE(game->run());  // the window's size is kept for the next start, full screen in config.txt
+    start();
+    EXPECT_TRUE(game->fullScreen() && game->windowSize().width > 1000);
+    tap(SDLK_ESCAPE);
+    for (int i = 0; i < 10; ++i) tap(SDLK_DOWN);  // the options' row for full screen
+    tapAndPass(SDLK_RIGHT);
+    tapAndPass(SDLK_ESCAPE);
+    EXPECT_TRUE(!game->fullScreen() && game->windowSize() == (WindowSize{1000, 700}));
+    std::ofstream(folder / "state" / "starhold" / "window") << "1000 tall\n";
+    testing::internal::CaptureStderr();
+    start();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "starhold: ignoring the damaged window size in " + (folder / "state/starhold/window").string() +
+                  ": not a width and a height\n");
+    EXPECT_TRUE(game->windowSize() == kFirstWindowSize);
 }
 
 TEST_F(GameTest, TheJoinPromptTakesEveryKeyAndJoinsAsConnectDoes) {
@@ -568,7 +664,9 @@ TEST_F(GameTest, ASettingsFileThatCannotBeWrittenIsNamedAndTheSettingStillApplie
     tapAndPass(SDLK_ESCAPE);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(said.rfind("starhold: could not save the settings in " + (folder / "settings").string(), 0), 0u) << said;
-    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight).rfind("could not save|" + (folder / "settings").string(), 0), 0u);
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight, layout().topLeft)
+                  .rfind("could not save|" + (folder / "settings").string(), 0),
+              0u);
     EXPECT_EQ(game->core().settings().sensitivity, 5.5f);
 }
 
@@ -637,7 +735,7 @@ TEST_F(GameTest, AKeyBoundInTheOptionsDoesItsActionAndThePanelNamesIt) {
     tapAndPass(SDLK_k);
     EXPECT_NE(fieldText(game->localPlayer()), field);
     tapAndPass(SDLK_F1);
-    EXPECT_EQ(rows(364, 364), "k|new match|");
+    EXPECT_EQ(rows(256, 256), "k|new match|");
 }
 
 TEST_F(GameTest, TheOptionsTellTheRecordAgainstTheLevelBWouldStartAt) {
@@ -647,9 +745,9 @@ TEST_F(GameTest, TheOptionsTellTheRecordAgainstTheLevelBWouldStartAt) {
     tap(SDLK_ESCAPE);
     for (int i = 0; i < 5; ++i) tap(SDLK_DOWN);  // the computer's level, not set: the first not beaten
     pass();
-    EXPECT_EQ(rows(592, 592), "against easy: won 0, lost 0|");
+    EXPECT_EQ(rows(366, 366), "against easy: won 0, lost 0|");
     tapAndPass(SDLK_LEFT);
-    EXPECT_EQ(rows(592, 592), "against hard: won 0, lost 3|");
+    EXPECT_EQ(rows(366, 366), "against hard: won 0, lost 3|");
 }
 
 // A field alone flown to its last star by the computer's pilot, pressing the
@@ -671,12 +769,13 @@ TEST_F(GameTest, RecordsKeepTheBestTimeAndTheResultsAndBStartsAtTheLowestLevelNo
     for (const auto& [flag, sym] : keys) key(sym, false);
     ASSERT_TRUE(local.isMatchOver() && local.ownStars() == local.starCount());
     const int32_t best = local.matchTime();
-    EXPECT_EQ(rows(kBannerTop, kBannerBottom),
+    EXPECT_EQ(rows(90, 210),
               "FIELD CLEARED|in " + toText((best / 100) / 10.0f) + " s|a new best|Backspace: new match|");
     tapAndPass(SDLK_BACKSPACE);
 
     tapAndPass(SDLK_b);  // beginner was beaten once
-    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight), "playing the computer (easy)|won 0, lost 0|");
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight, layout().topLeft),
+              "playing the computer (easy)|won 0, lost 0|");
     ASSERT_TRUE(passUntil([&] { return game->network().peerCount() == 1 && local.matchTime() < 100; }));
     // The ship stays where it starts; once the computer holds more than half,
     // seconds pass at a time on this side, each once the computer was heard, which drains the energies.
@@ -686,7 +785,8 @@ TEST_F(GameTest, RecordsKeepTheBestTimeAndTheResultsAndBStartsAtTheLowestLevelNo
         ASSERT_TRUE(passUntil([&] { return game->core().silentMs() < 1000 || local.isMatchOver(); }));
     }
     EXPECT_TRUE(local.isMatchOver() && local.ownEnergy() == 0);
-    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight), "playing the computer (easy)|won 0, lost 1|");
+    EXPECT_EQ(rows(kStatusY, kStatusY + kStatusRowHeight, layout().topLeft),
+              "playing the computer (easy)|won 0, lost 1|");
     std::ifstream file(folder / "state" / "starhold" / "records");
     const std::string kept{std::istreambuf_iterator<char>(file), {}};
     EXPECT_EQ(kept, "best 10 4 5 " + toText(best) + "\ncomputer beginner 1 3\ncomputer easy 0 1\n");

@@ -97,3 +97,28 @@ TEST(StatusLineRows, ATextTooLongForOneRowGoesOnTwo) {
         EXPECT_EQ(rows, expected);
     }
 }
+
+// Texts keep their size in pixels at every size of the window: the heads-up and
+// status lines at the top left, the hint on the bottom edge, and the banner, key
+// panel and prompt centred, inside the window and clear of the lines at the top.
+TEST(OverlayLayout, KeepsEveryTextInsideTheWindowAndInItsPlaceAtAnySize) {
+    const PromptList heard{std::vector<std::string>(8, std::string(32, 'W')), 0, ""};  // the most games listed
+    std::vector<HudText> middle = resultBanner({true}), panel = keyPanel(KeyBindings()), prompt = promptRows("j", "why", heard);
+    middle.insert(middle.end(), panel.begin(), panel.end());
+    middle.insert(middle.end(), prompt.begin(), prompt.end());
+    for (const auto& [width, height] : {std::pair(640, 480), {800, 600}, {1920, 1080}, {640, 1400}}) {
+        const OverlayLayout layout = overlayLayout(width, height);
+        const std::string at = toText(width) + "x" + toText(height);
+        EXPECT_TRUE(layout.topLeft.x >= -3 && layout.topLeft.x <= 16 && layout.topLeft.y == 0) << at;
+        EXPECT_LE(layout.topLeft.x + 595 + 3 * 17 - 4, width) << at;  // the line's last place: an energy of 500
+        EXPECT_TRUE(layout.bottomLeft.x == layout.topLeft.x && layout.bottomLeft.y + kLineHeight < height &&
+                    layout.bottomLeft.y + 40 > height) << at;
+        EXPECT_TRUE(2 * layout.panel.x + kPanelWidth == width && 2 * layout.panel.y + kPanelHeight == height) << at;
+        for (const HudText& t : middle) {
+            const int x = layout.panel.x + t.x, y = layout.panel.y + t.y;
+            EXPECT_TRUE(x >= 0 && x + 17 * t.scale * int(t.text.size()) <= width &&
+                        y >= kStatusY + kStatusRowHeight + kLineHeight && y + kLineHeight * t.scale <= height)
+                << at << " " << t.text;
+        }
+    }
+}

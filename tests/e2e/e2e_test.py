@@ -23,7 +23,7 @@ ARGS = None
 class Game:
     """One running instance in an empty folder of its own, on its own X server."""
 
-    def __init__(self, workdir, binary, config=None, connection=None, data=None, prefix=()):
+    def __init__(self, workdir, binary, config=None, connection=None, data=None, prefix=(), screen="1024x768"):
         if data:
             shutil.copytree(data, workdir)  # started in its data folder: a binary from anywhere finds it
         else:
@@ -42,7 +42,7 @@ class Game:
         home = self.home
         read_end, write_end = os.pipe()
         self.x = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen + "x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as f:
@@ -57,12 +57,21 @@ class Game:
         self.window = int(found.stdout.split()[0])
         time.sleep(1.5)
 
-    def screenshot(self):
-        """The window (not the screen: sdl12-compat centres it) as (width, height, rgb bytes)."""
-        ppm = subprocess.run(["import", "-window", str(self.window), "-depth", "8", "ppm:-"], env=self.env,
+    def screenshot(self, window=None):
+        """The window (not the screen: sdl12-compat centres it) as (width, height, rgb bytes). A full screen is
+        taken from the root window: the classic SDL 1.2 shows it in another window than the one it titles."""
+        ppm = subprocess.run(["import", "-window", window or str(self.window), "-depth", "8", "ppm:-"], env=self.env,
                              check=True, capture_output=True).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
         return int(header.group(1)), int(header.group(2)), ppm[header.end():]
+
+    def geometry(self):
+        """The window's place and size as the X server has them: (x, y, width, height)."""
+        info = subprocess.run(["xwininfo", "-id", str(self.window)], env=self.env, check=True, capture_output=True,
+                              text=True, timeout=10).stdout
+        fields = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
+        return tuple(int(fields[name]) for name in ("Absolute upper-left X", "Absolute upper-left Y", "Width",
+                                                    "Height"))
 
     def key(self, name):
         subprocess.run(["xdotool", "key", "--window", str(self.window), name], env=self.env, check=True, timeout=10)
@@ -145,6 +154,14 @@ class E2E(unittest.TestCase):
             g.kill()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
+    def assertDrawn(self, shot, what):
+        """The arena's edges, the heads-up line's star count and the ship's own picture, not blank boxes."""
+        width, height, _ = shot
+        self.assertGreater(count_pixels(shot, yellow), 100, what + ": arena edges")
+        self.assertGreater(count_pixels(shot, green, (0, 0, 200, 30)), 5, what + ": heads-up line")
+        centre = (width // 2 - 40, height // 2 - 15, width // 2 + 40, height // 2 + 15)
+        self.assertGreater(count_pixels(shot, textured_ship, centre), 5, what + ": textured ship")
+
     def test_one_line_and_failure_without_a_display_or_data(self):
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "SDL_VIDEODRIVER")}
         alone = os.path.join(self.tmp, "alone", "bin")
@@ -168,13 +185,30 @@ class E2E(unittest.TestCase):
         for name, binary in [("build", ARGS.binary), ("installed", os.path.join(prefix, "bin", "starhold"))]:
             game = Game(os.path.join(self.tmp, name), binary)
             self.games.append(game)
-            shot = game.screenshot()
-            self.assertGreater(count_pixels(shot, yellow), 100, name + ": arena edges")
-            self.assertGreater(count_pixels(shot, green, (0, 0, 200, 30)), 5, name + ": heads-up line")
-            self.assertGreater(count_pixels(shot, textured_ship, (360, 285, 440, 315)), 5, name + ": textured ship")
+            self.assertDrawn(game.screenshot(), name)
             self.assertEqual(game.close(), 0)
             self.assertEqual(game.stderr(), "")
 
+
+    def test_f11_fills_the_screen_with_everything_drawn_and_back_and_a_dragged_corner_resizes(self):
+        game = Game(os.path.join(self.tmp, "screen"), ARGS.binary, screen="1920x1080")
+        self.games.append(game)
+        x, y, _, _ = game.geometry()
+        self.assertEqual(game.geometry(), (x, y, 800, 600))
+        game.key("F11")
+        self.assertTrue(wait_for(lambda: game.geometry() == (0, 0, 1920, 1080), 10), game.geometry())
+        self.assertDrawn(game.screenshot("root"), "full screen")
+        game.key("alt+Return")
+        self.assertTrue(wait_for(lambda: game.geometry() == (x, y, 800, 600), 10), game.geometry())
+        subprocess.run(["xdotool", "windowsize", str(game.window), "1200", "700"], env=game.env, check=True,
+                       timeout=10)
+        self.assertTrue(wait_for(lambda: game.geometry() == (x, y, 1200, 700), 10), game.geometry())
+        time.sleep(0.5)  # a frame at the new size
+        shot = game.screenshot()
+        self.assertEqual(shot[:2], (1200, 700))
+        self.assertDrawn(shot, "resized")
+        self.assertEqual(game.close(), 0)
+        self.assertEqual(game.stderr(), "")
 
     def test_b_plays_the_computer_to_the_end_of_a_match_and_the_computer_goes_with_the_game(self):
         game = Game(os.path.join(self.tmp, "computer"), ARGS.binary,
@@ -182,7 +216,7 @@ class E2E(unittest.TestCase):
         self.games.append(game)
         game.key("b")
         # The match starts: both energies show at the right of the heads-up line.
-        self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (600, 0, 800, 30)) > 5, 30))
+        self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (500, 0, 800, 30)) > 5, 30))
         computer = game.children()
         self.assertEqual(len(computer), 1)
         # The computer takes the field from a player who does nothing: YOU LOSE, in red.
@@ -206,7 +240,7 @@ class E2E(unittest.TestCase):
         friend.key("Return")
         # Both play: each shows the two energies at the right of its heads-up line.
         for game in (host, friend):
-            self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (600, 0, 800, 30)) > 5, 30))
+            self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (500, 0, 800, 30)) > 5, 30))
         with open(os.path.join(friend.home, ".local", "state", "starhold", "recent-hosts")) as f:
             self.assertEqual(f.read(), "127.0.0.1:%d\n" % port)
         for game in (host, friend):
@@ -357,9 +391,10 @@ def white(r, g, b):
     return r > 200 and g > 200 and b > 200
 
 
-# The join prompt's first row under its line, in window pixels: a game heard is
-# white, the game chosen yellow; the note that no game is heard is grey.
-FIRST_LISTED = (70, 192, 700, 218)
+# The join prompt's first row under its line, in the pixels of an 800 x 600
+# window, whose centred panel starts at (80, 60): a game heard is white, the game
+# chosen yellow; the note that no game is heard is grey.
+FIRST_LISTED = (100, 203, 720, 224)
 
 
 class LocalNetwork(unittest.TestCase):
@@ -403,7 +438,7 @@ class LocalNetwork(unittest.TestCase):
         self.assertTrue(wait_for(lambda: self.listed(friend, yellow), 10), "the host is chosen")
         friend.key("Return")
         for game in (host, friend):
-            self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (600, 0, 800, 30)) > 5, 30))
+            self.assertTrue(wait_for(lambda: count_pixels(game.screenshot(), green, (500, 0, 800, 30)) > 5, 30))
         with open(os.path.join(friend.home, ".local", "state", "starhold", "recent-hosts")) as f:
             self.assertEqual(f.read(), "10.77.0.1:4000\n")  # joined as if typed
 
@@ -437,8 +472,8 @@ class Options(unittest.TestCase):
         self.game = Game(os.path.join(self.tmp, "options"), ARGS.binary,
                          config="# my own settings\nmystery 1\nsensitivity 5\nannounce 0\n")
         self.game.key("Escape")
-        # The screen's title, large and yellow, over the top of the arena.
-        self.assertTrue(wait_for(lambda: count_pixels(self.game.screenshot(), yellow, (250, 55, 550, 95)) > 300, 10))
+        # The screen's title, large and yellow, at the top of the centred panel (from (80, 60) in 800 x 600).
+        self.assertTrue(wait_for(lambda: count_pixels(self.game.screenshot(), yellow, (250, 130, 550, 175)) > 300, 10))
         self.game.key("Right")
         self.game.key("Escape")
         path = os.path.join(self.game.home, ".config", "starhold", "config.txt")

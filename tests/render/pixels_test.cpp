@@ -12,6 +12,7 @@
 #include "render/font.h"
 #include "render/frame.h"
 #include "render/frame_gl.h"
+#include "render/pixel_view.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Pixels, TheWindowDrawsInPerspectiveWithAspectOne) {
+TEST_F(Pixels, TheWindowDrawsInPerspectiveWithItsOwnAspect) {
     window.initialise();
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_ALPHA_TEST));
 
@@ -91,8 +92,11 @@ TEST_F(Pixels, TheWindowDrawsInPerspectiveWithAspectOne) {
     window.drawLine3(-2, -1.5f, -5, 2, -1.5f, -5, 0, 1, 0, 1);
     window.endBatch();
     const Image image;
-    EXPECT_TRUE(image.at(350, 300)[0] == 255 && image.at(350, 300)[1] == 0);  // one unit at distance 5: ~87 pixels
+    EXPECT_TRUE(image.at(350, 300)[0] == 255 && image.at(350, 300)[1] == 0);
     EXPECT_EQ(image.at(450, 300), kBlack);
+    const Box red = litBox(image, 150, 450);  // one unit at distance 5 is ~104 pixels either way: not stretched
+    EXPECT_NEAR(red.right - red.left + 1, 104, 1);
+    EXPECT_NEAR(red.bottom - red.top + 1, 208, 1);
     // y = -1.5 at distance 5 under a 60 degree view: 156 pixels below the centre
     EXPECT_TRUE(image.at(400, 455) == kGreen || image.at(400, 456) == kGreen);
 }
@@ -132,33 +136,36 @@ TEST_F(Pixels, ReplayedRunsOfQuadsAndLinesDrawWhatImmediateDrawingDoes) {
     window.clearRecording();
 }
 
-TEST_F(Pixels, TheHeadsUpLineReadsUprightLeftToRight) {
+// Text over the world is drawn in window pixels: one glyph cell lights one pixel.
+TEST_F(Pixels, TheHeadsUpLineReadsUprightLeftToRightOnePixelACell) {
     FontManager fonts;
     ASSERT_TRUE(fonts.loadFont(std::string(std::getenv("STARHOLD_SOURCE_DIR")) + "/data/characters.fnt", "font"));
     EXPECT_EQ(fonts.getFont("font")->glyphs.size(), 95u);  // every printable character, from ' ' to '~'
+    int cellsOfL = 0;
+    for (const auto& row : fonts.getFont("font")->glyphs.at('L').cells)
+        cellsOfL += int(std::count_if(row.begin(), row.end(), [](int16_t cell) { return cell != 0; }));
 
-    Frame hudCamera;
-    hudCamera.rotateLocal(180, 0, 1, 0);
-    hudCamera.moveLocal(-320, 340, -600, 1);
-    hudCamera.rotateLocal(180, 0, 0, 1);
     window.initialise();
     window.beginFrame();
-    glLoadIdentity();
-    applyAsView(hudCamera);
-    glBegin(GL_POINTS);
-    drawTextLine(fonts, "12/14", 0, 10, 0, 1, 0);
-    drawTextLine(fonts, "19.25", 510, 10, 1, 1, 0);
-    drawTextLine(fonts, "L", 0, 70, 1, 1, 1);
-    glEnd();
+    {
+        const PixelView pixels(kWidth, kHeight);
+        EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST) || glIsEnabled(GL_TEXTURE_2D));
+        glTranslatef(0.5f, 0.5f, 0);  // on the pixels' centres
+        glBegin(GL_POINTS);
+        drawTextLine(fonts, "12/14", 0, 10, 0, 1, 0);
+        drawTextLine(fonts, "19.25", 510, 10, 1, 1, 0);
+        drawTextLine(fonts, "L", 0, 70, 1, 1, 1);
+        glEnd();
+    }
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_ALPHA_TEST));  // the 3-D state is back
     const Image image;
 
-    // Lines 30 units apart come out about 26 pixels apart, the first near the top.
     const Box first = litBox(image, 0, 30);
-    EXPECT_LT(first.bottom - first.top, 16);
-    EXPECT_GT(first.right - first.left, 600);  // from x 0 to the end of the text at x 510
-    EXPECT_EQ(litBox(image, 30, 34).right, -1);
+    EXPECT_TRUE(first.top >= 10 && first.bottom < 26);
+    EXPECT_TRUE(first.left < 17 && first.right > 510 + 4 * 17 && first.right < 510 + 5 * 17);
     const Box letter = litBox(image, 56, kHeight);  // y grows downwards, x to the right
     expectUprightL(image, letter);
-    EXPECT_LT(letter.right - letter.left, 16);  // 10 units at about 1.15 pixels each
-    EXPECT_LT(letter.bottom - letter.top, 14);  // 14 units at about 0.87 pixels each
+    int lit = 0;
+    for (int y = letter.top; y <= letter.bottom; ++y) lit += image.litAlong(letter.left, y, 1, 0, 17);
+    EXPECT_EQ(lit, cellsOfL);
 }

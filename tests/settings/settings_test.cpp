@@ -44,8 +44,9 @@ std::string contents(const fs::path& path) {
 
 TEST(Settings, ReadsKeysCaseSensitivelyLastValueWinsAndAMissingFileKeepsTheDefaults) {
     const GameSettings s = read("sensitivity 2.5\nplayerskin 1\nMapdimensions 50\nfoo bar\nmapdimensions 30\nmapdimensions 40");
-    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40 && !s.botLevelSet);
+    EXPECT_TRUE(s.sensitivity == 2.5f && s.playerSkin && s.mapDimensions == 40 && !s.botLevelSet && !s.fullScreen);
     EXPECT_TRUE(read("botlevel beginner").botLevelSet && !read("botlevel expert").botLevelSet);
+    EXPECT_TRUE(read("fullscreen 1").fullScreen && !read("fullscreen 1\nfullscreen 0").fullScreen);
     GameSettings settings;
     std::ostringstream errors;
     EXPECT_FALSE(loadSettings("/nonexistent/config.txt", settings, errors));
@@ -92,6 +93,8 @@ TEST(Settings, EachProblemIsOneLineNamingItsLine) {
         {"minstars 0", "config.txt:1: minstars 0 is out of range (2 to 8192); using 2\n"},
         {"minstars -99999999999", "config.txt:1: minstars -99999999999 is out of range (2 to 8192); using 2\n"},
         {"playerskin 2", "config.txt:1: playerskin 2 is out of range (0 to 1); keeping 0\n"},
+        {"fullscreen 1\nfullscreen yes", "config.txt:2: fullscreen yes is not a number; keeping 1\n"},
+        {"fullscreen -1", "config.txt:1: fullscreen -1 is out of range (0 to 1); keeping 0\n"},
         {"botlevel hard\nbotlevel Easy", "config.txt:2: botlevel Easy is not a level (beginner, easy, normal or hard); keeping hard\n"},
         {"sensitivity -1", "config.txt:1: sensitivity -1 is out of range (0.5 to 50); using 0.5\n"},
         {"sensitivity 1e99", "config.txt:1: sensitivity 1e99 is out of range (0.5 to 50); using 50\n"},
@@ -144,6 +147,7 @@ TEST_F(KeyBindingsInConfig, KeysAreReadByNameWithTheChecksOfEveryOtherValue) {
         {"keyforward\n# up", "config.txt:1: keyforward has no value; keeping up\n"},
         {"keymusic escape", "config.txt:1: keymusic escape: escape opens the options; keeping m\n"},
         {"keymusic F1", "config.txt:1: keymusic F1: f1 always shows the keys; keeping m\n"},
+        {"keymusic f11", "config.txt:1: keymusic f11: f11 switches full screen; keeping m\n"},
         {"keypanel m", "config.txt:1: keypanel m: f1 always shows the keys; keeping f1\n"},
         {"padoptions 32", "config.txt:1: padoptions 32 is out of range (0 to 31); keeping 7\n"},
         {"padupaxis 1", "config.txt:1: padupaxis 1 is out of range (2 to 31); keeping 4\n"},

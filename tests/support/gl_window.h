@@ -18,3 +18,10 @@ inline bool openTestWindow() {
     }();
     return open;
 }
+
+// Sets a video mode without OpenGL, then the test window's again: the GL
+// context is a new one, as any new video mode may bring. The textures of the
+// old context are gone.
+inline bool renewTestWindow() {
+    return SDL_SetVideoMode(800, 600, 32, 0) != nullptr && SDL_SetVideoMode(800, 600, 32, SDL_OPENGL) != nullptr;
+}

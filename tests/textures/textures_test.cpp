@@ -167,6 +167,52 @@ TEST_F(Textures, SidesUpToWhatGlTakesLoadAndOtherSidesOrUnreadableFilesAreRefuse
     EXPECT_EQ(manager.getTexture("blank")->width, most);
 }
 
+// A declared size is checked before anything is decoded: 4096 x 4096 RGBA is
+// 64 MiB and may be tried (this file is then no PNG libpng takes), twice that
+// is refused with the line a sound too large gets. Only PNG and BMP are read.
+TEST_F(Textures, AnImageThatWouldTakeMoreThan64MiBOrIsNeitherPngNorBmpIsRefusedBeforeDecoding) {
+    std::string png = read("sheet.png");
+    for (const auto& [file, height] : {std::make_pair("square.png", 4096u), std::make_pair("tall.png", 8192u)}) {
+        const uint32_t sides[2] = {htonl(4096), htonl(height)};
+        std::memcpy(&png[16], sides, 8);
+        write(file, png);
+    }
+    ASSERT_TRUE(convert("-size 64x64 xc:red", "GIF:red.gif"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"square.png", ""},
+        {"tall.png", ": would take more than 64 MiB decoded; not loaded\n"},
+        {"red.gif", ": not a PNG or BMP image; not loaded\n"}};
+    for (const auto& [file, message] : cases) {
+        TextureInfo info;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(loadImageIntoTexture(path(file), info, false) || info.glName != 0) << file;
+        const std::string said = testing::internal::GetCapturedStderr();  // libpng may add its own
+        EXPECT_TRUE(message.empty() ? said.find(path(file)) == std::string::npos : said == path(file) + message)
+            << said;
+    }
+}
+
+// A new context keeps none of the old textures: each is made again, from its
+// file or blank; a context that kept them is left alone.
+TEST_F(Textures, TexturesAreMadeAgainInANewContextAndOnlyThen) {
+    ASSERT_TRUE(manager.loadTexture("sheet", path("sheet.png"), true));
+    ASSERT_NE(manager.createBlankTexture("blank", 32, 16), 0u);
+    ASSERT_TRUE(convert("-size 2x2 xc:blue", "PNG32:gone.png") && manager.loadTexture("gone", path("gone.png"), false));
+    const Bytes sheet = readTexture(manager.getTexture("sheet")->glName);
+    EXPECT_EQ(manager.remakeAfterNewContext(), 0);
+
+    ASSERT_TRUE(renewTestWindow());
+    ASSERT_EQ(std::remove(path("gone.png").c_str()), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(manager.remakeAfterNewContext(), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), path("gone.png") + ": no such file\n");
+    for (const char* name : {"sheet", "blank"}) EXPECT_EQ(glIsTexture(manager.getTexture(name)->glName), GL_TRUE);
+    EXPECT_EQ(readTexture(manager.getTexture("sheet")->glName), sheet);
+    EXPECT_EQ(readTexture(manager.getTexture("blank")->glName), Bytes(32 * 16 * 4, 0));
+    EXPECT_EQ(manager.getTexture("gone")->glName, 0u);
+    EXPECT_EQ(manager.remakeAfterNewContext(), 0);  // the texture that could not be made proves nothing
+}
+
 TEST_F(Textures, AMissingImageIsNamedOnceHoweverOftenItIsAskedFor) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(manager.loadTexture("Ship Top", path("images/shiptop.png"), false));
