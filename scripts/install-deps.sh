@@ -17,7 +17,7 @@ game_packages=(
 test_packages=(
   clang libclang-rt-14-dev
   libgtest-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils iproute2 procps
   libsdl2-2.0-0
   imagemagick sox libsox-fmt-all
   python3 python3-xlib python3-matplotlib
