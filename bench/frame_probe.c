@@ -5,6 +5,8 @@
  *                          spent in SDL_Delay since the previous swap
  *   play <ns> <file>       each sound started (pop.ogg: own capture,
  *                          enemyPop.ogg: a capture by the peer arrived)
+ *   mode <ns> <w>x<h>      each video mode the game set, written at once so
+ *                          that a driver can wait for the game to take a size
  * Times are CLOCK_MONOTONIC, so logs of several processes line up. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -18,6 +20,7 @@
 #include <unistd.h>
 
 typedef struct SDL_RWops SDL_RWops;
+typedef struct SDL_Surface SDL_Surface;
 typedef struct Mix_Chunk Mix_Chunk;
 
 #define MAX_NAMED 256
@@ -67,10 +70,13 @@ __attribute__((destructor)) static void closeLog(void) {
     pthread_mutex_unlock(&logLock);
 }
 
-static void writeLine(const char *kind, int64_t at, const char *detail) {
+static void writeLine(const char *kind, int64_t at, const char *detail, int flush) {
     pthread_mutex_lock(&logLock);
     if (logFile != NULL) {
         fprintf(logFile, "%s %lld %s\n", kind, (long long)at, detail);
+        if (flush) {
+            fflush(logFile);
+        }
     }
     pthread_mutex_unlock(&logLock);
 }
@@ -110,7 +116,7 @@ void SDL_GL_SwapBuffers(void) {
     char slept[32];
     snprintf(slept, sizeof slept, "%lld", (long long)sleptNs);
     sleptNs = 0;
-    writeLine("swap", nowNs(), slept);
+    writeLine("swap", nowNs(), slept, 0);
 }
 
 void SDL_Delay(uint32_t ms) {
@@ -155,6 +161,20 @@ int Mix_PlayChannelTimed(int channel, Mix_Chunk *chunk, int loops, int ticks) {
     if (play == NULL) {
         play = (int (*)(int, Mix_Chunk *, int, int))real("Mix_PlayChannelTimed");
     }
-    writeLine("play", nowNs(), nameOf(chunk));
+    writeLine("play", nowNs(), nameOf(chunk), 0);
     return play(channel, chunk, loops, ticks);
+}
+
+SDL_Surface *SDL_SetVideoMode(int width, int height, int bpp, uint32_t flags) {
+    static SDL_Surface *(*set)(int, int, int, uint32_t);
+    if (set == NULL) {
+        set = (SDL_Surface * (*)(int, int, int, uint32_t)) real("SDL_SetVideoMode");
+    }
+    SDL_Surface *surface = set(width, height, bpp, flags);
+    if (surface != NULL) {
+        char size[32];
+        snprintf(size, sizeof size, "%dx%d", width, height);
+        writeLine("mode", nowNs(), size, 1);
+    }
+    return surface;
 }

@@ -145,8 +145,10 @@ class Game:
         self.log = os.path.join(workdir, "bench.log")
         self.x = XServer(size)
         # Only the game gets the probe: in xdotool it would truncate the game's log.
-        # The player's own settings folder stays out: the copy reads only the config.txt above.
-        self.env = dict(os.environ, DISPLAY=self.x.name, XDG_CONFIG_HOME=os.path.join(workdir, "no-settings"))
+        # The player's own folders stay out: the copy reads only the config.txt above, and
+        # its window size, records and recent hosts go to a state folder of its own.
+        self.env = dict(os.environ, DISPLAY=self.x.name, XDG_CONFIG_HOME=os.path.join(workdir, "no-settings"),
+                        XDG_STATE_HOME=os.path.join(workdir, "state"))
         game_env = dict(self.env, SDL_AUDIODRIVER="dummy", LD_PRELOAD=args.probe, STARHOLD_BENCH_LOG=self.log)
         self.errors = open(os.path.join(workdir, "stderr.txt"), "w")
         command = command or [args.binary]
@@ -177,10 +179,21 @@ class Game:
                                                                                                        "Height:")))
 
     def wait_for_size(self, size, seconds=5.0):
+        """Until the window has the size and the game has set its video mode to it.
+        The next resize waits for both, as a player's hand does: a resize sent while
+        the game still sets the one before is undone by it, and the newer size may
+        then never reach the game."""
         deadline = time.monotonic() + seconds
-        while self.size() != size and time.monotonic() < deadline:
+        while not self.has_size(size) and time.monotonic() < deadline:
             time.sleep(0.05)
-        return self.size() == size
+        return self.has_size(size)
+
+    def has_size(self, size):
+        return self.size() == size and self.video_mode() == size
+
+    def video_mode(self):
+        modes = [event[2] for event in self.events() if event[0] == "mode" and len(event) == 3]
+        return tuple(map(int, modes[-1].split("x"))) if modes else None
 
     def textured_ship(self):
         """Whether the ship at the window's centre shows its green lights: an
@@ -544,14 +557,16 @@ def run_switches(args, build, folder):
         for i in range(SWITCHES):
             game.keys("key", "F11")
             if not game.wait_for_size(tuple(map(int, LARGE.split("x"))) if i % 2 == 0 else window):
-                raise RuntimeError("F11 number %d left the window at %s" % (i + 1, game.size()))
+                raise RuntimeError("F11 number %d left the window at %s, the game at %s" % (i + 1, game.size(),
+                                                                                        game.video_mode()))
         time.sleep(0.5)
         note("after %d switches" % SWITCHES)
         for i in range(SWITCHES):  # sizes up to 1799x1002, the last the one it started at
             size = window if i == SWITCHES - 1 else (640 + 61 * (i % 20), 480 + 29 * (i % 19))
             game.xdotool("windowsize", str(game.window), *map(str, size))
             if not game.wait_for_size(size):
-                raise RuntimeError("resize number %d left the window at %s" % (i + 1, game.size()))
+                raise RuntimeError("resize number %d left the window at %s, the game at %s" % (i + 1, game.size(),
+                                                                                           game.video_mode()))
         time.sleep(0.5)
         note("after %d resizes" % SWITCHES)
     finally:
