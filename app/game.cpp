@@ -54,7 +54,7 @@ bool Game::startVideo() {
     if (!window.open(lastWindowSize, settings.fullScreen)) {
         return false;  // the window has printed the reason
     }
-    hudSurface.setResolution(window.size().width, window.size().height);
+    hudSurface.setResolution(window.drawnSize().width, window.drawnSize().height);
     SDL_WM_SetCaption("starhold", "starhold");
     SDL_EnableUNICODE(1);  // the join prompt types what the keys say
     pad.open();            // without a pad nothing changes
@@ -176,7 +176,7 @@ void Game::noteVideoMode(bool set, const char* refusal) {
     if (!set) {
         status.showEvent(refusal, 1, 0.4f, 0.4f, now());
     }
-    hudSurface.setResolution(window.size().width, window.size().height);
+    hudSurface.setResolution(window.drawnSize().width, window.drawnSize().height);
     input.quit = input.quit || window.lost();
 }
 

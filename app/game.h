@@ -67,7 +67,7 @@ public:
     // standard error and shows an event on the status line.
     void setFullScreen(bool on);
     bool fullScreen() const { return window.isFullScreen(); }
-    WindowSize windowSize() const { return window.size(); }
+    WindowSize windowSize() const { return window.drawnSize(); }
     bool promptOpen() const { return prompt.isOpen(); }
     bool optionsOpen() const { return options.isOpen(); }
     const GameSettings& currentSettings() const { return settings; }

@@ -74,8 +74,8 @@ HudValues Game::hudValues() {
 
 // Before the world, as the arena's lines may cross it; in pixels, so it stays crisp.
 void Game::drawHud() {
-    const PixelView pixels(window.size().width, window.size().height);
-    const OverlayPoint origin = overlayLayout(window.size().width, window.size().height).topLeft;
+    const PixelView pixels(window.drawnSize().width, window.drawnSize().height);
+    const OverlayPoint origin = overlayLayout(window.drawnSize().width, window.drawnSize().height).topLeft;
     glTranslatef(origin.x + 0.5f, origin.y + 0.5f, 0);  // a point at a pixel's centre lights that pixel
     glBegin(GL_POINTS);
     drawHudLine(fonts, hudValues());
@@ -113,7 +113,7 @@ OverlayBox around(const std::vector<HudText>& texts, int margin, int minWidth = 
 }  // namespace
 
 std::vector<OverlayGroup> Game::overlayGroups() {
-    const OverlayLayout layout = overlayLayout(window.size().width, window.size().height);
+    const OverlayLayout layout = overlayLayout(window.drawnSize().width, window.drawnSize().height);
     std::vector<OverlayGroup> groups;
     OverlayGroup statusRows{placed(status.current(now()), layout.topLeft), {}};
     for (const HudText& row : statusRows.texts) {
@@ -203,7 +203,7 @@ void drawText(FontManager& fonts, const HudText& text) {
 // Drawn after the world, so that neither the arena nor a ship hides it.
 void Game::drawOverlay() {
     const std::vector<OverlayGroup> groups = overlayGroups();
-    const PixelView pixels(window.size().width, window.size().height);
+    const PixelView pixels(window.drawnSize().width, window.drawnSize().height);
     for (const OverlayGroup& group : groups) {
         for (const OverlayBox& shade : group.shades) {
             drawShade(shade);

@@ -108,11 +108,11 @@ static const char *nameOf(const void *key) {
 }
 
 void SDL_GL_SwapBuffers(void) {
-    static void (*swap)(void);
-    if (swap == NULL) {
-        swap = (void (*)(void))real("SDL_GL_SwapBuffers");
+    static void (*realSwap)(void);
+    if (realSwap == NULL) {
+        realSwap = (void (*)(void))real("SDL_GL_SwapBuffers");
     }
-    swap();
+    realSwap();
     char slept[32];
     snprintf(slept, sizeof slept, "%lld", (long long)sleptNs);
     sleptNs = 0;
@@ -120,61 +120,61 @@ void SDL_GL_SwapBuffers(void) {
 }
 
 void SDL_Delay(uint32_t ms) {
-    static void (*delay)(uint32_t);
-    if (delay == NULL) {
-        delay = (void (*)(uint32_t))real("SDL_Delay");
+    static void (*realDelay)(uint32_t);
+    if (realDelay == NULL) {
+        realDelay = (void (*)(uint32_t))real("SDL_Delay");
     }
     if (!onMainThread()) {
-        delay(ms);
+        realDelay(ms);
         return;
     }
     const int64_t start = nowNs();
-    delay(ms);
+    realDelay(ms);
     sleptNs += nowNs() - start;
 }
 
 SDL_RWops *SDL_RWFromFile(const char *file, const char *mode) {
-    static SDL_RWops *(*open)(const char *, const char *);
-    if (open == NULL) {
-        open = (SDL_RWops * (*)(const char *, const char *)) real("SDL_RWFromFile");
+    static SDL_RWops *(*realOpen)(const char *, const char *);
+    if (realOpen == NULL) {
+        realOpen = (SDL_RWops * (*)(const char *, const char *)) real("SDL_RWFromFile");
     }
-    SDL_RWops *stream = open(file, mode);
+    SDL_RWops *stream = realOpen(file, mode);
     remember(stream, file);
     return stream;
 }
 
 Mix_Chunk *Mix_LoadWAV_RW(SDL_RWops *src, int freesrc) {
-    static Mix_Chunk *(*load)(SDL_RWops *, int);
-    if (load == NULL) {
-        load = (Mix_Chunk * (*)(SDL_RWops *, int)) real("Mix_LoadWAV_RW");
+    static Mix_Chunk *(*realLoad)(SDL_RWops *, int);
+    if (realLoad == NULL) {
+        realLoad = (Mix_Chunk * (*)(SDL_RWops *, int)) real("Mix_LoadWAV_RW");
     }
     const char *name = nameOf(src);
     char copy[64];
     snprintf(copy, sizeof copy, "%s", name);
-    Mix_Chunk *chunk = load(src, freesrc);
+    Mix_Chunk *chunk = realLoad(src, freesrc);
     remember(chunk, copy);
     return chunk;
 }
 
 int Mix_PlayChannelTimed(int channel, Mix_Chunk *chunk, int loops, int ticks) {
-    static int (*play)(int, Mix_Chunk *, int, int);
-    if (play == NULL) {
-        play = (int (*)(int, Mix_Chunk *, int, int))real("Mix_PlayChannelTimed");
+    static int (*realPlay)(int, Mix_Chunk *, int, int);
+    if (realPlay == NULL) {
+        realPlay = (int (*)(int, Mix_Chunk *, int, int))real("Mix_PlayChannelTimed");
     }
     writeLine("play", nowNs(), nameOf(chunk), 0);
-    return play(channel, chunk, loops, ticks);
+    return realPlay(channel, chunk, loops, ticks);
 }
 
 SDL_Surface *SDL_SetVideoMode(int width, int height, int bpp, uint32_t flags) {
-    static SDL_Surface *(*set)(int, int, int, uint32_t);
-    if (set == NULL) {
-        set = (SDL_Surface * (*)(int, int, int, uint32_t)) real("SDL_SetVideoMode");
+    static SDL_Surface *(*realSet)(int, int, int, uint32_t);
+    if (realSet == NULL) {
+        realSet = (SDL_Surface * (*)(int, int, int, uint32_t)) real("SDL_SetVideoMode");
     }
-    SDL_Surface *surface = set(width, height, bpp, flags);
+    SDL_Surface *surface = realSet(width, height, bpp, flags);
     if (surface != NULL) {
-        char size[32];
-        snprintf(size, sizeof size, "%dx%d", width, height);
-        writeLine("mode", nowNs(), size, 1);
+        char dimensions[32];
+        snprintf(dimensions, sizeof dimensions, "%dx%d", width, height);
+        writeLine("mode", nowNs(), dimensions, 1);
     }
     return surface;
 }

@@ -246,7 +246,7 @@ int Connection::receiveFrame(std::string& text, int32_t socket) {
         if (count > 0) {
             bytesReceived += static_cast<uint64_t>(count);
             heardAt[socket] = clock.now();
-            reader.append(chunk, static_cast<size_t>(count));
+            reader.addReceived(chunk, static_cast<size_t>(count));
             status = reader.next(text);
         }
     }

@@ -11,7 +11,7 @@ constexpr size_t kMaxLengthDigits = 10;
 
 }  // namespace
 
-void FrameReader::append(const char* bytes, size_t count) {
+void FrameReader::addReceived(const char* bytes, size_t count) {
     if (consumed > 0) {
         pending.erase(0, consumed);
         consumed = 0;

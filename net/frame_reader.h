@@ -22,8 +22,8 @@ public:
         LostLength = 3,  // a length that is zero, not a number that fits, or too large
     };
 
-    void append(const char* bytes, size_t count);
-    // Takes the next message out of the bytes appended so far.
+    void addReceived(const char* bytes, size_t count);
+    // Takes the next message out of the bytes received so far.
     Status next(std::string& text);
     // The stream has ended: the received part of an unfinished frame, if any.
     Status finish(std::string& text);

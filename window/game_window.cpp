@@ -40,7 +40,7 @@ std::string sizeText(WindowSize size) { return std::to_string(size.width) + "x" 
 GameWindow::GameWindow(DrawSurface3D& sceneSurface, TextureManager& textureManager)
     : scene(sceneSurface), textures(textureManager) {}
 
-WindowSize GameWindow::size() const { return {scene.getWidth(), scene.getHeight()}; }
+WindowSize GameWindow::drawnSize() const { return {scene.getWidth(), scene.getHeight()}; }
 
 // At least the smallest window, and no larger than the desktop when its size is known.
 WindowSize GameWindow::fitted(WindowSize wanted) const {
@@ -113,19 +113,19 @@ bool GameWindow::resize(WindowSize wanted) {
         return !windowLost;  // a full screen keeps the desktop's size
     }
     const WindowSize target = fitted(wanted);
-    if (target == size()) {
+    if (target == drawnSize()) {
         return true;
     }
     if (!setMode(target, false)) {
         return false;
     }
-    windowed = size();
+    windowed = drawnSize();
     return true;
 }
 
 // A refused mode may have taken the window with it; then the one before is set again.
 bool GameWindow::setMode(WindowSize target, bool full) {
-    const WindowSize before = size();
+    const WindowSize before = drawnSize();
     const uint32_t beforeFlags = scene.getVideoFlags();
     if (scene.changeVideoMode(target.width, target.height, full ? kFullScreenFlags : kWindowFlags)) {
         fullScreen = full;

@@ -42,7 +42,7 @@ public:
 
     bool isFullScreen() const { return fullScreen; }
     bool lost() const { return windowLost; }  // no window to draw in any more
-    WindowSize size() const;                  // what is drawn now
+    WindowSize drawnSize() const;             // what is drawn now
     WindowSize windowedSize() const { return windowed; }  // the size away from full screen
     WindowSize desktopSize() const { return desktop; }
 

@@ -24,7 +24,7 @@ size_t takeInRange(const uint8_t* data, size_t& size, size_t lowest, size_t high
 }
 
 void append(FrameReader& reader, const std::string& bytes, Messages& out) {
-    reader.append(bytes.data(), bytes.size());
+    reader.addReceived(bytes.data(), bytes.size());
     std::string text;
     for (int status; (status = reader.next(text)) != FrameReader::NoMessage;) out.emplace_back(status, text);
     require(reader.heldBytes() < static_cast<size_t>(kMaxFrameLength));

@@ -135,7 +135,7 @@ Texts feed(const std::string& bytes, size_t piece = 0, FrameReader* into = nullp
     Texts out;
     std::string text;
     for (size_t at = 0, step = piece ? piece : bytes.size(); at < bytes.size(); at += step) {
-        reader.append(bytes.data() + at, std::min(step, bytes.size() - at));
+        reader.addReceived(bytes.data() + at, std::min(step, bytes.size() - at));
         for (int status; (status = reader.next(text)) != FrameReader::NoMessage;) out.push_back(marks[status] + text);
     }
     return out;

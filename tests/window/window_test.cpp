@@ -43,19 +43,19 @@ TEST(Window, ResizesWithinItsBoundsSwitchesToFullScreenAndBackAndSurvivesARefusa
     ASSERT_TRUE(window.open(kFirstWindowSize, false));
     const WindowSize desktop = window.desktopSize();
     ASSERT_TRUE(desktop.width >= 800 && desktop.height >= 600);
-    EXPECT_TRUE(window.size() == kFirstWindowSize && screenSize() == kFirstWindowSize && !window.isFullScreen());
+    EXPECT_TRUE(window.drawnSize() == kFirstWindowSize && screenSize() == kFirstWindowSize && !window.isFullScreen());
     const std::pair<WindowSize, WindowSize> cases[] = {  // asked, given
         {{700, 500}, {700, 500}}, {{300, 200}, {640, 480}}, {{100000, 500}, {desktop.width, 500}},
         {{100000, 100000}, desktop}, {{660, 490}, {660, 490}}};
     for (const auto& [asked, given] : cases) {
         EXPECT_TRUE(window.resize(asked));
-        EXPECT_TRUE(window.size() == given && screenSize() == given && window.windowedSize() == given) << asked.width;
+        EXPECT_TRUE(window.drawnSize() == given && screenSize() == given && window.windowedSize() == given) << asked.width;
     }
     ASSERT_TRUE(window.setFullScreen(true));
-    EXPECT_TRUE(window.isFullScreen() && window.size() == desktop && screenSize() == desktop);
-    EXPECT_TRUE(window.resize({700, 500}) && window.size() == desktop);  // a full screen keeps its size
+    EXPECT_TRUE(window.isFullScreen() && window.drawnSize() == desktop && screenSize() == desktop);
+    EXPECT_TRUE(window.resize({700, 500}) && window.drawnSize() == desktop);  // a full screen keeps its size
     ASSERT_TRUE(window.setFullScreen(false));
-    EXPECT_TRUE(!window.isFullScreen() && window.size() == (WindowSize{660, 490}));
+    EXPECT_TRUE(!window.isFullScreen() && window.drawnSize() == (WindowSize{660, 490}));
 
     const GLuint texture = textures.createBlankTexture("blank", 4, 4);
     for (const bool full : {true, false}) {
@@ -66,7 +66,7 @@ TEST(Window, ResizesWithinItsBoundsSwitchesToFullScreenAndBackAndSurvivesARefusa
                   std::string("starhold: ") + (full ? "full screen at " : "window size 1000x700") +
                       (full ? std::to_string(desktop.width) + "x" + std::to_string(desktop.height) : "") +
                       " refused (refused here); the window stays as it was\n");
-        EXPECT_TRUE(window.size() == (WindowSize{660, 490}) && screenSize() == window.size() && !window.isFullScreen());
+        EXPECT_TRUE(window.drawnSize() == (WindowSize{660, 490}) && screenSize() == window.drawnSize() && !window.isFullScreen());
         EXPECT_TRUE(glIsTexture(texture) && textures.getTexture("blank")->glName == texture && !window.lost());
     }
 }
