@@ -266,10 +266,16 @@ class Observer:
         return bad
 
     def count_disagreements(self, slack=1.0):
-        """Star lists whose own stars match no score the host sent within `slack` seconds."""
-        bad = 0
+        """Star lists whose own stars match no score the host sent within `slack`
+        seconds, and the longest run of such lists one after another. A single one
+        can be a race: two captures between two scores leave the list a count that
+        no score shows. A count that has left its field stays off for list after list."""
+        bad, run, longest = 0, 0, 0
         for when, _, owners in self.lists:
             held = sum(1 for owner in owners if owner == 1)
             near = [s[0] for t, s in self.scores if abs(t - when) <= slack]
-            bad += bool(near) and held not in near
-        return bad
+            off = bool(near) and held not in near
+            bad += off
+            run = run + 1 if off else 0
+            longest = max(longest, run)
+        return bad, longest
