@@ -249,9 +249,11 @@ class Observer:
             return next((value for k, value in reversed(self.stream) if k == kind), None)
 
     def count_mismatches(self):
-        """The star lists whose host-held stars match neither the score the host
-        sent just before them nor the one just after: its count has left its field.
-        Each as (position in the stream, stars held in the list, the two scores' counts)."""
+        """The star lists whose host-held stars lie outside the counts of the score
+        the host sent just before them and the one just after: its count has left
+        its field. (Between the two, a list can show a count of its own when two
+        captures fall between two scores.) Each as (position in the stream, stars
+        held in the list, the two scores' counts)."""
         with self.lock:
             stream = list(self.stream)
         bad = []
@@ -261,7 +263,8 @@ class Observer:
             held = sum(1 for owner in owners if owner == 1)
             before = next((s[0] for k, s in reversed(stream[:i]) if k == "score"), None)
             after = next((s[0] for k, s in stream[i + 1:] if k == "score"), None)
-            if held not in (before, after) and (before, after) != (None, None):
+            known = [count for count in (before, after) if count is not None]
+            if known and not min(known) <= held <= max(known):
                 bad.append((i, held, before, after))
         return bad
 
