@@ -118,6 +118,15 @@ def red(r, g, b):
     return r > 200 and g < 80 and b < 80
 
 
+def drawn(shot):
+    """Whether the arena's edges, the heads-up line's star count and the textured ship show."""
+    width, height, _ = shot
+    centre = (width // 2 - 40, height // 2 - 15, width // 2 + 40, height // 2 + 15)
+    return {"arena edges": count_pixels(shot, yellow) > 100,
+            "heads-up line": count_pixels(shot, green, (0, 0, 200, 30)) > 5,
+            "textured ship": count_pixels(shot, textured_ship, centre) > 5}
+
+
 def wait_for(condition, seconds):
     """True once `condition` holds, checked twice a second; False after `seconds`."""
     deadline = time.monotonic() + seconds
@@ -154,13 +163,14 @@ class E2E(unittest.TestCase):
             g.kill()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def assertDrawn(self, shot, what):
-        """The arena's edges, the heads-up line's star count and the ship's own picture, not blank boxes."""
-        width, height, _ = shot
-        self.assertGreater(count_pixels(shot, yellow), 100, what + ": arena edges")
-        self.assertGreater(count_pixels(shot, green, (0, 0, 200, 30)), 5, what + ": heads-up line")
-        centre = (width // 2 - 40, height // 2 - 15, width // 2 + 40, height // 2 + 15)
-        self.assertGreater(count_pixels(shot, textured_ship, centre), 5, what + ": textured ship")
+    def assertDrawn(self, game, what, window=None):
+        """The arena's edges, the heads-up line's star count and the ship's own picture, not blank
+        boxes, once the game has drawn at its new size: the X server has the size before that frame."""
+        shots = []
+        wait_for(lambda: shots.append(game.screenshot(window)) or all(drawn(shots[-1]).values()), 10)
+        for part, shown in drawn(shots[-1]).items():
+            self.assertTrue(shown, "%s: %s" % (what, part))
+        return shots[-1]
 
     def test_one_line_and_failure_without_a_display_or_data(self):
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "SDL_VIDEODRIVER")}
@@ -185,7 +195,7 @@ class E2E(unittest.TestCase):
         for name, binary in [("build", ARGS.binary), ("installed", os.path.join(prefix, "bin", "starhold"))]:
             game = Game(os.path.join(self.tmp, name), binary)
             self.games.append(game)
-            self.assertDrawn(game.screenshot(), name)
+            self.assertDrawn(game, name)
             self.assertEqual(game.close(), 0)
             self.assertEqual(game.stderr(), "")
 
@@ -197,16 +207,13 @@ class E2E(unittest.TestCase):
         self.assertEqual(game.geometry(), (x, y, 800, 600))
         game.key("F11")
         self.assertTrue(wait_for(lambda: game.geometry() == (0, 0, 1920, 1080), 10), game.geometry())
-        self.assertDrawn(game.screenshot("root"), "full screen")
+        self.assertDrawn(game, "full screen", "root")
         game.key("alt+Return")
         self.assertTrue(wait_for(lambda: game.geometry() == (x, y, 800, 600), 10), game.geometry())
         subprocess.run(["xdotool", "windowsize", str(game.window), "1200", "700"], env=game.env, check=True,
                        timeout=10)
         self.assertTrue(wait_for(lambda: game.geometry() == (x, y, 1200, 700), 10), game.geometry())
-        time.sleep(0.5)  # a frame at the new size
-        shot = game.screenshot()
-        self.assertEqual(shot[:2], (1200, 700))
-        self.assertDrawn(shot, "resized")
+        self.assertEqual(self.assertDrawn(game, "resized")[:2], (1200, 700))
         self.assertEqual(game.close(), 0)
         self.assertEqual(game.stderr(), "")
 
